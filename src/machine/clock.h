@@ -1,0 +1,44 @@
+#pragma once
+// Time: sleeps are real in programs and virtual in tests.
+
+#include <cstdint>
+
+namespace veldan::machine {
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Waits `milliseconds` (Sleep).
+    virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // Milliseconds since some fixed start (GetTickCount).
+    virtual std::uint64_t TickCount() const = 0;
+};
+
+// The host's steady clock and real sleeps.
+class RealClock final : public Clock {
+public:
+    RealClock();
+    void Sleep(std::uint32_t milliseconds) override;
+    std::uint64_t TickCount() const override;
+
+private:
+    std::uint64_t start_;
+};
+
+// A clock that only moves when slept on, for tests: sleeps return at once and
+// advance the time.
+class ManualClock final : public Clock {
+public:
+    void Sleep(std::uint32_t milliseconds) override;
+    std::uint64_t TickCount() const override { return now_; }
+    // Number of Sleep calls so far.
+    int sleeps() const { return sleeps_; }
+    // Total milliseconds slept.
+    std::uint64_t slept() const { return now_; }
+
+private:
+    std::uint64_t now_ = 0;
+    int sleeps_ = 0;
+};
+
+}  // namespace veldan::machine
