@@ -20,7 +20,9 @@ void RealClock::Sleep(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-std::uint64_t RealClock::TickCount() const { return SteadyMilliseconds() - start_; }
+std::uint64_t RealClock::TickCount() const {
+    return SteadyMilliseconds() - start_;
+}
 
 void ManualClock::Sleep(std::uint32_t milliseconds) {
     now_ += milliseconds;

@@ -6,7 +6,7 @@
 namespace veldan::machine {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Waits `milliseconds` (Sleep).
     virtual void Sleep(std::uint32_t milliseconds) = 0;
@@ -16,19 +16,19 @@ public:
 
 // The host's steady clock and real sleeps.
 class RealClock final : public Clock {
-public:
+  public:
     RealClock();
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t TickCount() const override;
 
-private:
+  private:
     std::uint64_t start_;
 };
 
 // A clock that only moves when slept on, for tests: sleeps return at once and
 // advance the time.
 class ManualClock final : public Clock {
-public:
+  public:
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t TickCount() const override { return now_; }
     // Number of Sleep calls so far.
@@ -36,7 +36,7 @@ public:
     // Total milliseconds slept.
     std::uint64_t slept() const { return now_; }
 
-private:
+  private:
     std::uint64_t now_ = 0;
     int sleeps_ = 0;
 };

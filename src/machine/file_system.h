@@ -31,14 +31,14 @@ struct FindData {
 
 // A file opened for reading.
 class FileReader {
-public:
+  public:
     virtual ~FileReader() = default;
     // Reads up to `size` bytes; returns the number read, 0 at the end, -1 on error.
     virtual long long Read(void* buffer, std::size_t size) = 0;
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // Attributes of a file or folder (GetFileAttributes). A path ending in a

@@ -10,7 +10,7 @@
 namespace veldan::machine {
 
 class Launcher {
-public:
+  public:
     virtual ~Launcher() = default;
 
     // Runs a command line and waits for it (CreateProcess + WaitForSingleObject);

@@ -15,7 +15,7 @@
 namespace veldan::machine {
 
 class Machine {
-public:
+  public:
     virtual ~Machine() = default;
 
     virtual Registry& registry() = 0;

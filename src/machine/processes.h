@@ -17,7 +17,7 @@ struct ProcessInfo {
 };
 
 class Processes {
-public:
+  public:
     virtual ~Processes() = default;
 
     // The running processes in a stable order.

@@ -15,7 +15,7 @@
 namespace veldan::machine {
 
 class Profiles {
-public:
+  public:
     virtual ~Profiles() = default;
 
     // The value of `key` in `section` (GetPrivateProfileString), or `def` when
@@ -43,8 +43,7 @@ public:
     // Adds `key`=`value` at the end of the section even when the key exists
     // already, as Wininit.ini [Rename] holds one "NUL" line per file.
     [[nodiscard]] virtual WinError AppendString(std::string_view section, std::string_view key,
-                                                std::string_view value,
-                                                std::string_view file) = 0;
+                                                std::string_view value, std::string_view file) = 0;
 };
 
 }  // namespace veldan::machine

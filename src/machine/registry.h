@@ -62,7 +62,7 @@ struct KeySecurity {
 };
 
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
 
     // ERROR_SUCCESS when the key exists (RegOpenKeyEx for KEY_READ).

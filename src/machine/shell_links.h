@@ -33,7 +33,7 @@ struct UrlShortcutData {
 };
 
 class ShellLinks {
-public:
+  public:
     virtual ~ShellLinks() = default;
 
     // Loads a .lnk file. ERROR_FILE_NOT_FOUND when it is missing, ERROR_INVALID_DATA

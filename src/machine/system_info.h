@@ -12,7 +12,7 @@ namespace veldan::machine {
 enum class OsFamily { Nt, Win9x };
 
 class SystemInfo {
-public:
+  public:
     virtual ~SystemInfo() = default;
 
     virtual OsFamily Family() const = 0;

@@ -16,7 +16,7 @@ struct WindowInfo {
 };
 
 class Windows {
-public:
+  public:
     virtual ~Windows() = default;
 
     // The top-level windows in z-order (EnumWindows).

@@ -59,7 +59,7 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
 
 // One iconv descriptor per direction and thread; iconv_t is not thread-safe.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Converter() {
         if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
@@ -94,7 +94,7 @@ public:
         }
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 

@@ -12,7 +12,7 @@
 namespace veldan::text {
 
 class DebugSink {
-public:
+  public:
     virtual ~DebugSink() = default;
     // Writes `text` as given; no line feed is added.
     virtual void Write(std::string_view text) = 0;
@@ -20,19 +20,19 @@ public:
 
 // Discards everything.
 class NullDebugSink final : public DebugSink {
-public:
+  public:
     void Write(std::string_view) override {}
 };
 
 // Writes to standard error.
 class StderrDebugSink final : public DebugSink {
-public:
+  public:
     void Write(std::string_view text) override;
 };
 
 // Keeps everything written, for tests. Safe to write from several threads.
 class CaptureDebugSink final : public DebugSink {
-public:
+  public:
     void Write(std::string_view text) override;
     // Everything written so far, concatenated.
     std::string Text() const;
@@ -42,7 +42,7 @@ public:
     bool Contains(std::string_view fragment) const;
     void Clear();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::string text_;
 };

@@ -5,9 +5,15 @@
 namespace veldan::text {
 namespace {
 
-inline char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-inline char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-inline bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+inline char LowerChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+inline char UpperChar(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+inline bool IsContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 }  // namespace
 
@@ -94,7 +100,9 @@ std::string_view TrimView(std::string_view s) {
     return s;
 }
 
-std::string Trim(std::string_view s) { return std::string(TrimView(s)); }
+std::string Trim(std::string_view s) {
+    return std::string(TrimView(s));
+}
 
 std::string TrimLeft(std::string_view s) {
     while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
@@ -127,7 +135,8 @@ std::string FormatV(const char* fmt, va_list args) {
     int n = std::vsnprintf(small, sizeof small, fmt, copy);
     va_end(copy);
     if (n < 0) return {};
-    if (static_cast<std::size_t>(n) < sizeof small) return std::string(small, static_cast<std::size_t>(n));
+    if (static_cast<std::size_t>(n) < sizeof small)
+        return std::string(small, static_cast<std::size_t>(n));
     std::string out(static_cast<std::size_t>(n) + 1, '\0');
     std::vsnprintf(out.data(), out.size(), fmt, args);
     out.resize(static_cast<std::size_t>(n));

@@ -8,7 +8,7 @@
 namespace veldan::test {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -22,7 +22,7 @@ public:
     // Reads a file below the folder; "" when it is missing.
     std::string Read(std::string_view relative) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

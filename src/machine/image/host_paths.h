@@ -23,7 +23,8 @@ struct WindowsPath {
 };
 
 // Splits a Windows path. Accepts "\\" and "/" separators and the "\\\\?\\" and
-// "\\??\\" prefixes; drops trailing dots and blanks of components as Windows does.
+// "\\??\\" prefixes; drops trailing dots and blanks of components as Windows does,
+// and empty components. "C:name" is taken from the root of the drive.
 // ERROR_INVALID_NAME for a path without a drive, ERROR_PATH_NOT_FOUND for a drive
 // other than C: or ".." above the root.
 WinError ParseWindowsPath(std::string_view path, WindowsPath& out);
@@ -33,11 +34,29 @@ WinError ParseWindowsPath(std::string_view path, WindowsPath& out);
 // ".*" also matches names without an extension.
 bool MatchWildcard(std::string_view pattern, std::string_view name);
 
-// True when `name` is a valid 8.3 name (its own short name).
+// True when `name` is a valid 8.3 name (its own short name): a base of 1 to 8
+// and an optional extension of 1 to 3 bytes in CP949, no blanks, no second dot,
+// only characters FAT short names allow. Letter case does not matter.
 bool IsShortName(std::string_view name);
 
+// Maps an errno value of a host call to a Windows result code.
+WinError WinErrorFromErrno(int err);
+
+// Writes `bytes` to `hostPath` through a temporary file in the same folder, an
+// fsync and a rename, so the old content stays whole until the new one is
+// complete; on failure the temporary file is removed. An existing file keeps its
+// permissions. ERROR_ACCESS_DENIED for a folder, for an existing file without the
+// owner's write permission and for a folder without it (also for root).
+WinError WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes);
+
+// One entry of a host folder with its 8.3 name ("" when the name is one already).
+struct FolderEntry {
+    std::string name;
+    std::string shortName;
+};
+
 class HostPaths {
-public:
+  public:
     explicit HostPaths(std::string driveRoot);
 
     // The host folder holding drive C:.
@@ -46,6 +65,7 @@ public:
     // Host path of an existing file or folder. A path with a trailing separator
     // must name a folder (ERROR_PATH_NOT_FOUND otherwise).
     WinError Resolve(std::string_view winPath, std::string& hostPath) const;
+    WinError Resolve(const WindowsPath& path, std::string& hostPath) const;
 
     // Host path for a file or folder that may not exist yet: every folder on the
     // way must exist (ERROR_PATH_NOT_FOUND); a missing last component is taken
@@ -53,23 +73,36 @@ public:
     WinError ResolveForCreate(std::string_view winPath, std::string& hostPath) const;
 
     // Long and short forms of an existing path: every component as on disk,
-    // respectively in its 8.3 form; the drive letter as given.
+    // respectively in its 8.3 form; the drive letter as given, a trailing
+    // separator kept, a "\\\\?\\" or "\\??\\" prefix dropped.
     WinError LongPath(std::string_view winPath, std::string& out) const;
     WinError ShortPath(std::string_view winPath, std::string& out) const;
 
     // The Windows path ("C:\\...") of a host path under the drive root.
     std::string ToWindowsPath(std::string_view hostPath) const;
 
-    // The 8.3 name of the entry `longName` of host folder `hostDir`.
+    // The 8.3 name of the entry `longName` of host folder `hostDir`: the name
+    // itself when it is one already, else the generated one ("" when the folder
+    // has no such entry).
     std::string ShortName(const std::string& hostDir, const std::string& longName) const;
 
-private:
+    // The entries of host folder `hostDir` in enumeration order (ordinal order of
+    // the upper-cased names, then of the names), with their 8.3 names.
+    // ERROR_PATH_NOT_FOUND when there is no such folder.
+    WinError ListFolder(const std::string& hostDir, std::vector<FolderEntry>& entries) const;
+
+  private:
     struct Folder {
-        std::map<std::string, std::string> shortOf;  // upper-cased long name -> short name
-        std::map<std::string, std::string> longOf;   // upper-cased short name -> long name
+        std::map<std::string, std::string> shortOf;  // long name as on disk -> short name
+        std::map<std::string, std::string> longOf;   // every short name given -> long name
+        std::map<std::string, unsigned> lastNumber;  // NAME.EXT stem -> highest ~N given
     };
-    // Assigns short names to every entry of the folder that has none yet.
-    Folder& Refresh(const std::string& hostDir) const;
+    // Gives short names to the entries `names` of the folder that have none yet.
+    // The caller holds mutex_.
+    Folder& Assign(const std::string& hostDir, const std::vector<std::string>& names) const;
+    // The on-disk name of the entry of `hostDir` that `name` designates.
+    WinError FindEntry(const std::string& hostDir, const std::string& name, std::string& onDisk,
+                       bool& isFolder) const;
     WinError Walk(const WindowsPath& p, bool allowMissingLast, std::string& hostPath,
                   std::string* longForm, std::string* shortForm) const;
 

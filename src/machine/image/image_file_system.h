@@ -1,7 +1,12 @@
 #pragma once
 // FileSystem of a machine image: drive C: is the host folder drive_c/.
 // A read-only file or folder is one without the owner's write permission; it
-// cannot be deleted (ERROR_ACCESS_DENIED) even when the host user is root.
+// cannot be deleted (ERROR_ACCESS_DENIED) even when the host user is root, and
+// a read-only folder neither takes new entries nor gives up old ones, so the
+// image behaves the same for root and for other users. Symbolic links are never
+// folders: a link to a file is that file (read, attributes, size), any other
+// link is an empty file, so a walk never leaves the drive through a link.
+// WinErrorFromErrno and WriteHostFileAtomic are declared in host_paths.h.
 
 #include <functional>
 #include <string>
@@ -12,7 +17,7 @@
 namespace veldan::machine::image {
 
 class ImageFileSystem final : public FileSystem {
-public:
+  public:
     // `isHeld` tells whether a running process holds the host file open;
     // `scheduleDelete` records a Windows path for deletion at restart.
     ImageFileSystem(HostPaths& paths, std::function<bool(const std::string& hostPath)> isHeld,
@@ -32,17 +37,10 @@ public:
     WinError WriteFile(std::string_view path, std::string_view bytes) override;
     WinError DeleteAtRestart(std::string_view path) override;
 
-private:
+  private:
     HostPaths& paths_;
     std::function<bool(const std::string&)> isHeld_;
     std::function<WinError(std::string_view)> scheduleDelete_;
 };
-
-// Maps an errno value of a host call to a Windows result code.
-WinError WinErrorFromErrno(int err);
-
-// Writes `bytes` to `hostPath` through a temporary file in the same folder and a
-// rename, so the old content stays whole until the new one is complete.
-WinError WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes);
 
 }  // namespace veldan::machine::image

@@ -12,7 +12,7 @@
 namespace veldan::machine::image {
 
 class ImageProfiles final : public Profiles {
-public:
+  public:
     ImageProfiles(HostPaths& paths, std::string windowsDirectory);
 
     std::string GetString(std::string_view section, std::string_view key, std::string_view def,
@@ -25,7 +25,7 @@ public:
     WinError AppendString(std::string_view section, std::string_view key, std::string_view value,
                           std::string_view file) override;
 
-private:
+  private:
     // The Windows path of `file`: as given when it names a folder, else in the Windows folder.
     std::string FullPath(std::string_view file) const;
 

@@ -3,8 +3,11 @@
 // to .reg files. HKCR is the view of HKLM\Software\Classes. Sub-keys are kept in
 // the ordinal order of their upper-cased names, values in creation order.
 
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,7 +18,7 @@
 namespace veldan::machine::image {
 
 class ImageRegistry final : public Registry {
-public:
+  public:
     // `hasSecurity`: false for the 9x family, where SetKeySecurity is not implemented.
     explicit ImageRegistry(bool hasSecurity = true);
     ~ImageRegistry() override;
@@ -55,25 +58,51 @@ public:
         RegValue value;
     };
     struct Key {
-        std::string name;  // as first created
+        std::string name;                                      // as first created
         std::map<std::string, std::unique_ptr<Key>> children;  // by upper-cased name
-        std::vector<Value> values;                              // creation order
+        std::vector<Value> values;  // creation order; change through PutValue/RemoveValue
         bool denyDelete = false;
+        // Position in `values` by upper-cased name, so that keys with thousands of
+        // values stay fast. Kept by PutValue and RemoveValue.
+        std::unordered_map<std::string, std::size_t> valueIndex;
 
+        // The value of that name (ASCII case ignored), or null.
         const Value* FindValue(std::string_view valueName) const;
         Value* FindValue(std::string_view valueName);
+        // Replaces the value of that name where it stands, or appends a new one.
+        void PutValue(std::string_view valueName, const RegValue& value);
+        // Removes the value of that name; false when there is none.
+        bool RemoveValue(std::string_view valueName);
     };
 
     // The top node of a stored root (HKLM, HKCU or HKU); null for any other
     // handle. HKCR is not stored: it is HKLM\Software\Classes.
     const Key* RootNode(HKEY root) const;
 
-private:
+    // The node of a key (HKCR resolved to HKLM\Software\Classes), or null when
+    // the handle is unknown or the key does not exist.
+    const Key* Node(HKEY root, std::string_view subKey) const;
+
+  private:
+    Key* StoredRoot(HKEY root) const;
     Key* Find(HKEY root, std::string_view subKey) const;
     Key* Create(HKEY root, std::string_view subKey);
 
     bool hasSecurity_;
     std::unique_ptr<Key> hklm_, hkcu_, hku_;
+
+    // Where the last EnumKey stopped, so that enumerating a key with thousands of
+    // sub-keys from 0 upwards costs one step per call, not a walk from the start.
+    // Any key added or removed bumps `generation_` and so voids the cursor.
+    struct EnumCursor {
+        const Key* key = nullptr;
+        std::uint64_t generation = 0;
+        std::uint32_t index = 0;
+        std::map<std::string, std::unique_ptr<Key>>::const_iterator it;
+    };
+    std::uint64_t generation_ = 1;
+    mutable std::mutex cursorMutex_;
+    mutable EnumCursor cursor_;
 };
 
 // Long name of a root ("HKEY_LOCAL_MACHINE"), or "" for an unknown handle.

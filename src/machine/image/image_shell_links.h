@@ -8,13 +8,13 @@
 namespace veldan::machine::image {
 
 class ImageShellLinks final : public ShellLinks {
-public:
+  public:
     ImageShellLinks(HostPaths& paths, const Profiles& profiles);
 
     WinError LoadShellLink(std::string_view path, ShellLinkData& link) const override;
     WinError LoadUrlShortcut(std::string_view path, UrlShortcutData& link) const override;
 
-private:
+  private:
     HostPaths& paths_;
     const Profiles& profiles_;
 };

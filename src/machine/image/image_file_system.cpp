@@ -1,0 +1,326 @@
+#include "machine/image/image_file_system.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace veldan::machine::image {
+namespace {
+
+// What the image shows of one host entry.
+struct HostEntry {
+    bool folder = false;
+    bool link = false;
+    std::uint64_t size = 0;
+    std::uint32_t attributes = 0;
+};
+
+// The entry at `hostPath`. Links are never folders: a link to a file is that
+// file, any other link an empty file.
+WinError StatHost(const std::string& hostPath, HostEntry& entry) {
+    struct stat st {};
+    if (::lstat(hostPath.c_str(), &st) != 0) return WinErrorFromErrno(errno);
+    HostEntry e;
+    if (S_ISLNK(st.st_mode)) {
+        e.link = true;
+        struct stat target {};
+        if (::stat(hostPath.c_str(), &target) == 0 && S_ISREG(target.st_mode)) {
+            st = target;
+        } else {
+            st.st_size = 0;
+        }
+    }
+    e.folder = S_ISDIR(st.st_mode);
+    e.size = e.folder ? 0 : static_cast<std::uint64_t>(st.st_size);
+    e.attributes = e.folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if ((st.st_mode & S_IWUSR) == 0) e.attributes |= FILE_ATTRIBUTE_READONLY;
+    entry = e;
+    return ERROR_SUCCESS;
+}
+
+std::string ParentOf(const std::string& hostPath) {
+    const std::size_t slash = hostPath.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : hostPath.substr(0, slash);
+}
+
+// A folder without the owner's write permission neither takes nor gives up
+// entries, for root as for anyone else.
+WinError CheckFolderWritable(const std::string& hostDir) {
+    struct stat st {};
+    if (::stat(hostDir.c_str(), &st) != 0) return ERROR_PATH_NOT_FOUND;
+    return (st.st_mode & S_IWUSR) == 0 ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+}
+
+bool HasWildcards(std::string_view name) {
+    return name.find_first_of("*?") != std::string_view::npos;
+}
+
+bool IsValidPattern(std::string_view name) {
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 ||
+            std::string_view("<>:\"|").find(c) != std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Opens a regular file for reading; folders and other non-files are denied.
+WinError OpenHostFile(const std::string& hostPath, int& fdOut) {
+    // O_NONBLOCK: a fifo in an image must not hang the scan; it is refused below.
+    const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return WinErrorFromErrno(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ERROR_ACCESS_DENIED;
+    }
+    ::fcntl(fd, F_SETFL, 0);
+    fdOut = fd;
+    return ERROR_SUCCESS;
+}
+
+class HostFileReader final : public FileReader {
+  public:
+    explicit HostFileReader(int fd) : fd_(fd) {}
+    ~HostFileReader() override { ::close(fd_); }
+    HostFileReader(const HostFileReader&) = delete;
+    HostFileReader& operator=(const HostFileReader&) = delete;
+
+    long long Read(void* buffer, std::size_t size) override {
+        const std::size_t chunk = std::min<std::size_t>(size, std::size_t{1} << 30);
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer, chunk);
+            if (n >= 0) return n;
+            if (errno != EINTR) return -1;
+        }
+    }
+
+  private:
+    int fd_;
+};
+
+}  // namespace
+
+ImageFileSystem::ImageFileSystem(HostPaths& paths,
+                                 std::function<bool(const std::string& hostPath)> isHeld,
+                                 std::function<WinError(std::string_view winPath)> scheduleDelete)
+    : paths_(paths), isHeld_(std::move(isHeld)), scheduleDelete_(std::move(scheduleDelete)) {}
+
+WinError ImageFileSystem::GetAttributes(std::string_view path, std::uint32_t& attributes) const {
+    std::string host;
+    if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
+    HostEntry entry;
+    if (WinError err = StatHost(host, entry); err != ERROR_SUCCESS) return err;
+    attributes = entry.attributes;
+    return ERROR_SUCCESS;
+}
+
+WinError ImageFileSystem::SetAttributes(std::string_view path, std::uint32_t attributes) {
+    std::string host;
+    if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
+    struct stat st {};
+    if (::lstat(host.c_str(), &st) != 0) return WinErrorFromErrno(errno);
+    // chmod would reach through the link to whatever it points at, maybe
+    // outside the image.
+    if (S_ISLNK(st.st_mode)) return ERROR_ACCESS_DENIED;
+    const mode_t mode = st.st_mode & 07777;
+    const mode_t wanted =
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
+    if (wanted != mode && ::chmod(host.c_str(), wanted) != 0) return WinErrorFromErrno(errno);
+    return ERROR_SUCCESS;
+}
+
+WinError ImageFileSystem::GetFileSize(std::string_view path, std::uint64_t& size) const {
+    std::string host;
+    if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
+    HostEntry entry;
+    if (WinError err = StatHost(host, entry); err != ERROR_SUCCESS) return err;
+    // A folder cannot be opened as a file, so it has no size (as CreateFile on one).
+    if (entry.folder) return ERROR_ACCESS_DENIED;
+    size = entry.size;
+    return ERROR_SUCCESS;
+}
+
+WinError ImageFileSystem::FindFiles(std::string_view pattern,
+                                    std::vector<FindData>& entries) const {
+    WindowsPath p;
+    if (WinError err = ParseWindowsPath(pattern, p); err != ERROR_SUCCESS) return err;
+    if (p.components.empty() || p.trailingSeparator) {
+        // No name part ("C:\", "C:\WINDOWS\"): nothing to find, once the folder exists.
+        std::string host;
+        const WinError err = paths_.Resolve(p, host);
+        return err == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : err;
+    }
+    const std::string name = p.components.back();
+    if (!IsValidPattern(name)) return ERROR_INVALID_NAME;
+    p.components.pop_back();
+    p.trailingSeparator = true;
+    std::string dir;
+    if (WinError err = paths_.Resolve(p, dir); err != ERROR_SUCCESS) {
+        return err == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : err;
+    }
+
+    std::vector<FindData> out;
+    if (!HasWildcards(name)) {
+        // One plain name, in its long or short form.
+        p.components.push_back(name);
+        p.trailingSeparator = false;
+        std::string host;
+        if (WinError err = paths_.Resolve(p, host); err != ERROR_SUCCESS) return err;
+        HostEntry entry;
+        if (WinError err = StatHost(host, entry); err != ERROR_SUCCESS) return err;
+        FindData data;
+        data.name = host.substr(host.rfind('/') + 1);
+        data.shortName = paths_.ShortName(dir, data.name);
+        if (data.shortName == data.name) data.shortName.clear();
+        data.attributes = entry.attributes;
+        data.size = entry.size;
+        out.push_back(std::move(data));
+    } else {
+        if (!p.components.empty()) {
+            const std::pair<const char*, std::string> dots[] = {{".", dir}, {"..", ParentOf(dir)}};
+            for (const auto& [dot, host] : dots) {
+                HostEntry entry;
+                if (!MatchWildcard(name, dot) || StatHost(host, entry) != ERROR_SUCCESS) continue;
+                out.push_back({dot, "", entry.attributes, 0});
+            }
+        }
+        std::vector<FolderEntry> list;
+        if (WinError err = paths_.ListFolder(dir, list); err != ERROR_SUCCESS) return err;
+        for (FolderEntry& e : list) {
+            const bool match = MatchWildcard(name, e.name) ||
+                               (!e.shortName.empty() && MatchWildcard(name, e.shortName));
+            HostEntry entry;
+            // An entry that vanished since the folder was read is simply not listed.
+            if (!match || StatHost(dir + "/" + e.name, entry) != ERROR_SUCCESS) continue;
+            out.push_back(
+                {std::move(e.name), std::move(e.shortName), entry.attributes, entry.size});
+        }
+    }
+    if (out.empty()) return ERROR_FILE_NOT_FOUND;
+    entries = std::move(out);
+    return ERROR_SUCCESS;
+}
+
+WinError ImageFileSystem::GetLongPathName(std::string_view path, std::string& longPath) const {
+    return paths_.LongPath(path, longPath);
+}
+
+WinError ImageFileSystem::GetShortPathName(std::string_view path, std::string& shortPath) const {
+    return paths_.ShortPath(path, shortPath);
+}
+
+WinError ImageFileSystem::DeleteFile(std::string_view path) {
+    std::string host;
+    if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
+    HostEntry entry;
+    if (WinError err = StatHost(host, entry); err != ERROR_SUCCESS) return err;
+    if (entry.folder || host == paths_.driveRoot()) return ERROR_ACCESS_DENIED;
+    // The mode is checked here: root could unlink a file without write permission.
+    if ((entry.attributes & FILE_ATTRIBUTE_READONLY) != 0) return ERROR_ACCESS_DENIED;
+    if (isHeld_ && isHeld_(host)) return ERROR_SHARING_VIOLATION;
+    if (WinError err = CheckFolderWritable(ParentOf(host)); err != ERROR_SUCCESS) return err;
+    if (::unlink(host.c_str()) != 0) return WinErrorFromErrno(errno);
+    return ERROR_SUCCESS;
+}
+
+WinError ImageFileSystem::RemoveDirectory(std::string_view path) {
+    std::string host;
+    if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
+    if (host == paths_.driveRoot()) return ERROR_ACCESS_DENIED;
+    HostEntry entry;
+    if (WinError err = StatHost(host, entry); err != ERROR_SUCCESS) return err;
+    if (!entry.folder) return ERROR_DIRECTORY;
+    if ((entry.attributes & FILE_ATTRIBUTE_READONLY) != 0) return ERROR_ACCESS_DENIED;
+    if (WinError err = CheckFolderWritable(ParentOf(host)); err != ERROR_SUCCESS) return err;
+    if (::rmdir(host.c_str()) != 0) return WinErrorFromErrno(errno);
+    return ERROR_SUCCESS;
+}
+
+WinError ImageFileSystem::CreateDirectory(std::string_view path) {
+    std::string host;
+    if (WinError err = paths_.ResolveForCreate(path, host); err != ERROR_SUCCESS) return err;
+    struct stat st {};
+    if (::lstat(host.c_str(), &st) == 0) return ERROR_ALREADY_EXISTS;
+    if (WinError err = CheckFolderWritable(ParentOf(host)); err != ERROR_SUCCESS) return err;
+    if (::mkdir(host.c_str(), 0777) != 0) {
+        return errno == EEXIST ? ERROR_ALREADY_EXISTS : WinErrorFromErrno(errno);
+    }
+    return ERROR_SUCCESS;
+}
+
+WinError ImageFileSystem::OpenRead(std::string_view path,
+                                   std::unique_ptr<FileReader>& reader) const {
+    std::string host;
+    if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
+    int fd = -1;
+    if (WinError err = OpenHostFile(host, fd); err != ERROR_SUCCESS) return err;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // scans read files front to back once
+    reader = std::make_unique<HostFileReader>(fd);
+    return ERROR_SUCCESS;
+}
+
+WinError ImageFileSystem::ReadFile(std::string_view path, std::string& bytes) const {
+    std::string host;
+    if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
+    int fd = -1;
+    if (WinError err = OpenHostFile(host, fd); err != ERROR_SUCCESS) return err;
+    HostFileReader reader(fd);
+    struct stat st {};
+    ::fstat(fd, &st);
+    // Read the size the file has now, then whatever it grew by meanwhile.
+    std::string data(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t got = 0;
+    for (;;) {
+        if (got == data.size()) {
+            char probe[4096];
+            const long long n = reader.Read(probe, sizeof probe);
+            if (n < 0) return ERROR_READ_FAULT;
+            if (n == 0) break;
+            data.append(probe, static_cast<std::size_t>(n));
+            got = data.size();
+            continue;
+        }
+        const long long n = reader.Read(data.data() + got, data.size() - got);
+        if (n < 0) return ERROR_READ_FAULT;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    data.resize(got);
+    bytes = std::move(data);
+    return ERROR_SUCCESS;
+}
+
+WinError ImageFileSystem::WriteFile(std::string_view path, std::string_view bytes) {
+    WindowsPath p;
+    if (WinError err = ParseWindowsPath(path, p); err != ERROR_SUCCESS) return err;
+    if (p.components.empty()) return ERROR_ACCESS_DENIED;  // the drive itself
+    std::string host;
+    if (WinError err = paths_.Resolve(p, host); err == ERROR_SUCCESS) {
+        HostEntry entry;
+        if (WinError e = StatHost(host, entry); e != ERROR_SUCCESS) return e;
+        if (entry.folder || (entry.attributes & FILE_ATTRIBUTE_READONLY) != 0)
+            return ERROR_ACCESS_DENIED;
+        if (isHeld_ && isHeld_(host)) return ERROR_SHARING_VIOLATION;
+    } else if (err != ERROR_FILE_NOT_FOUND) {
+        return err;
+    } else if (p.trailingSeparator) {
+        return ERROR_INVALID_NAME;  // a file name cannot end in a separator
+    } else if (WinError e = paths_.ResolveForCreate(path, host); e != ERROR_SUCCESS) {
+        return e;
+    }
+    return WriteHostFileAtomic(host, bytes);
+}
+
+WinError ImageFileSystem::DeleteAtRestart(std::string_view path) {
+    // The file is looked at only when the restart comes: it may not exist yet.
+    return scheduleDelete_ ? scheduleDelete_(path) : ERROR_NOT_SUPPORTED;
+}
+
+}  // namespace veldan::machine::image

@@ -1,0 +1,342 @@
+#include "machine/image/image_machine.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "machine/image/reg_file.h"
+#include "text/codepage.h"
+#include "text/strings.h"
+
+namespace veldan::machine::image {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kSavedRegFile = "machine.reg";
+
+// Pending operations on the NT family: pairs of "\??\" paths; an empty target
+// means deletion. The list ends with an empty string.
+std::vector<std::pair<std::string, std::string>> ParsePending(const std::string& data) {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    std::size_t pos = 0;
+    auto next = [&]() {
+        std::size_t nul = data.find('\0', pos);
+        if (nul == std::string::npos) nul = data.size();
+        std::string s = data.substr(pos, nul - pos);
+        pos = nul + 1;
+        return s;
+    };
+    while (pos < data.size()) {
+        std::string src = next();
+        if (src.empty()) break;
+        std::string dst = pos <= data.size() ? next() : std::string();
+        pairs.emplace_back(std::move(src), std::move(dst));
+    }
+    return pairs;
+}
+
+std::string WritePending(const std::vector<std::pair<std::string, std::string>>& pairs) {
+    std::string data;
+    for (const auto& [src, dst] : pairs) {
+        data += src;
+        data.push_back('\0');
+        data += dst;
+        data.push_back('\0');
+    }
+    data.push_back('\0');
+    return data;
+}
+
+std::string StripNtPrefix(const std::string& p) {
+    if (p.rfind("\\??\\", 0) == 0) return p.substr(4);
+    return p;
+}
+
+bool SyncFolder(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+std::string ImageError::ToString() const {
+    if (file.empty()) return message;
+    if (line > 0) return file + ":" + std::to_string(line) + ": " + message;
+    return file + ": " + message;
+}
+
+ImageMachine::~ImageMachine() = default;
+
+std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder, ImageError& error,
+                                                 std::unique_ptr<Clock> clock) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        error = ImageError{folder, 0, "no machine image here (folder not found)"};
+        return nullptr;
+    }
+    fs::path root(folder);
+    if (!fs::is_directory(root / "drive_c", ec)) {
+        error = ImageError{(root / "drive_c").string(), 0, "the image has no drive_c folder"};
+        return nullptr;
+    }
+
+    std::unique_ptr<ImageMachine> m(new ImageMachine());
+    m->folder_ = folder;
+
+    fs::path iniPath = root / "machine.ini";
+    if (fs::exists(iniPath, ec)) {
+        std::string bytes;
+        if (!text::ReadHostFile(iniPath.string(), bytes)) {
+            error = ImageError{iniPath.string(), 0, "cannot be read"};
+            return nullptr;
+        }
+        IniError ie;
+        if (!ParseMachineIni(bytes, m->ini_, ie)) {
+            error = ImageError{iniPath.string(), ie.line, ie.message};
+            return nullptr;
+        }
+    }
+
+    const bool nt = m->ini_.os == OsFamily::Nt;
+    m->clock_ = clock ? std::move(clock) : std::make_unique<RealClock>();
+    m->paths_ = std::make_unique<HostPaths>((root / "drive_c").string());
+    m->registry_ = std::make_unique<ImageRegistry>(nt);
+
+    fs::path regDir = root / "registry";
+    if (fs::exists(regDir, ec) && fs::is_directory(regDir, ec)) {
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(regDir, ec)) {
+            if (entry.is_regular_file() &&
+                text::EndsWithNoCase(entry.path().filename().string(), ".reg")) {
+                files.push_back(entry.path());
+            }
+        }
+        std::sort(files.begin(), files.end(),
+                  [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
+        for (const auto& f : files) {
+            std::string bytes;
+            if (!text::ReadHostFile(f.string(), bytes)) {
+                error = ImageError{f.string(), 0, "cannot be read"};
+                return nullptr;
+            }
+            RegFileError re;
+            if (!ApplyRegFile(bytes, f.string(), *m->registry_, re)) {
+                error = ImageError{f.string(), re.line, re.message};
+                return nullptr;
+            }
+        }
+    }
+
+    for (const auto& key : m->ini_.protectedKeys) {
+        HKEY hive = 0;
+        std::string sub;
+        if (!SplitKeyPath(key, hive, sub)) {
+            error = ImageError{iniPath.string(), 0, "protected key with an unknown root: " + key};
+            return nullptr;
+        }
+        if (m->registry_->Protect(hive, sub) != ERROR_SUCCESS) {
+            error = ImageError{iniPath.string(), 0, "protected key does not exist: " + key};
+            return nullptr;
+        }
+    }
+
+    ImageMachine* self = m.get();
+    m->processes_ =
+        std::make_unique<ImageProcesses>(*m->paths_, m->ini_.processes, m->ini_.windows);
+    m->files_ = std::make_unique<ImageFileSystem>(
+        *m->paths_, [self](const std::string& host) { return self->processes_->IsHeld(host); },
+        [self](std::string_view winPath) { return self->ScheduleDelete(winPath); });
+    m->profiles_ = std::make_unique<ImageProfiles>(*m->paths_, m->ini_.windir);
+    m->links_ = std::make_unique<ImageShellLinks>(*m->paths_, *m->profiles_);
+    m->system_ = std::make_unique<ImageSystemInfo>(m->ini_, *m->registry_, *m->files_);
+    return m;
+}
+
+WinError ImageMachine::ScheduleDelete(std::string_view winPath) {
+    if (ini_.os == OsFamily::Win9x) {
+        // Wininit.ini holds one "NUL=" line per file; a second file must not
+        // replace the first.
+        return profiles_->AppendString("Rename", "NUL", winPath, "Wininit.ini");
+    }
+    WinError e = registry_->CreateKey(HKEY_LOCAL_MACHINE, kSessionManagerKey);
+    if (e != ERROR_SUCCESS) return e;
+    RegValue v;
+    std::vector<std::pair<std::string, std::string>> pairs;
+    if (registry_->QueryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue, v) ==
+            ERROR_SUCCESS &&
+        v.type == REG_MULTI_SZ) {
+        pairs = ParsePending(v.data);
+    }
+    pairs.emplace_back("\\??\\" + std::string(winPath), std::string());
+    return registry_->SetValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue,
+                               RegValue{REG_MULTI_SZ, WritePending(pairs)});
+}
+
+std::vector<std::string> ImageMachine::PendingDeletes() const {
+    std::vector<std::string> out;
+    if (ini_.os == OsFamily::Win9x) {
+        for (const auto& [k, v] : profiles_->GetSection("Rename", "Wininit.ini")) {
+            if (text::EqualsNoCase(k, "NUL")) out.push_back(v);
+        }
+        return out;
+    }
+    RegValue v;
+    if (registry_->QueryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue, v) !=
+        ERROR_SUCCESS) {
+        return out;
+    }
+    for (const auto& [src, dst] : ParsePending(v.data)) {
+        if (dst.empty()) out.push_back(StripNtPrefix(src));
+    }
+    return out;
+}
+
+std::vector<RestartAction> ImageMachine::Restart() {
+    processes_->EndAll();
+
+    std::vector<std::pair<std::string, std::string>> ops;  // (path, target)
+    if (ini_.os == OsFamily::Win9x) {
+        for (const auto& [k, v] : profiles_->GetSection("Rename", "Wininit.ini")) {
+            if (text::EqualsNoCase(k, "NUL")) {
+                ops.emplace_back(v, std::string());
+            } else {
+                ops.emplace_back(v, k);  // "target=source"
+            }
+        }
+        (void)profiles_->WriteString("Rename", std::nullopt, std::nullopt, "Wininit.ini");
+    } else {
+        RegValue v;
+        if (registry_->QueryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue,
+                                  v) == ERROR_SUCCESS) {
+            for (auto& [src, dst] : ParsePending(v.data)) {
+                std::string target = StripNtPrefix(dst);
+                if (!target.empty() && target[0] == '!')
+                    target.erase(0, 1);  // replace-existing flag
+                ops.emplace_back(StripNtPrefix(src), target);
+            }
+            (void)registry_->DeleteValue(HKEY_LOCAL_MACHINE, kSessionManagerKey,
+                                         kPendingRenamesValue);
+        }
+    }
+
+    // At boot nothing runs and nothing is read-only to the system: operate on
+    // the host files directly.
+    std::vector<RestartAction> actions;
+    for (const auto& [path, target] : ops) {
+        RestartAction a{path, target, false, {}};
+        std::string host;
+        if (paths_->Resolve(path, host) != ERROR_SUCCESS) {
+            a.note = "already gone";
+            actions.push_back(a);
+            continue;
+        }
+        std::error_code ec;
+        if (target.empty()) {
+            bool dir = fs::is_directory(fs::symlink_status(host, ec));
+            bool ok = dir ? ::rmdir(host.c_str()) == 0 : ::unlink(host.c_str()) == 0;
+            a.done = ok;
+            a.note = ok ? "deleted" : std::string("not deleted: ") + std::strerror(errno);
+        } else {
+            std::string dest;
+            if (paths_->ResolveForCreate(target, dest) != ERROR_SUCCESS) {
+                a.note = "target folder missing";
+            } else {
+                bool ok = ::rename(host.c_str(), dest.c_str()) == 0;
+                a.done = ok;
+                a.note = ok ? "renamed" : std::string("not renamed: ") + std::strerror(errno);
+            }
+        }
+        actions.push_back(a);
+    }
+    return actions;
+}
+
+bool ImageMachine::Save(ImageError& error) {
+    fs::path root(folder_);
+    std::error_code ec;
+
+    // The registry: a complete new folder first, then swapped in with one rename.
+    std::string regText = WriteRegText(*registry_, RegWriteOptions{});
+    fs::path regDir = root / "registry";
+    fs::path newDir = root / "registry.saving";
+    fs::remove_all(newDir, ec);
+    if (!fs::create_directory(newDir, ec)) {
+        error = ImageError{newDir.string(), 0, "cannot create: " + ec.message()};
+        return false;
+    }
+    fs::path regFile = newDir / std::string(kSavedRegFile);
+    {
+        std::ofstream out(regFile, std::ios::binary | std::ios::trunc);
+        out.write(regText.data(), static_cast<std::streamsize>(regText.size()));
+        out.flush();
+        if (!out) {
+            fs::remove_all(newDir, ec);
+            error = ImageError{regFile.string(), 0, "cannot be written"};
+            return false;
+        }
+    }
+    {
+        int fd = ::open(regFile.c_str(), O_RDONLY);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+    SyncFolder(newDir.string());
+
+    bool hadRegistry = fs::is_directory(regDir, ec);
+    if (hadRegistry) {
+        if (::renameat2(AT_FDCWD, newDir.c_str(), AT_FDCWD, regDir.c_str(), RENAME_EXCHANGE) != 0) {
+            // No atomic exchange on this file system: move the old folder aside first.
+            fs::path oldDir = root / "registry.old";
+            fs::remove_all(oldDir, ec);
+            if (::rename(regDir.c_str(), oldDir.c_str()) != 0 ||
+                ::rename(newDir.c_str(), regDir.c_str()) != 0) {
+                int err = errno;
+                if (!fs::exists(regDir, ec)) ::rename(oldDir.c_str(), regDir.c_str());
+                fs::remove_all(newDir, ec);
+                error = ImageError{regDir.string(), 0,
+                                   std::string("cannot be replaced: ") + std::strerror(err)};
+                return false;
+            }
+            fs::remove_all(oldDir, ec);
+        } else {
+            fs::remove_all(newDir, ec);  // now holds the old registry
+        }
+    } else if (::rename(newDir.c_str(), regDir.c_str()) != 0) {
+        int err = errno;
+        fs::remove_all(newDir, ec);
+        error =
+            ImageError{regDir.string(), 0, std::string("cannot be created: ") + std::strerror(err)};
+        return false;
+    }
+    SyncFolder(root.string());
+
+    // machine.ini: what still runs, what is still open, what is still protected.
+    MachineIni ini = ini_;
+    ini.processes = processes_->RunningProcesses();
+    ini.windows = processes_->OpenWindows();
+    ini.protectedKeys = registry_->ProtectedKeys();
+    fs::path iniPath = root / "machine.ini";
+    WinError e = WriteHostFileAtomic(iniPath.string(), WriteMachineIni(ini));
+    if (e != ERROR_SUCCESS) {
+        error =
+            ImageError{iniPath.string(), 0, "cannot be written (error " + std::to_string(e) + ")"};
+        return false;
+    }
+    return true;
+}
+
+}  // namespace veldan::machine::image

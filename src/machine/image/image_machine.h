@@ -1,0 +1,107 @@
+#pragma once
+// A Windows machine held in a host folder (a machine image):
+//
+//   machine.ini   optional: family, user, folders, processes, windows, protected keys
+//   drive_c/      drive C:
+//   registry/     *.reg files applied in file-name order
+//
+// Files change on disk at once; the registry, processes and windows live in
+// memory until Save writes them back.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "machine/image/host_paths.h"
+#include "machine/image/image_file_system.h"
+#include "machine/image/image_processes.h"
+#include "machine/image/image_profiles.h"
+#include "machine/image/image_registry.h"
+#include "machine/image/image_shell_links.h"
+#include "machine/image/image_system_info.h"
+#include "machine/image/machine_ini.h"
+#include "machine/machine.h"
+
+namespace veldan::machine::image {
+
+// Why an image could not be loaded or saved: the file (a path), the line when
+// one is to blame, and what is wrong.
+struct ImageError {
+    std::string file;
+    int line = 0;
+    std::string message;
+
+    // "file:line: message", "file: message" or "message".
+    std::string ToString() const;
+};
+
+// What a restart did to one pending operation.
+struct RestartAction {
+    std::string path;    // the file, as the operation named it
+    std::string target;  // rename target; empty for a deletion
+    bool done = false;   // false: the file was already gone (skipped) or could not be handled
+    std::string note;    // "deleted", "renamed", "already gone", or the failure
+};
+
+class ImageMachine final : public Machine {
+  public:
+    // Loads the image in `folder`. Returns null with `error` filled when the folder,
+    // machine.ini or a .reg file cannot be read; nothing is written either way.
+    // `clock` defaults to the real clock.
+    static std::unique_ptr<ImageMachine> Load(const std::string& folder, ImageError& error,
+                                              std::unique_ptr<Clock> clock = nullptr);
+    ~ImageMachine() override;
+
+    Registry& registry() override { return *registry_; }
+    FileSystem& files() override { return *files_; }
+    Profiles& profiles() override { return *profiles_; }
+    ShellLinks& shellLinks() override { return *links_; }
+    Processes& processes() override { return *processes_; }
+    Windows& windows() override { return *processes_; }
+    Launcher& launcher() override { return launcher_; }
+    Clock& clock() override { return *clock_; }
+    SystemInfo& system() override { return *system_; }
+
+    using Machine::registry;
+    ImageRegistry& imageRegistry() { return *registry_; }
+    const ImageLauncher& imageLauncher() const { return launcher_; }
+    const HostPaths& paths() const { return *paths_; }
+    const std::string& folder() const { return folder_; }
+    const MachineIni& ini() const { return ini_; }
+
+    // Writes the registry back into registry/ (one file, replacing the folder
+    // atomically) and machine.ini (ended processes and closed windows left out).
+    // Returns false with `error` when writing failed; the image on disk is then
+    // the one before the call.
+    bool Save(ImageError& error);
+
+    // A restart: every process ends, every window closes, then the operations
+    // pending for the restart are carried out in order and cleared. Not saved.
+    std::vector<RestartAction> Restart();
+
+    // The files scheduled for deletion at restart, as Windows paths, in order.
+    std::vector<std::string> PendingDeletes() const;
+
+  private:
+    ImageMachine() = default;
+    WinError ScheduleDelete(std::string_view winPath);
+
+    std::string folder_;
+    MachineIni ini_;
+    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<HostPaths> paths_;
+    std::unique_ptr<ImageRegistry> registry_;
+    std::unique_ptr<ImageProcesses> processes_;
+    std::unique_ptr<ImageFileSystem> files_;
+    std::unique_ptr<ImageProfiles> profiles_;
+    std::unique_ptr<ImageShellLinks> links_;
+    std::unique_ptr<ImageSystemInfo> system_;
+    ImageLauncher launcher_;
+};
+
+// The registry key and value that hold the NT family's pending operations.
+inline constexpr std::string_view kSessionManagerKey =
+    "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+inline constexpr std::string_view kPendingRenamesValue = "PendingFileRenameOperations";
+
+}  // namespace veldan::machine::image

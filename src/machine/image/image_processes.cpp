@@ -1,0 +1,118 @@
+#include "machine/image/image_processes.h"
+
+#include "text/strings.h"
+
+namespace veldan::machine::image {
+
+ImageProcesses::ImageProcesses(const HostPaths& paths, std::vector<ProcessSpec> processes,
+                               std::vector<WindowSpec> windows)
+    : paths_(paths) {
+    // Ids and handles follow the section order, so they are the same every load.
+    std::uint32_t id = 1000;
+    for (auto& p : processes) {
+        id += 4;
+        processes_.push_back(Process{std::move(p), id, true});
+    }
+    std::uint32_t handle = 0x10000;
+    for (auto& w : windows) {
+        handle += 0x12;
+        std::uint32_t owner = 0;
+        for (const auto& p : processes_) {
+            if (text::EqualsNoCase(p.spec.name, w.process)) owner = p.id;
+        }
+        windows_.push_back(Window{std::move(w), handle, owner, true});
+    }
+}
+
+std::vector<ProcessInfo> ImageProcesses::List() const {
+    std::vector<ProcessInfo> out;
+    for (const auto& p : processes_) {
+        if (p.running) out.push_back(ProcessInfo{p.id, p.spec.image});
+    }
+    return out;
+}
+
+WinError ImageProcesses::Terminate(std::uint32_t id, std::uint32_t) {
+    for (auto& p : processes_) {
+        if (p.id != id || !p.running) continue;
+        if (!p.spec.terminable) return ERROR_ACCESS_DENIED;
+        p.running = false;
+        // A process's windows go with it.
+        for (auto& w : windows_) {
+            if (w.processId == id) w.open = false;
+        }
+        return ERROR_SUCCESS;
+    }
+    return ERROR_INVALID_PARAMETER;
+}
+
+std::vector<WindowInfo> ImageProcesses::Enumerate() const {
+    std::vector<WindowInfo> out;
+    for (const auto& w : windows_) {
+        if (w.open) out.push_back(WindowInfo{w.handle, w.spec.className, w.processId});
+    }
+    return out;
+}
+
+std::uint32_t ImageProcesses::FindByClass(std::string_view className) const {
+    for (const auto& w : windows_) {
+        if (w.open && text::EqualsNoCase(w.spec.className, className)) return w.handle;
+    }
+    return 0;
+}
+
+WinError ImageProcesses::PostMessage(std::uint32_t handle, std::uint32_t message) {
+    for (auto& w : windows_) {
+        if (w.handle != handle || !w.open) continue;
+        if (message == WM_CLOSE && w.spec.closes) w.open = false;
+        return ERROR_SUCCESS;
+    }
+    return ERROR_INVALID_WINDOW_HANDLE;
+}
+
+bool ImageProcesses::IsHeld(const std::string& hostPath) const {
+    for (const auto& p : processes_) {
+        if (!p.running) continue;
+        std::string held;
+        if (paths_.Resolve(p.spec.image, held) == ERROR_SUCCESS && held == hostPath) return true;
+        for (const auto& h : p.spec.holds) {
+            if (paths_.Resolve(h, held) == ERROR_SUCCESS && held == hostPath) return true;
+        }
+    }
+    return false;
+}
+
+void ImageProcesses::EndAll() {
+    for (auto& p : processes_) p.running = false;
+    for (auto& w : windows_) w.open = false;
+}
+
+std::vector<ProcessSpec> ImageProcesses::RunningProcesses() const {
+    std::vector<ProcessSpec> out;
+    for (const auto& p : processes_) {
+        if (p.running) out.push_back(p.spec);
+    }
+    return out;
+}
+
+std::vector<WindowSpec> ImageProcesses::OpenWindows() const {
+    std::vector<WindowSpec> out;
+    for (const auto& w : windows_) {
+        if (w.open) out.push_back(w.spec);
+    }
+    return out;
+}
+
+WinError ImageLauncher::RunAndWait(std::string_view commandLine, std::uint32_t&) {
+    requests_.emplace_back(commandLine);
+    return ERROR_NOT_SUPPORTED;
+}
+
+WinError ImageLauncher::ShellOpen(std::string_view file, std::string_view parameters) {
+    std::string r(file);
+    if (!parameters.empty()) r += " " + std::string(parameters);
+    requests_.push_back(std::move(r));
+    return ERROR_NOT_SUPPORTED;
+}
+
+}  // namespace veldan::machine::image

@@ -1,0 +1,383 @@
+#include "machine/image/image_registry.h"
+
+#include <iterator>
+
+#include "text/strings.h"
+
+namespace veldan::machine::image {
+namespace {
+
+using Key = ImageRegistry::Key;
+using Value = ImageRegistry::Value;
+
+bool IsStoredRoot(HKEY root) {
+    return root == HKEY_LOCAL_MACHINE || root == HKEY_CURRENT_USER || root == HKEY_USERS;
+}
+
+bool IsKnownRoot(HKEY root) {
+    return IsStoredRoot(root) || root == HKEY_CLASSES_ROOT;
+}
+
+// The non-empty components of a sub-key path, as a stored root sees them: HKCR
+// paths get the "Software\Classes" prefix of the HKLM key they stand for.
+std::vector<std::string_view> Components(HKEY root, std::string_view subKey) {
+    std::vector<std::string_view> parts;
+    if (root == HKEY_CLASSES_ROOT) {
+        parts.push_back("Software");
+        parts.push_back("Classes");
+    }
+    std::size_t pos = 0;
+    while (pos <= subKey.size()) {
+        std::size_t end = subKey.find('\\', pos);
+        if (end == std::string_view::npos) end = subKey.size();
+        if (end > pos) parts.push_back(subKey.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return parts;
+}
+
+// True when the path names the root itself (no components at all).
+bool IsRootPath(std::string_view subKey) {
+    return subKey.find_first_not_of('\\') == std::string_view::npos;
+}
+
+Key* Child(const Key* parent, std::string_view name) {
+    auto it = parent->children.find(text::UpperAscii(name));
+    return it == parent->children.end() ? nullptr : it->second.get();
+}
+
+bool TreeHasDenyDelete(const Key& key) {
+    if (key.denyDelete) return true;
+    for (const auto& [upper, child] : key.children) {
+        if (TreeHasDenyDelete(*child)) return true;
+    }
+    return false;
+}
+
+void CollectProtected(const Key& key, const std::string& path, std::vector<std::string>& out) {
+    if (key.denyDelete) out.push_back(path);
+    for (const auto& [upper, child] : key.children) {
+        CollectProtected(*child, path + "\\" + child->name, out);
+    }
+}
+
+}  // namespace
+
+// ---- Key ----
+
+const Value* ImageRegistry::Key::FindValue(std::string_view valueName) const {
+    if (valueIndex.size() == values.size()) {
+        auto it = valueIndex.find(text::UpperAscii(valueName));
+        if (it == valueIndex.end()) return nullptr;
+        if (it->second < values.size() && text::EqualsNoCase(values[it->second].name, valueName)) {
+            return &values[it->second];
+        }
+    }
+    // The index is out of step with `values` (changed directly): look the slow way.
+    for (const Value& v : values) {
+        if (text::EqualsNoCase(v.name, valueName)) return &v;
+    }
+    return nullptr;
+}
+
+Value* ImageRegistry::Key::FindValue(std::string_view valueName) {
+    return const_cast<Value*>(static_cast<const Key*>(this)->FindValue(valueName));
+}
+
+void ImageRegistry::Key::PutValue(std::string_view valueName, const RegValue& value) {
+    if (Value* existing = FindValue(valueName)) {
+        existing->value = value;
+        return;
+    }
+    if (valueIndex.size() != values.size()) {
+        valueIndex.clear();
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            valueIndex.emplace(text::UpperAscii(values[i].name), i);
+        }
+    }
+    valueIndex.emplace(text::UpperAscii(valueName), values.size());
+    values.push_back(Value{std::string(valueName), value});
+}
+
+bool ImageRegistry::Key::RemoveValue(std::string_view valueName) {
+    const Value* found = FindValue(valueName);
+    if (found == nullptr) return false;
+    std::size_t pos = static_cast<std::size_t>(found - values.data());
+    values.erase(values.begin() + static_cast<std::ptrdiff_t>(pos));
+    valueIndex.clear();
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        valueIndex.emplace(text::UpperAscii(values[i].name), i);
+    }
+    return true;
+}
+
+// ---- ImageRegistry ----
+
+ImageRegistry::ImageRegistry(bool hasSecurity) : hasSecurity_(hasSecurity) {
+    Clear();
+}
+
+ImageRegistry::~ImageRegistry() = default;
+
+void ImageRegistry::Clear() {
+    ++generation_;
+    hklm_ = std::make_unique<Key>();
+    hklm_->name = "HKEY_LOCAL_MACHINE";
+    hkcu_ = std::make_unique<Key>();
+    hkcu_->name = "HKEY_CURRENT_USER";
+    hku_ = std::make_unique<Key>();
+    hku_->name = "HKEY_USERS";
+}
+
+ImageRegistry::Key* ImageRegistry::StoredRoot(HKEY root) const {
+    switch (root) {
+        case HKEY_LOCAL_MACHINE:
+        case HKEY_CLASSES_ROOT:
+            return hklm_.get();
+        case HKEY_CURRENT_USER:
+            return hkcu_.get();
+        case HKEY_USERS:
+            return hku_.get();
+        default:
+            return nullptr;
+    }
+}
+
+const ImageRegistry::Key* ImageRegistry::RootNode(HKEY root) const {
+    return IsStoredRoot(root) ? StoredRoot(root) : nullptr;
+}
+
+const ImageRegistry::Key* ImageRegistry::Node(HKEY root, std::string_view subKey) const {
+    return Find(root, subKey);
+}
+
+ImageRegistry::Key* ImageRegistry::Find(HKEY root, std::string_view subKey) const {
+    Key* node = StoredRoot(root);
+    if (node == nullptr) return nullptr;
+    for (std::string_view part : Components(root, subKey)) {
+        node = Child(node, part);
+        if (node == nullptr) return nullptr;
+    }
+    return node;
+}
+
+ImageRegistry::Key* ImageRegistry::Create(HKEY root, std::string_view subKey) {
+    Key* node = StoredRoot(root);
+    if (node == nullptr) return nullptr;
+    for (std::string_view part : Components(root, subKey)) {
+        std::unique_ptr<Key>& slot = node->children[text::UpperAscii(part)];
+        if (!slot) {
+            ++generation_;
+            slot = std::make_unique<Key>();
+            slot->name = std::string(part);
+        }
+        node = slot.get();
+    }
+    return node;
+}
+
+WinError ImageRegistry::OpenKey(HKEY root, std::string_view subKey) const {
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    return Find(root, subKey) != nullptr ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+WinError ImageRegistry::CreateKey(HKEY root, std::string_view subKey) {
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    Create(root, subKey);
+    return ERROR_SUCCESS;
+}
+
+WinError ImageRegistry::QueryInfoKey(HKEY root, std::string_view subKey, RegKeyInfo& info) const {
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    const Key* key = Find(root, subKey);
+    if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+    info.subKeys = static_cast<std::uint32_t>(key->children.size());
+    info.values = static_cast<std::uint32_t>(key->values.size());
+    return ERROR_SUCCESS;
+}
+
+WinError ImageRegistry::EnumKey(HKEY root, std::string_view subKey, std::uint32_t index,
+                                std::string& name) const {
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    const Key* key = Find(root, subKey);
+    if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+    if (index >= key->children.size()) return ERROR_NO_MORE_ITEMS;
+    // A map has no random access: go on from the last call when it was on this
+    // key at this index or before it, else walk from the start.
+    std::lock_guard<std::mutex> lock(cursorMutex_);
+    auto it = key->children.begin();
+    std::uint32_t at = 0;
+    if (cursor_.key == key && cursor_.generation == generation_ && cursor_.index <= index) {
+        it = cursor_.it;
+        at = cursor_.index;
+    }
+    std::advance(it, index - at);
+    cursor_ = EnumCursor{key, generation_, index, it};
+    name = it->second->name;
+    return ERROR_SUCCESS;
+}
+
+WinError ImageRegistry::EnumValue(HKEY root, std::string_view subKey, std::uint32_t index,
+                                  std::string& name, RegValue* value) const {
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    const Key* key = Find(root, subKey);
+    if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+    if (index >= key->values.size()) return ERROR_NO_MORE_ITEMS;
+    const Value& v = key->values[index];
+    name = v.name;
+    if (value != nullptr) *value = v.value;
+    return ERROR_SUCCESS;
+}
+
+WinError ImageRegistry::QueryValue(HKEY root, std::string_view subKey, std::string_view name,
+                                   RegValue& value) const {
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    const Key* key = Find(root, subKey);
+    if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+    const Value* v = key->FindValue(name);
+    if (v == nullptr) return ERROR_FILE_NOT_FOUND;
+    value = v->value;
+    return ERROR_SUCCESS;
+}
+
+WinError ImageRegistry::SetValue(HKEY root, std::string_view subKey, std::string_view name,
+                                 const RegValue& value) {
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    Key* key = Find(root, subKey);
+    if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+    key->PutValue(name, value);
+    return ERROR_SUCCESS;
+}
+
+WinError ImageRegistry::DeleteValue(HKEY root, std::string_view subKey, std::string_view name) {
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    Key* key = Find(root, subKey);
+    if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+    return key->RemoveValue(name) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+WinError ImageRegistry::DeleteKey(HKEY root, std::string_view subKey) {
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    if (IsRootPath(subKey)) return ERROR_ACCESS_DENIED;
+    std::vector<std::string_view> parts = Components(root, subKey);
+    Key* parent = StoredRoot(root);
+    for (std::size_t i = 0; i + 1 < parts.size() && parent != nullptr; ++i) {
+        parent = Child(parent, parts[i]);
+    }
+    if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
+    auto it = parent->children.find(text::UpperAscii(parts.back()));
+    if (it == parent->children.end()) return ERROR_FILE_NOT_FOUND;
+    const Key& key = *it->second;
+    if (!key.children.empty() || key.denyDelete) return ERROR_ACCESS_DENIED;
+    ++generation_;
+    parent->children.erase(it);
+    return ERROR_SUCCESS;
+}
+
+WinError ImageRegistry::DeleteTree(HKEY root, std::string_view subKey) {
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    if (IsRootPath(subKey)) return ERROR_ACCESS_DENIED;
+    std::vector<std::string_view> parts = Components(root, subKey);
+    Key* parent = StoredRoot(root);
+    for (std::size_t i = 0; i + 1 < parts.size() && parent != nullptr; ++i) {
+        parent = Child(parent, parts[i]);
+    }
+    if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
+    auto it = parent->children.find(text::UpperAscii(parts.back()));
+    if (it == parent->children.end()) return ERROR_FILE_NOT_FOUND;
+    // All or nothing: one key that may not be deleted keeps the whole tree.
+    if (TreeHasDenyDelete(*it->second)) return ERROR_ACCESS_DENIED;
+    ++generation_;
+    parent->children.erase(it);
+    return ERROR_SUCCESS;
+}
+
+WinError ImageRegistry::GetKeySecurity(HKEY root, std::string_view subKey,
+                                       KeySecurity& security) const {
+    if (!hasSecurity_) return ERROR_CALL_NOT_IMPLEMENTED;
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    const Key* key = Find(root, subKey);
+    if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+    security.denyDelete = key->denyDelete;
+    return ERROR_SUCCESS;
+}
+
+WinError ImageRegistry::SetKeySecurity(HKEY root, std::string_view subKey,
+                                       const KeySecurity& security) {
+    if (!hasSecurity_) return ERROR_CALL_NOT_IMPLEMENTED;
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    Key* key = Find(root, subKey);
+    if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+    key->denyDelete = security.denyDelete;
+    return ERROR_SUCCESS;
+}
+
+WinError ImageRegistry::Protect(HKEY root, std::string_view subKey) {
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    Key* key = Find(root, subKey);
+    if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+    key->denyDelete = true;
+    return ERROR_SUCCESS;
+}
+
+std::vector<std::string> ImageRegistry::ProtectedKeys() const {
+    std::vector<std::string> out;
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
+        CollectProtected(*StoredRoot(root), std::string(RootShortName(root)), out);
+    }
+    return out;
+}
+
+// ---- Root names ----
+
+std::string_view RootLongName(HKEY root) {
+    switch (root) {
+        case HKEY_CLASSES_ROOT:
+            return "HKEY_CLASSES_ROOT";
+        case HKEY_CURRENT_USER:
+            return "HKEY_CURRENT_USER";
+        case HKEY_LOCAL_MACHINE:
+            return "HKEY_LOCAL_MACHINE";
+        case HKEY_USERS:
+            return "HKEY_USERS";
+        default:
+            return "";
+    }
+}
+
+std::string_view RootShortName(HKEY root) {
+    switch (root) {
+        case HKEY_CLASSES_ROOT:
+            return "HKCR";
+        case HKEY_CURRENT_USER:
+            return "HKCU";
+        case HKEY_LOCAL_MACHINE:
+            return "HKLM";
+        case HKEY_USERS:
+            return "HKU";
+        default:
+            return "";
+    }
+}
+
+HKEY RootFromName(std::string_view name) {
+    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
+        if (text::EqualsNoCase(name, RootLongName(root)) ||
+            text::EqualsNoCase(name, RootShortName(root))) {
+            return root;
+        }
+    }
+    return 0;
+}
+
+bool SplitKeyPath(std::string_view fullPath, HKEY& root, std::string& subKey) {
+    std::size_t slash = fullPath.find('\\');
+    HKEY found = RootFromName(fullPath.substr(0, slash));
+    if (found == 0) return false;
+    root = found;
+    subKey =
+        slash == std::string_view::npos ? std::string() : std::string(fullPath.substr(slash + 1));
+    return true;
+}
+
+}  // namespace veldan::machine::image

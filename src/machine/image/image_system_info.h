@@ -1,0 +1,47 @@
+#pragma once
+// What a machine image tells about itself: family and user from machine.ini,
+// special folders from its registry or the family's defaults.
+
+#include <string>
+
+#include "machine/file_system.h"
+#include "machine/image/machine_ini.h"
+#include "machine/registry.h"
+#include "machine/system_info.h"
+
+namespace veldan::machine::image {
+
+class ImageSystemInfo final : public SystemInfo {
+  public:
+    ImageSystemInfo(const MachineIni& ini, const Registry& registry, FileSystem& files);
+
+    OsFamily Family() const override { return family_; }
+    std::uint32_t Version() const override;
+    std::string UserName() const override { return user_; }
+    WinError GetSpecialFolderPath(int csidl, bool create, std::string& path) override;
+    std::string WindowsDirectory() const override { return windir_; }
+    std::string SystemDirectory() const override;
+    std::string TempPath() const override;
+
+    // The user's profile folder on the NT family ("C:\\Documents and Settings\\<user>").
+    std::string ProfileDirectory() const;
+
+    // Replaces %NAME% variables of the image's environment (USERPROFILE,
+    // ALLUSERSPROFILE, SystemRoot, windir, SystemDrive, ProgramFiles,
+    // CommonProgramFiles, TEMP, TMP, USERNAME, HOMEDRIVE, HOMEPATH, APPDATA);
+    // unknown variables stay as written.
+    std::string ExpandEnvironment(std::string_view text) const;
+
+  private:
+    // The folder's path from the registry or the defaults; "" when the family has none.
+    std::string Lookup(int csidl) const;
+
+    OsFamily family_;
+    std::string user_;
+    std::string windir_;
+    std::string temp_;
+    const Registry& registry_;
+    FileSystem& files_;
+};
+
+}  // namespace veldan::machine::image

@@ -1,0 +1,59 @@
+#include "machine/registry.h"
+
+namespace veldan::machine {
+
+RegValue RegValue::String(std::string_view text, std::uint32_t type) {
+    RegValue v;
+    v.type = type;
+    v.data.reserve(text.size() + 1);
+    v.data.append(text);
+    v.data.push_back('\0');
+    return v;
+}
+
+RegValue RegValue::Dword(std::uint32_t n) {
+    RegValue v;
+    v.type = REG_DWORD;
+    for (int shift = 0; shift < 32; shift += 8) {
+        v.data.push_back(static_cast<char>((n >> shift) & 0xFF));
+    }
+    return v;
+}
+
+RegValue RegValue::MultiString(const std::vector<std::string>& items) {
+    RegValue v;
+    v.type = REG_MULTI_SZ;
+    for (const std::string& item : items) {
+        v.data.append(item);
+        v.data.push_back('\0');
+    }
+    v.data.push_back('\0');
+    return v;
+}
+
+std::string RegValue::AsString() const {
+    std::size_t end = data.find('\0');
+    return end == std::string::npos ? data : data.substr(0, end);
+}
+
+std::vector<std::string> RegValue::AsMultiString() const {
+    std::vector<std::string> items;
+    std::size_t pos = 0;
+    while (pos < data.size()) {
+        std::size_t end = data.find('\0', pos);
+        if (end == std::string::npos) end = data.size();  // last string without its NUL
+        if (end == pos) break;                            // the empty string ends the list
+        items.emplace_back(data, pos, end - pos);
+        pos = end + 1;
+    }
+    return items;
+}
+
+std::uint32_t RegValue::AsDword() const {
+    if (data.size() < 4) return 0;
+    std::uint32_t n = 0;
+    for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(data[i]);
+    return n;
+}
+
+}  // namespace veldan::machine

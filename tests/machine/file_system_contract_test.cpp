@@ -1,0 +1,330 @@
+// What every FileSystem backend must do, run against each backend; then what
+// only the image backend promises about host files.
+
+#include <csignal>
+#include <filesystem>
+#include <set>
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include "machine/file_system.h"
+#include "machine/image/image_file_system.h"
+#include "support/temp_dir.h"
+
+namespace veldan::machine {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+// A machine image's drive in a temporary folder; held files and scheduled
+// deletions are what the machine would supply.
+class ImageBackend {
+  public:
+    ImageBackend()
+        : root_(MakeDrive(dir_)),
+          paths_(root_),
+          files_(
+              paths_, [this](const std::string& host) { return held_.count(host) != 0; },
+              [this](std::string_view path) {
+                  scheduled_.emplace_back(path);
+                  return ERROR_SUCCESS;
+              }) {}
+
+    FileSystem& files() { return files_; }
+    void Hold(std::string_view path) {
+        std::string host;
+        ASSERT_EQ(paths_.Resolve(path, host), ERROR_SUCCESS);
+        held_.insert(host);
+    }
+    const Strings& scheduled() const { return scheduled_; }
+    const std::string& root() const { return root_; }
+
+  private:
+    static std::string MakeDrive(const test::TempDir& dir) {
+        fs::create_directory(dir.path() / "drive_c");
+        return (dir.path() / "drive_c").string();
+    }
+
+    test::TempDir dir_;
+    std::string root_;
+    image::HostPaths paths_;
+    std::set<std::string> held_;
+    Strings scheduled_;
+    image::ImageFileSystem files_;
+};
+
+template <typename Backend>
+class FileSystemContract : public ::testing::Test {
+  protected:
+    FileSystem& fs() { return backend_.files(); }
+    void Put(std::string_view path, std::string_view bytes) {
+        ASSERT_EQ(fs().WriteFile(path, bytes), ERROR_SUCCESS) << path;
+    }
+    void Mkdir(std::string_view path) {
+        ASSERT_EQ(fs().CreateDirectory(path), ERROR_SUCCESS) << path;
+    }
+    std::string Read(std::string_view path) {
+        std::string bytes;
+        EXPECT_EQ(fs().ReadFile(path, bytes), ERROR_SUCCESS) << path;
+        return bytes;
+    }
+    std::uint32_t Attributes(std::string_view path) {
+        std::uint32_t a = 0;
+        EXPECT_EQ(fs().GetAttributes(path, a), ERROR_SUCCESS) << path;
+        return a;
+    }
+    Strings Names(std::string_view pattern) {
+        std::vector<FindData> entries;
+        EXPECT_EQ(fs().FindFiles(pattern, entries), ERROR_SUCCESS) << pattern;
+        Strings names;
+        for (const FindData& e : entries) names.push_back(e.name);
+        return names;
+    }
+
+    Backend backend_;
+};
+
+using Backends = ::testing::Types<ImageBackend>;
+TYPED_TEST_SUITE(FileSystemContract, Backends);
+
+TYPED_TEST(FileSystemContract, NamesResolveWithoutRegardToCaseAndTrailingBackslashNamesAFolder) {
+    this->Mkdir("C:\\WINDOWS");
+    this->Put("C:\\WINDOWS\\Win.ini", "abc");
+    EXPECT_EQ(this->Read("c:\\windows\\WIN.INI"), "abc");
+    EXPECT_EQ(this->Attributes("C:\\windows\\win.INI"), FILE_ATTRIBUTE_ARCHIVE);
+    std::string longPath;
+    ASSERT_EQ(this->fs().GetLongPathName("c:\\windows\\win.ini", longPath), ERROR_SUCCESS);
+    EXPECT_EQ(longPath, "c:\\WINDOWS\\Win.ini");
+
+    this->Put("c:\\windows\\WIN.INI", "replaced");  // replaces, does not add a second file
+    EXPECT_EQ(this->Names("C:\\WINDOWS\\*.ini"), Strings{"Win.ini"});
+    std::string bytes = "untouched";
+    EXPECT_EQ(this->fs().ReadFile("C:\\WINDOWS\\none.ini", bytes), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(bytes, "untouched");
+
+    EXPECT_EQ(this->Attributes("C:\\WINDOWS\\"), FILE_ATTRIBUTE_DIRECTORY);
+    const std::pair<const char*, WinError> cases[] = {
+        {"C:\\WINDOWS\\win.ini\\", ERROR_PATH_NOT_FOUND},
+        {"C:\\WINDOWS\\win.ini\\x", ERROR_PATH_NOT_FOUND},
+        {"C:\\nope\\win.ini", ERROR_PATH_NOT_FOUND},
+        {"C:\\WINDOWS\\nope.ini", ERROR_FILE_NOT_FOUND}};
+    for (const auto& [path, err] : cases) {
+        std::uint32_t a = 12345;
+        EXPECT_EQ(this->fs().GetAttributes(path, a), err) << path;
+        EXPECT_EQ(a, 12345u) << path;
+    }
+}
+
+TYPED_TEST(FileSystemContract, ListsDotsFirstThenUpperCasedOrdinalOrder) {
+    this->Mkdir("C:\\d");
+    for (const char* name : {"C:\\d\\b.txt", "C:\\d\\_x", "C:\\d\\Zeta", "C:\\d\\A.txt"})
+        this->Put(name, "");
+    this->Mkdir("C:\\d\\a2");
+    // Upper-cased, '_' sorts after the letters; lower-cased it would come first.
+    EXPECT_EQ(this->Names("C:\\d\\*"), (Strings{".", "..", "A.txt", "a2", "b.txt", "Zeta", "_x"}));
+    EXPECT_EQ(this->Names("C:\\D\\*.TXT"), (Strings{"A.txt", "b.txt"}));
+    EXPECT_EQ(this->Names("C:\\*"), Strings{"d"});  // a drive root has no dot entries
+
+    std::vector<FindData> entries;
+    ASSERT_EQ(this->fs().FindFiles("C:\\d\\*.*", entries), ERROR_SUCCESS);
+    EXPECT_TRUE(entries[0].IsDirectory() && entries[1].IsDirectory());
+    EXPECT_EQ(this->fs().FindFiles("C:\\d\\*.none", entries), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(this->fs().FindFiles("C:\\missing\\*", entries), ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(entries.size(), 7u);  // untouched by the failures
+}
+
+TYPED_TEST(FileSystemContract, WildcardListingStaysInItsFolder) {
+    this->Mkdir("C:\\p");
+    this->Mkdir("C:\\p\\sub");
+    this->Put("C:\\p\\sub\\deep.exe", "1");
+    this->Put("C:\\p\\top.exe", "1234");
+    EXPECT_EQ(this->Names("C:\\p\\*.exe"), Strings{"top.exe"});
+    std::vector<FindData> entries;
+    ASSERT_EQ(this->fs().FindFiles("C:\\p\\*", entries), ERROR_SUCCESS);
+    Strings files, folders;
+    for (const FindData& e : entries) (e.IsDirectory() ? folders : files).push_back(e.name);
+    EXPECT_EQ(files, Strings{"top.exe"});
+    EXPECT_EQ(entries.back().size, 4u);
+    EXPECT_EQ(folders, (Strings{".", "..", "sub"}));
+}
+
+TYPED_TEST(FileSystemContract, NamesMatchThroughTheirShortForm) {
+    this->Put("C:\\page.html", "");
+    this->Put("C:\\readme", "");
+    this->Put("C:\\SHORT.TXT", "");
+    std::vector<FindData> entries;
+    ASSERT_EQ(this->fs().FindFiles("C:\\*.htm", entries), ERROR_SUCCESS);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "page.html");
+    EXPECT_EQ(entries[0].shortName, "PAGE~1.HTM");
+    EXPECT_EQ(this->Names("C:\\page~1.htm"), Strings{"page.html"});
+    EXPECT_EQ(this->Names("C:\\readme.*"), Strings{"readme"});
+
+    ASSERT_EQ(this->fs().FindFiles("C:\\short.txt", entries), ERROR_SUCCESS);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "SHORT.TXT");
+    EXPECT_EQ(entries[0].shortName, "");
+    std::string shortPath;
+    ASSERT_EQ(this->fs().GetShortPathName("c:\\PAGE.html", shortPath), ERROR_SUCCESS);
+    EXPECT_EQ(shortPath, "c:\\PAGE~1.HTM");
+}
+
+TYPED_TEST(FileSystemContract, ReadOnlyFileIsKeptUntilTheAttributeIsCleared) {
+    this->Put("C:\\ro.txt", "old");
+    ASSERT_EQ(this->fs().SetAttributes("C:\\ro.txt", FILE_ATTRIBUTE_READONLY), ERROR_SUCCESS);
+    EXPECT_EQ(this->Attributes("C:\\ro.txt"), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(this->fs().DeleteFile("C:\\ro.txt"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(this->fs().WriteFile("C:\\ro.txt", "new"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(this->Read("C:\\ro.txt"), "old");
+
+    ASSERT_EQ(this->fs().SetAttributes("C:\\RO.TXT", FILE_ATTRIBUTE_NORMAL), ERROR_SUCCESS);
+    EXPECT_EQ(this->Attributes("C:\\ro.txt"), FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(this->fs().DeleteFile("C:\\ro.txt"), ERROR_SUCCESS);
+    std::uint32_t a = 0;
+    EXPECT_EQ(this->fs().GetAttributes("C:\\ro.txt", a), ERROR_FILE_NOT_FOUND);
+}
+
+TYPED_TEST(FileSystemContract, HeldFileCanBeReadButNotDeletedOrReplaced) {
+    this->Put("C:\\app.exe", "MZ");
+    this->backend_.Hold("C:\\app.exe");
+    EXPECT_EQ(this->fs().DeleteFile("c:\\APP.EXE"), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(this->fs().WriteFile("C:\\App.exe", "xx"), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(this->Read("C:\\app.exe"), "MZ");
+}
+
+TYPED_TEST(FileSystemContract, FolderOperations) {
+    auto& fs = this->fs();
+    this->Mkdir("C:\\f");
+    EXPECT_EQ(fs.CreateDirectory("C:\\F"), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(fs.CreateDirectory("C:\\nope\\x"), ERROR_PATH_NOT_FOUND);
+    this->Put("C:\\f\\x.txt", "");
+    EXPECT_EQ(fs.CreateDirectory("C:\\f\\X.TXT"), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(fs.RemoveDirectory("C:\\f"), ERROR_DIR_NOT_EMPTY);
+    EXPECT_EQ(fs.RemoveDirectory("C:\\f\\x.txt"), ERROR_DIRECTORY);
+    EXPECT_EQ(fs.DeleteFile("C:\\f"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(fs.DeleteFile("C:\\f\\x.txt"), ERROR_SUCCESS);
+    EXPECT_EQ(fs.RemoveDirectory("C:\\f\\"), ERROR_SUCCESS);
+    EXPECT_EQ(fs.RemoveDirectory("C:\\f"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(fs.RemoveDirectory("C:\\"), ERROR_ACCESS_DENIED);
+
+    this->Mkdir("C:\\g");
+    ASSERT_EQ(fs.SetAttributes("C:\\g", FILE_ATTRIBUTE_READONLY), ERROR_SUCCESS);
+    EXPECT_EQ(this->Attributes("C:\\g"), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(fs.RemoveDirectory("C:\\g"), ERROR_ACCESS_DENIED);
+    ASSERT_EQ(fs.SetAttributes("C:\\g", 0), ERROR_SUCCESS);
+    EXPECT_EQ(fs.RemoveDirectory("C:\\g"), ERROR_SUCCESS);
+}
+
+TYPED_TEST(FileSystemContract, FailedWriteKeepsTheOldContent) {
+    this->Mkdir("C:\\w");
+    this->Put("C:\\w\\f.txt", "old");
+    ASSERT_EQ(this->fs().SetAttributes("C:\\w", FILE_ATTRIBUTE_READONLY), ERROR_SUCCESS);
+    EXPECT_EQ(this->fs().WriteFile("C:\\w\\f.txt", "new"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(this->fs().WriteFile("C:\\w\\g.txt", "new"), ERROR_ACCESS_DENIED);
+    ASSERT_EQ(this->fs().SetAttributes("C:\\w", 0), ERROR_SUCCESS);
+    EXPECT_EQ(this->Read("C:\\w\\f.txt"), "old");
+    EXPECT_EQ(this->Names("C:\\w\\*"), (Strings{".", "..", "f.txt"}));  // nothing left behind
+
+    this->Put("C:\\w\\f.txt", "new");
+    EXPECT_EQ(this->Read("C:\\w\\f.txt"), "new");
+    EXPECT_EQ(this->fs().WriteFile("C:\\nope\\f.txt", "x"), ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(this->fs().WriteFile("C:\\w", "x"), ERROR_ACCESS_DENIED);
+}
+
+TYPED_TEST(FileSystemContract, ReaderStreamsTheWholeFile) {
+    std::string content;
+    for (int i = 0; content.size() < 100000; ++i) content += std::to_string(i) + ",";
+    this->Put("C:\\big.bin", content);
+    std::uint64_t size = 0;
+    ASSERT_EQ(this->fs().GetFileSize("c:\\big.bin", size), ERROR_SUCCESS);
+    EXPECT_EQ(size, content.size());
+    std::unique_ptr<FileReader> reader;
+    ASSERT_EQ(this->fs().OpenRead("C:\\BIG.BIN", reader), ERROR_SUCCESS);
+    std::string got;
+    char buffer[4096];
+    for (long long n; (n = reader->Read(buffer, sizeof buffer)) > 0;) got.append(buffer, n);
+    EXPECT_EQ(got, content);
+    EXPECT_EQ(reader->Read(buffer, sizeof buffer), 0);
+
+    this->Mkdir("C:\\dir");
+    std::unique_ptr<FileReader> none;
+    EXPECT_EQ(this->fs().OpenRead("C:\\dir", none), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(this->fs().OpenRead("C:\\missing", none), ERROR_FILE_NOT_FOUND);
+}
+
+TYPED_TEST(FileSystemContract, DeleteAtRestartOnlySchedules) {
+    this->Put("C:\\bad.dll", "x");
+    EXPECT_EQ(this->fs().DeleteAtRestart("C:\\bad.dll"), ERROR_SUCCESS);
+    EXPECT_EQ(this->fs().DeleteAtRestart("C:\\not\\there.exe"), ERROR_SUCCESS);
+    EXPECT_EQ(this->backend_.scheduled(), (Strings{"C:\\bad.dll", "C:\\not\\there.exe"}));
+    EXPECT_EQ(this->Read("C:\\bad.dll"), "x");
+}
+
+// Promises of the image backend about its host files.
+class ImageFileSystemTest : public ::testing::Test {
+  protected:
+    std::string Host(const std::string& rel) const { return backend_.root() + "/" + rel; }
+    FileSystem& fs() { return backend_.files(); }
+    ImageBackend backend_;
+};
+
+TEST_F(ImageFileSystemTest, WriteThatFailsHalfWayLeavesTheOldFileAndNoTemporary) {
+    ASSERT_EQ(fs().WriteFile("C:\\f.txt", "old"), ERROR_SUCCESS);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 1024;  // write() fails with EFBIG past this size
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const WinError err = image::WriteHostFileAtomic(Host("f.txt"), std::string(65536, 'n'));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(err, ERROR_DISK_FULL);
+    std::string bytes;
+    ASSERT_EQ(fs().ReadFile("C:\\f.txt", bytes), ERROR_SUCCESS);
+    EXPECT_EQ(bytes, "old");
+    std::vector<FindData> entries;
+    ASSERT_EQ(fs().FindFiles("C:\\*", entries), ERROR_SUCCESS);
+    EXPECT_EQ(entries.size(), 1u);
+}
+
+TEST_F(ImageFileSystemTest, ReplacedFileKeepsPermissionsAndFoldersHaveNoSize) {
+    ASSERT_EQ(fs().WriteFile("C:\\f.txt", "old"), ERROR_SUCCESS);
+    fs::permissions(Host("f.txt"),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(fs().WriteFile("C:\\F.TXT", "new"), ERROR_SUCCESS);
+    struct stat st {};
+    ASSERT_EQ(::stat(Host("f.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    std::uint64_t size = 7;
+    EXPECT_EQ(fs().GetFileSize("C:\\", size), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(size, 7u);
+}
+
+TEST_F(ImageFileSystemTest, LinksAreNeverFolders) {
+    test::TempDir outside;
+    outside.Write("secret/inside.txt", "s");
+    const auto target = outside.Write("target.txt", "1234");
+    fs::create_symlink(target, Host("file.lnk"));
+    fs::create_directory_symlink(outside.path() / "secret", Host("dir.lnk"));
+
+    std::uint64_t size = 0;
+    ASSERT_EQ(fs().GetFileSize("C:\\file.lnk", size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 4u);
+    std::uint32_t a = 0;
+    ASSERT_EQ(fs().GetAttributes("C:\\dir.lnk", a), ERROR_SUCCESS);
+    EXPECT_EQ(a, FILE_ATTRIBUTE_ARCHIVE);
+    std::vector<FindData> entries;
+    EXPECT_EQ(fs().FindFiles("C:\\dir.lnk\\*", entries), ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(fs().SetAttributes("C:\\file.lnk", FILE_ATTRIBUTE_READONLY), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(fs().DeleteFile("C:\\dir.lnk"), ERROR_SUCCESS);  // the link goes, not the folder
+    EXPECT_TRUE(fs::exists(outside.path() / "secret" / "inside.txt"));
+}
+
+}  // namespace
+}  // namespace veldan::machine

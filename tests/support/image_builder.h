@@ -1,0 +1,41 @@
+#pragma once
+// Builds machine images in a temporary folder for tests: machine.ini, .reg
+// files and files on drive C:, then loads them.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "machine/image/image_machine.h"
+#include "support/temp_dir.h"
+
+namespace veldan::test {
+
+class ImageBuilder {
+  public:
+    // The image is the folder `name` inside `dir`; drive_c/ is created at once.
+    explicit ImageBuilder(const TempDir& dir, std::string_view name = "image");
+
+    // machine.ini text.
+    ImageBuilder& Ini(std::string_view text);
+    // registry/<fileName> with the .reg text; the 5.00 header is added when the
+    // text has no header of its own.
+    ImageBuilder& Reg(std::string_view fileName, std::string_view regText);
+    // A file on drive C: given by its Windows path ("C:\\WINDOWS\\x.dll").
+    ImageBuilder& File(std::string_view winPath, std::string_view bytes = "x");
+    // A folder on drive C:.
+    ImageBuilder& Folder(std::string_view winPath);
+
+    const std::string& folder() const { return folder_; }
+    // The host path of a Windows path on drive C: (as given, no case folding).
+    std::string Host(std::string_view winPath) const;
+
+    // Loads the image with a manual clock; fails the test and returns null when
+    // it cannot be loaded.
+    std::unique_ptr<machine::image::ImageMachine> Load() const;
+
+  private:
+    std::string folder_;
+};
+
+}  // namespace veldan::test
