@@ -13,6 +13,8 @@ struct Globals {
 
 int RunReg(const Globals& g, const std::vector<std::string>& args);
 int RunMachine(const Globals& g, const std::vector<std::string>& args);
+int RunScanCommand(const Globals& g, const std::vector<std::string>& args);
+int RunCureCommand(const Globals& g, const std::vector<std::string>& args);
 int RunDb(const Globals& g, const std::vector<std::string>& args);
 
 }  // namespace veldan::cli

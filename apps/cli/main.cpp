@@ -15,6 +15,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: veldan-cli [--program-folder DIR] COMMAND ...\n"
+    "  scan --machine M [--json] [--log FILE]\n"
+    "  cure --machine M (--all | --entry NAME) [--homepage URL] [--json]\n"
+    "  db info [--machine M] [--json] | db scramble IN OUT | db unscramble IN OUT\n"
     "  reg export --machine M [KEY]      the registry (or one tree) as .reg text, sorted\n"
     "  machine restart --machine M       carry out pending delete-at-restart operations\n";
 
@@ -57,6 +60,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "reg") return RunReg(g, rest);
     if (command == "machine") return RunMachine(g, rest);
+    if (command == "scan") return RunScanCommand(g, rest);
+    if (command == "cure") return RunCureCommand(g, rest);
     if (command == "db") return RunDb(g, rest);
     return Fail(kExitUsage, "unknown command '" + command + "' (see veldan-cli --help)");
 }

@@ -1,0 +1,330 @@
+#include "engine/script.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "engine/dispatch.h"
+#include "engine/macros.h"
+#include "engine/scramble.h"
+#include "text/codepage.h"
+#include "text/strings.h"
+
+namespace veldan::engine {
+namespace {
+
+// Hive prefixes rewritten to "HKxx " so that a registry path splits into the
+// hive and the sub-key. The long forms go first.
+constexpr std::string_view kHivePrefixes[][2] = {
+    {"HKEY_CLASSES_ROOT\\", "HKCR "},
+    {"HKEY_CURRENT_USER\\", "HKCU "},
+    {"HKEY_LOCAL_MACHINE\\", "HKLM "},
+    {"HKEY_USERS\\", "HKU "},
+    {"HKCR\\", "HKCR "},
+    {"HKCU\\", "HKCU "},
+    {"HKLM\\", "HKLM "},
+    {"HKU\\", "HKU "},
+};
+
+// Type lines: the command prefix and the family prefix of the entry it opens.
+constexpr std::string_view kTypePrefixes[][2] = {
+    {"DType", "NUNE."},
+    {"WType", "Elink."},
+    {"MType", "INBEE."},
+};
+
+void ReplaceAll(std::string& text, std::string_view what, std::string_view with) {
+    std::size_t pos = text.find(what);
+    if (pos == std::string::npos) return;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t from = 0;
+    while (pos != std::string::npos) {
+        out.append(text, from, pos - from);
+        out.append(with);
+        from = pos + what.size();
+        pos = text.find(what, from);
+    }
+    out.append(text, from, std::string::npos);
+    text = std::move(out);
+}
+
+bool IsAsciiAlnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool IsAsciiPunct(unsigned char c) {
+    return (c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
+           (c >= 0x7B && c <= 0x7E);
+}
+
+// Reads a host file that is a file (a folder of that name does not open).
+bool ReadRegularFile(const std::string& path, std::string& bytes) {
+    if (path.empty()) return false;
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return false;
+    return text::ReadHostFile(path, bytes);
+}
+
+// Opens the plain file (decoded as a whole), else the scrambled one (kept as
+// bytes; lines are unscrambled and decoded one by one).
+bool OpenDatabaseFile(const std::string& plainPath, const std::string& scrambledPath,
+                      std::string& data, bool& scrambled) {
+    std::string bytes;
+    if (ReadRegularFile(plainPath, bytes)) {
+        data = text::DecodeText(bytes);
+        scrambled = false;
+        return true;
+    }
+    if (ReadRegularFile(scrambledPath, bytes)) {
+        data = std::move(bytes);
+        scrambled = true;
+        return true;
+    }
+    return false;
+}
+
+// The next line of `data` from `pos`: line end LF or CR LF; a NUL byte ends the
+// line's text. Scrambled lines are unscrambled and decoded here.
+bool NextDataLine(const std::string& data, std::size_t& pos, bool scrambled, std::string& line) {
+    if (pos >= data.size()) return false;
+    std::size_t nl = data.find('\n', pos);
+    std::size_t end = nl == std::string::npos ? data.size() : nl;
+    std::string_view raw(data.data() + pos, end - pos);
+    pos = nl == std::string::npos ? data.size() : nl + 1;
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    raw = raw.substr(0, raw.find('\0'));
+    if (!scrambled) {
+        line.assign(raw);
+        return true;
+    }
+    std::string plain;
+    Unscramble(raw, plain);
+    std::size_t nul = plain.find('\0');
+    if (nul != std::string::npos) plain.resize(nul);
+    line = text::DecodeText(plain);
+    return true;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+bool IsWellFormedClsid(std::string_view text) {
+    if (text.size() != 38 || text.front() != '{' || text.back() != '}') return false;
+    for (std::size_t i = 1; i < 37; ++i) {
+        bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        if (dash ? text[i] != '-' : !IsAsciiAlnum(text[i])) return false;
+    }
+    return true;
+}
+
+int CheckClsid(Context& ctx, std::string_view text) {
+    if (IsWellFormedClsid(text)) return 1;
+    ctx.Debug("CLSID... " + std::string(text) + "\n");
+    return 0;
+}
+
+bool NormalizeLine(std::string_view raw, std::string& out) {
+    std::string_view t = text::TrimView(raw);
+    if (t.empty()) {
+        out.clear();
+        return false;
+    }
+    out.assign(t);
+    for (const auto& p : kHivePrefixes) ReplaceAll(out, p[0], p[1]);
+    for (char& c : out) {
+        if (c == '\t') c = ' ';
+    }
+    out.push_back(' ');
+    return true;
+}
+
+LineKind ClassifyLine(std::string_view normalized) {
+    if (normalized.empty()) return LineKind::NonCommand;
+    unsigned char c = static_cast<unsigned char>(normalized.front());
+    if (c >= 0x80) return LineKind::NonCommand;
+    if (c == '#')
+        return StartsWith(normalized, "#NAME") ? LineKind::EntryStart : LineKind::NonCommand;
+    if (c == ';') return LineKind::Command;
+    if (IsAsciiPunct(c)) return LineKind::NonCommand;
+    return LineKind::Command;
+}
+
+std::vector<std::string_view> SplitQuotedPieces(std::string_view text) {
+    std::vector<std::string_view> pieces;
+    std::size_t i = 0;
+    for (;;) {
+        while (i < text.size() && text[i] == ' ') ++i;
+        if (i >= text.size()) break;
+        std::size_t begin = text[i] == '"' ? i + 1 : i;
+        std::size_t end = text.find(text[i] == '"' ? '"' : ' ', begin);
+        if (end == std::string_view::npos) break;  // unterminated: dropped
+        pieces.push_back(text.substr(begin, end - begin));
+        i = end + 1;
+    }
+    return pieces;
+}
+
+int ParseLine(Context& ctx, std::string_view line, std::string& command,
+              std::vector<std::string>& params) {
+    command.clear();
+    params.clear();
+    std::size_t ws = line.find(' ');
+    if (ws == std::string_view::npos) {
+        ctx.Debug("ParseLine... no ws... " + std::string(line) + "\n");
+        return 0;
+    }
+    std::string_view word = line.substr(0, ws);
+    int count = GetParamCount(ctx, word);
+    if (count < 0) return 0;
+
+    auto reject = [&]() {
+        ctx.Debug("ParseLine... # of param... " + std::string(line) + "\n");
+        params.clear();
+        return 0;
+    };
+    // Expands the macros of one parameter and adds it: 1 added, 0 rejected
+    // (a registry macro that does not resolve, or an empty result).
+    auto add = [&](std::string_view raw) {
+        std::string param(raw);
+        ExpandEnvStr(ctx, param);
+        if (!ExpandRegStr(ctx, param)) {
+            params.clear();
+            return 0;
+        }
+        if (param.empty()) return reject();
+        params.push_back(std::move(param));
+        return 1;
+    };
+
+    std::string_view rest = line.substr(ws + 1);
+    if (count == 1) {
+        std::string_view p = text::TrimView(rest);
+        if (p.size() > 1 && p.front() == '"' && p.back() == '"') p = p.substr(1, p.size() - 2);
+        if (p.empty()) return reject();
+        if (!add(p)) return 0;
+    } else if (count >= 2) {
+        for (std::string_view piece : SplitQuotedPieces(rest)) {
+            if (piece.empty()) return reject();
+            if (!add(piece)) return 0;
+        }
+    }
+    command.assign(word);
+    return 1;
+}
+
+void ScriptLineEvents(Context& ctx, std::string_view raw, std::vector<ScriptEvent>& events) {
+    std::string line;
+    if (!NormalizeLine(raw, line)) return;
+
+    if (ClassifyLine(line) == LineKind::NonCommand) {
+        if (StartsWith(line, "#VERSION")) {
+            ScriptEvent& e = events.emplace_back();
+            e.kind = ScriptEvent::Version;
+            e.text = line.size() > 9 ? line.substr(9) : std::string();
+        } else if (line.size() > 1 && line.front() == '^') {
+            ScriptEvent& e = events.emplace_back();
+            e.kind = ScriptEvent::Exclusion;
+            e.text = text::Trim(std::string_view(line).substr(1));
+        }
+        return;  // any other such line is a comment
+    }
+
+    bool cureOnly = false;
+    if (line.front() == ';') {
+        std::string rest = text::TrimLeft(std::string_view(line).substr(1));
+        if (rest.empty()) return;
+        line = std::move(rest);
+        cureOnly = true;
+    }
+
+    if (StartsWith(line, "#NAME")) {
+        ScriptEvent& e = events.emplace_back();
+        e.name = line.size() > 6 ? text::Trim(std::string_view(line).substr(6)) : std::string();
+        e.kind = e.name.empty() ? ScriptEvent::EmptyName : ScriptEvent::EntryStart;
+        e.text = line;
+        e.cureOnly = cureOnly;
+        return;
+    }
+
+    for (const auto& t : kTypePrefixes) {
+        if (!StartsWith(line, t[0])) continue;
+        // The base name: between the first and the second blank, cut before its first '.'.
+        std::string_view base;
+        std::size_t first = line.find(' ');
+        if (first != std::string::npos) {
+            std::size_t second = line.find(' ', first + 1);
+            if (second == std::string::npos) second = line.size();
+            base = std::string_view(line).substr(first + 1, second - first - 1);
+            base = base.substr(0, base.find('.'));
+        }
+        ScriptEvent& e = events.emplace_back();
+        e.typeLine = true;
+        e.cureOnly = cureOnly;
+        if (base.empty()) {
+            e.kind = ScriptEvent::EmptyName;
+            e.text = line;
+        } else {
+            e.kind = ScriptEvent::EntryStart;
+            e.name = std::string(t[1]) + std::string(base);
+            e.text = "#NAME " + e.name;
+        }
+        break;
+    }
+
+    std::string command;
+    std::vector<std::string> params;
+    if (!ParseLine(ctx, line, command, params)) return;
+    ScriptEvent& e = events.emplace_back();
+    e.kind = ScriptEvent::Command;
+    e.text = std::move(line);
+    e.cureOnly = cureOnly;
+    e.command = std::move(command);
+    e.params = std::move(params);
+}
+
+ScriptReader::ScriptReader(Context& ctx) : ctx_(ctx) {}
+
+ScriptReader::~ScriptReader() = default;
+
+bool ScriptReader::Open(const std::string& plainPath, const std::string& scrambledPath) {
+    data_.clear();
+    pos_ = 0;
+    pending_.clear();
+    scrambled_ = false;
+    return OpenDatabaseFile(plainPath, scrambledPath, data_, scrambled_);
+}
+
+bool ScriptReader::NextRawLine(std::string& line) {
+    return NextDataLine(data_, pos_, scrambled_, line);
+}
+
+bool ScriptReader::Next(ScriptEvent& event) {
+    while (pending_.empty()) {
+        std::string line;
+        if (!NextRawLine(line)) return false;
+        ScriptLineEvents(ctx_, line, pending_);
+    }
+    event = std::move(pending_.front());
+    pending_.erase(pending_.begin());
+    return true;
+}
+
+bool ReadListFile(const std::string& plainPath, const std::string& scrambledPath,
+                  std::vector<std::string>& lines) {
+    std::string data;
+    bool scrambled = false;
+    lines.clear();
+    if (!OpenDatabaseFile(plainPath, scrambledPath, data, scrambled)) return false;
+    std::size_t pos = 0;
+    std::string line;
+    while (NextDataLine(data, pos, scrambled, line)) {
+        std::string_view t = text::TrimView(line);
+        if (!t.empty()) lines.emplace_back(t);
+    }
+    return true;
+}
+
+}  // namespace veldan::engine
