@@ -153,6 +153,7 @@ void SignaturePass(benchmark::State& state) {
     const int lines = 100000;
     fs::path root = fs::temp_directory_path() / "veldan-signature-bench";
     fs::remove_all(root);
+    fs::create_directories(root);
     fs::copy(test::SourceFolder() + "/examples/machines/sample-xp", root / "machine",
              fs::copy_options::recursive);
     fs::create_directories(root / "program" / "core");

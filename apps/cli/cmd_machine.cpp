@@ -44,6 +44,7 @@ int RunReg(const Globals&, const std::vector<std::string>& argv) {
 
     machine::image::RegWriteOptions options;
     options.sortValues = true;
+    options.readableStrings = true;
     std::string text;
     if (pos.size() == 2) {
         if (!machine::image::WriteRegKeyText(m->imageRegistry(), root, subKey, options, text)) {

@@ -16,5 +16,7 @@ int RunMachine(const Globals& g, const std::vector<std::string>& args);
 int RunScanCommand(const Globals& g, const std::vector<std::string>& args);
 int RunCureCommand(const Globals& g, const std::vector<std::string>& args);
 int RunDb(const Globals& g, const std::vector<std::string>& args);
+int RunImmunize(const Globals& g, const std::vector<std::string>& args);
+int RunKillbit(const Globals& g, const std::vector<std::string>& args);
 
 }  // namespace veldan::cli

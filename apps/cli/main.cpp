@@ -18,6 +18,8 @@ constexpr const char* kUsage =
     "  scan --machine M [--json] [--log FILE]\n"
     "  cure --machine M (--all | --entry NAME) [--homepage URL] [--json]\n"
     "  db info [--machine M] [--json] | db scramble IN OUT | db unscramble IN OUT\n"
+    "  immunize --machine M (list | block-all | unblock-all) [--json]\n"
+    "  killbit --machine M (list | add CLSID NAME | remove CLSID | block-all | unblock-all) [--json]\n"
     "  reg export --machine M [KEY]      the registry (or one tree) as .reg text, sorted\n"
     "  machine restart --machine M       carry out pending delete-at-restart operations\n";
 
@@ -63,5 +65,7 @@ int main(int argc, char** argv) {
     if (command == "scan") return RunScanCommand(g, rest);
     if (command == "cure") return RunCureCommand(g, rest);
     if (command == "db") return RunDb(g, rest);
+    if (command == "immunize") return RunImmunize(g, rest);
+    if (command == "killbit") return RunKillbit(g, rest);
     return Fail(kExitUsage, "unknown command '" + command + "' (see veldan-cli --help)");
 }

@@ -30,7 +30,25 @@ void AddRegistryCommands(HandlerTable& table);
 // File, Dir, EmptyDir, FilesFrom and the FileFrom / DirFrom / FilesFrom families;
 // Process.
 void AddFileCommands(HandlerTable& table);
-// FavDir.
+// FavDir, ShortcutByTarget, ShortcutByIcon, ShortcutByName, InternetShortcut,
+// InternetShortcutByIcon, InternetShortcutByName.
 void AddShortcutCommands(HandlerTable& table);
+// SoftwareKey, ServicesKey, EnumRootKey, ExtensionsKey, DomainsKey, UninstallKey,
+// ModuleUsageKey, SharedDLLsValue, MenuExtKey, MenuExtKeyByData, ToolbarValue,
+// MainValue, IEValue.
+void AddRegistryPlaceCommands(HandlerTable& table);
+// CLSID, CLSIDOnly, Ax, AllAx, RegAx, UnregFromAppData, DType, MType, WType, SType.
+void AddActiveXCommands(HandlerTable& table);
+// CheckStartSearchPages, CheckPrefix and the six prefix commands, CheckToolbar,
+// CheckBHO, CheckURLSearchHooks, CheckUserStyleSheet, UserStylesheet,
+// CheckProtocolAbout, CheckProtocolTextHtml, CheckProtocolTextPlain.
+void AddBrowserCommands(HandlerTable& table);
+// RunValue, RunValueB, RunValueByData, ShellServiceObjectDelayLoad,
+// SharedTaskScheduler, FileFromWin_, FileFromAppData_, FileFromSys_,
+// CheckRunValue, CheckWinIniRun, CheckSysIniShell, CheckUserinitData,
+// CheckAppInit_DLLs.
+void AddStartupCommands(HandlerTable& table);
+// DeleteHostfile, Adtomi, LSPFix.
+void AddSystemCommands(HandlerTable& table);
 
 }  // namespace veldan::commands

@@ -137,6 +137,11 @@ const std::vector<Row>& Rows() {
         commands::AddRegistryCommands(table);
         commands::AddFileCommands(table);
         commands::AddShortcutCommands(table);
+        commands::AddRegistryPlaceCommands(table);
+        commands::AddActiveXCommands(table);
+        commands::AddBrowserCommands(table);
+        commands::AddStartupCommands(table);
+        commands::AddSystemCommands(table);
         for (auto& row : r) {
             auto it = table.find(row.info.word);
             if (it != table.end()) row.handlers = it->second;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "machine/win32.h"
 
@@ -36,6 +37,9 @@ class SystemInfo {
     virtual std::string SystemDirectory() const = 0;
     // GetTempPath, with its trailing backslash.
     virtual std::string TempPath() const = 0;
+    // ExpandEnvironmentStrings: the %NAME% references of the machine's
+    // environment replaced by their values; unknown names stay as written.
+    virtual std::string ExpandEnvironment(std::string_view text) const = 0;
 };
 
 }  // namespace veldan::machine

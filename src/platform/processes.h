@@ -34,8 +34,8 @@ class ProcessList {
 };
 
 // Number of processes whose long or short image path contains `pattern` (case
-// ignored); with `kill`, ends them and returns 1 when every termination succeeded
-// (also when none matched).
+// ignored; an empty pattern matches none); with `kill`, ends them and returns 1
+// when every termination succeeded (also when none matched).
 int KillProcessesByPath(Context& ctx, std::string_view pattern, bool kill);
 // Up to 9 passes of KillProcessesByPath with kill; 1 at the first pass that returns 1.
 int KillProcessRetry(Context& ctx, std::string_view pattern);

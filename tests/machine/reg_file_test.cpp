@@ -354,6 +354,21 @@ TEST(WriteRegText, RoundTripRebuildsAnIdenticalRegistry) {
 
 // ---- What the image registry adds ----
 
+TEST(WriteRegText, ReadableStringsShowTextWrittenWithoutItsTerminator) {
+    ImageRegistry reg;
+    ASSERT_EQ(reg.CreateKey(HKEY_CURRENT_USER, "Software\\X"), ERROR_SUCCESS);
+    // Programs that pass the text's length store REG_SZ data without a NUL.
+    ASSERT_EQ(reg.SetValue(HKEY_CURRENT_USER, "Software\\X", "Start Page", RegValue{REG_SZ, "about:blank"}),
+              ERROR_SUCCESS);
+    std::string exact, readable;
+    ASSERT_TRUE(WriteRegKeyText(reg, HKEY_CURRENT_USER, "Software\\X", RegWriteOptions{}, exact));
+    RegWriteOptions options;
+    options.readableStrings = true;
+    ASSERT_TRUE(WriteRegKeyText(reg, HKEY_CURRENT_USER, "Software\\X", options, readable));
+    EXPECT_NE(exact.find("\"Start Page\"=hex(1):61,00,62,00"), std::string::npos) << exact;
+    EXPECT_NE(readable.find("\"Start Page\"=\"about:blank\"\r\n"), std::string::npos) << readable;
+}
+
 TEST(ImageRegistry, ProtectWorksOnEveryFamilyAndListsKeysInTreeOrder) {
     ImageRegistry r(/*hasSecurity=*/false);
     Apply(r,

@@ -144,6 +144,9 @@ class FakeSystemInfo final : public machine::SystemInfo {
     }
     std::string SystemDirectory() const override { return inner_.SystemDirectory(); }
     std::string TempPath() const override { return tempPath ? *tempPath : inner_.TempPath(); }
+    std::string ExpandEnvironment(std::string_view text) const override {
+        return inner_.ExpandEnvironment(text);
+    }
 
   private:
     machine::SystemInfo& inner_;

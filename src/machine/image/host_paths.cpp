@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <unordered_set>
 
@@ -452,7 +453,7 @@ std::string HostPaths::ShortName(const std::string& hostDir, const std::string& 
     if (IsShortName(longName)) return longName;
     const std::string dir = TrimDir(hostDir);
     std::vector<std::string> names;
-    if (ReadFolder(dir, names) != ERROR_SUCCESS || !Contains(names, longName)) return {};
+    if (CachedNames(dir, names) != ERROR_SUCCESS || !Contains(names, longName)) return {};
     std::lock_guard<std::mutex> lock(mutex_);
     const Folder& folder = Assign(dir, names);
     const auto it = folder.shortOf.find(longName);
@@ -463,7 +464,7 @@ WinError HostPaths::ListFolder(const std::string& hostDir,
                                std::vector<FolderEntry>& entries) const {
     const std::string dir = TrimDir(hostDir);
     std::vector<std::string> names;
-    if (WinError err = ReadFolder(dir, names); err != ERROR_SUCCESS) return err;
+    if (WinError err = CachedNames(dir, names); err != ERROR_SUCCESS) return err;
     std::sort(names.begin(), names.end(), EnumerationLess);
     std::vector<FolderEntry> out;
     out.reserve(names.size());
@@ -480,6 +481,58 @@ WinError HostPaths::ListFolder(const std::string& hostDir,
     return ERROR_SUCCESS;
 }
 
+WinError HostPaths::CachedNames(const std::string& hostDir, std::vector<std::string>& names,
+                                std::string* match, const std::string* name) const {
+    struct stat st {};
+    if (::stat(hostDir.c_str(), &st) != 0) {
+        const int err = errno;
+        return err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND : WinErrorFromErrno(err);
+    }
+    auto sameStamp = [&](const Listing& l) {
+        return l.inode == st.st_ino && l.mtimeSec == st.st_mtim.tv_sec &&
+               l.mtimeNsec == st.st_mtim.tv_nsec && l.ctimeSec == st.st_ctim.tv_sec &&
+               l.ctimeNsec == st.st_ctim.tv_nsec;
+    };
+    auto answer = [&](const Listing& l) {
+        names = l.names;
+        if (match != nullptr && name != nullptr) {
+            auto it = l.byUpper.find(text::UpperAscii(*name));
+            *match = it == l.byUpper.end() ? std::string() : it->second;
+        }
+    };
+    {
+        std::lock_guard<std::mutex> lock(listingMutex_);
+        auto it = listings_.find(hostDir);
+        if (it != listings_.end() && sameStamp(it->second)) {
+            answer(it->second);
+            return ERROR_SUCCESS;
+        }
+    }
+    Listing l;
+    if (WinError err = ReadFolder(hostDir, l.names); err != ERROR_SUCCESS) return err;
+    l.inode = st.st_ino;
+    l.mtimeSec = st.st_mtim.tv_sec;
+    l.mtimeNsec = st.st_mtim.tv_nsec;
+    l.ctimeSec = st.st_ctim.tv_sec;
+    l.ctimeNsec = st.st_ctim.tv_nsec;
+    // Names that differ only in case: the first in ordinal order.
+    for (const std::string& n : l.names) {
+        auto [it, added] = l.byUpper.emplace(text::UpperAscii(n), n);
+        if (!added && n < it->second) it->second = n;
+    }
+    answer(l);
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const bool settled = now.tv_sec - std::max(st.st_mtim.tv_sec, st.st_ctim.tv_sec) >= 2;
+    std::lock_guard<std::mutex> lock(listingMutex_);
+    if (settled) {
+        listings_[hostDir] = std::move(l);
+    } else {
+        listings_.erase(hostDir);
+    }
+    return ERROR_SUCCESS;
+}
+
 WinError HostPaths::FindEntry(const std::string& hostDir, const std::string& name,
                               std::string& onDisk, bool& isFolder) const {
     struct stat st {};
@@ -492,12 +545,10 @@ WinError HostPaths::FindEntry(const std::string& hostDir, const std::string& nam
     if (errno != ENOENT) return errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : WinErrorFromErrno(errno);
 
     std::vector<std::string> names;
-    if (WinError err = ReadFolder(hostDir, names); err != ERROR_SUCCESS) return err;
-    // Names that differ only in case: the first in ordinal order.
-    const std::string* found = nullptr;
-    for (const std::string& n : names) {
-        if (text::EqualsNoCase(n, name) && (found == nullptr || n < *found)) found = &n;
-    }
+    std::string sameName;
+    if (WinError err = CachedNames(hostDir, names, &sameName, &name); err != ERROR_SUCCESS)
+        return err;
+    const std::string* found = sameName.empty() ? nullptr : &sameName;
     std::string viaShort;
     if (found == nullptr && IsShortName(name)) {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -5,10 +5,12 @@
 // folder NAME~1.EXT style, unique within their folder, and stay the same for the
 // life of this object (a name once given is never given to another entry).
 
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "machine/win32.h"
@@ -106,9 +108,25 @@ class HostPaths {
     WinError Walk(const WindowsPath& p, bool allowMissingLast, std::string& hostPath,
                   std::string* longForm, std::string* shortForm) const;
 
+    // The names of a host folder, from a cache that is trusted only while the
+    // folder's change time is the one seen when it was read, and only once that
+    // time lies well in the past (a change within the same clock tick would
+    // otherwise go unseen). Deep walks and scans look up missing names in the
+    // same folders over and over; this spares a folder read per look-up.
+    struct Listing {
+        std::int64_t mtimeSec = 0, mtimeNsec = 0, ctimeSec = 0, ctimeNsec = 0;
+        std::uint64_t inode = 0;
+        std::vector<std::string> names;
+        std::unordered_map<std::string, std::string> byUpper;  // upper-cased -> first on-disk name
+    };
+    WinError CachedNames(const std::string& hostDir, std::vector<std::string>& names,
+                         std::string* match = nullptr, const std::string* name = nullptr) const;
+
     std::string driveRoot_;
     mutable std::mutex mutex_;
     mutable std::map<std::string, Folder> folders_;
+    mutable std::mutex listingMutex_;
+    mutable std::unordered_map<std::string, Listing> listings_;
 };
 
 }  // namespace veldan::machine::image

@@ -30,7 +30,7 @@ class ImageSystemInfo final : public SystemInfo {
     // ALLUSERSPROFILE, SystemRoot, windir, SystemDrive, ProgramFiles,
     // CommonProgramFiles, TEMP, TMP, USERNAME, HOMEDRIVE, HOMEPATH, APPDATA);
     // unknown variables stay as written.
-    std::string ExpandEnvironment(std::string_view text) const;
+    std::string ExpandEnvironment(std::string_view text) const override;
 
   private:
     // The folder's path from the registry or the defaults; "" when the family has none.

@@ -337,6 +337,14 @@ bool FitsStringForm(const RegValue& v) {
            d.find_first_of("\r\n") == std::string::npos && text::IsValidUtf8(d);
 }
 
+// A REG_SZ stored without its terminating NUL (as programs that pass the text's
+// length write it), shown as text the way regedit shows it.
+bool FitsReadableStringForm(const RegValue& v) {
+    const std::string& d = v.data;
+    return v.type == REG_SZ && d.find('\0') == std::string::npos &&
+           d.find_first_of("\r\n") == std::string::npos && text::IsValidUtf8(d);
+}
+
 void AppendHex(std::string& out, std::size_t column, std::uint32_t type, std::string_view bytes) {
     std::string prefix = type == REG_BINARY ? std::string("hex:") : text::Format("hex(%x):", type);
     out += prefix;
@@ -356,7 +364,7 @@ void AppendHex(std::string& out, std::size_t column, std::uint32_t type, std::st
     }
 }
 
-void AppendValue(std::string& out, const Value& v) {
+void AppendValue(std::string& out, const Value& v, const RegWriteOptions& options) {
     std::size_t start = out.size();
     if (v.name.empty()) {
         out += '@';
@@ -370,6 +378,10 @@ void AppendValue(std::string& out, const Value& v) {
     if (FitsStringForm(value)) {
         out += '"';
         out += Escape(std::string_view(value.data).substr(0, value.data.size() - 1));
+        out += '"';
+    } else if (options.readableStrings && FitsReadableStringForm(value)) {
+        out += '"';
+        out += Escape(value.data);
         out += '"';
     } else if (value.type == REG_DWORD && value.data.size() == 4) {
         out += text::Format("dword:%08x", value.AsDword());
@@ -395,9 +407,9 @@ void AppendKeyBlock(std::string& out, const Key& key, const std::string& path,
         std::stable_sort(sorted.begin(), sorted.end(), [](const Value* a, const Value* b) {
             return text::CompareUpper(a->name, b->name) < 0;
         });
-        for (const Value* v : sorted) AppendValue(out, *v);
+        for (const Value* v : sorted) AppendValue(out, *v, options);
     } else {
-        for (const Value& v : key.values) AppendValue(out, v);
+        for (const Value& v : key.values) AppendValue(out, v, options);
     }
     out += kEol;
 }

@@ -31,6 +31,9 @@ struct RegWriteOptions {
     // Values in the ordinal order of their upper-cased names ("@" first) instead of
     // creation order. Sub-keys are always written in enumeration order.
     bool sortValues = false;
+    // REG_SZ data stored without its terminating NUL written as text too (as
+    // regedit shows it) instead of hex(1); reading such text back adds the NUL.
+    bool readableStrings = false;
 };
 
 // The whole registry (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, in that

@@ -1,0 +1,536 @@
+// ActiveX controls and COM classes: the twelve trace places of a class
+// identifier, controls with their download-cache record, the registration
+// tool, kill bits and cookie blocks.
+
+#include "commands/activex.h"
+
+#include <array>
+
+#include "commands/registry_place.h"
+#include "commands/shortcut_ops.h"
+#include "platform/file_ops.h"
+#include "platform/muicache.h"
+#include "platform/registry_ops.h"
+#include "text/strings.h"
+
+namespace veldan::commands {
+namespace {
+
+using machine::ERROR_SUCCESS;
+using machine::HKEY_CLASSES_ROOT;
+using machine::HKEY_CURRENT_USER;
+using machine::HKEY_LOCAL_MACHINE;
+using platform::Context;
+using platform::FolderTable;
+
+constexpr std::string_view kBhoKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+constexpr std::string_view kExplorerBarsKey = "Software\\Microsoft\\Internet Explorer\\Explorer Bars";
+constexpr std::string_view kUrlSearchHooksKey =
+    "Software\\Microsoft\\Internet Explorer\\URLSearchHooks";
+constexpr std::string_view kApprovedKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+constexpr std::string_view kShellExecuteHooksKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks";
+constexpr std::string_view kArpCacheKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache";
+constexpr std::string_view kFilterHtmlKey = "PROTOCOLS\\Filter\\text/html";
+constexpr std::string_view kFilterPlainKey = "PROTOCOLS\\Filter\\text/plain";
+constexpr std::string_view kInstalledComponentsKey =
+    "Software\\Microsoft\\Active Setup\\Installed Components";
+constexpr std::string_view kClsIdFeatureKey = "Software\\Microsoft\\Active Setup\\ClsIdFeature";
+
+// Keys of HKEY_CLASSES_ROOT that hold the class machinery and the shell's own
+// types; a registration that names one of them as its ProgID names no key of its own.
+constexpr std::array<std::string_view, 12> kStructuralClassKeys = {
+    "CLSID",  "AppID", "Interface", "TypeLib",   "Component Categories", "PROTOCOLS",
+    "MIME",   "Installer", "Folder", "Directory", "Drive",               "AllFilesystemObjects"};
+
+std::string Join(std::string_view base, std::string_view name) {
+    std::string out(base);
+    out += '\\';
+    out += name;
+    return out;
+}
+
+// The places a class registration names (place 1), read before anything is removed.
+struct Registration {
+    std::string appId;
+    std::string server;
+    std::string progId;
+    std::string typeLib;
+    std::string viProgId;
+};
+
+std::string ReadDefault(Context& ctx, std::string_view clsid, std::string_view sub) {
+    std::string out;
+    platform::ReadStringValue(ctx, HKEY_CLASSES_ROOT,
+                              text::Format("CLSID\\%.*s\\%.*s", static_cast<int>(clsid.size()),
+                                           clsid.data(), static_cast<int>(sub.size()), sub.data()),
+                              "", out);
+    return out;
+}
+
+// A GUID-named key (AppID, type library) named by the registration: only a
+// well-formed identifier names one; anything else could climb to a shared key.
+bool UsableGuidKey(Context& ctx, const std::string& text) {
+    if (text.empty()) return false;
+    if (IsWellFormedClsid(text)) return true;
+    ctx.Debug("ComObject... not a class key... " + text + "\n");
+    return false;
+}
+
+// A ProgID key named by the registration belongs to the class when it is one
+// key name, not a file type or a key the class machinery relies on, and does not
+// point at another class.
+bool UsableProgIdKey(Context& ctx, const std::string& text, std::string_view clsid) {
+    if (text.empty()) return false;
+    bool usable = text.find('\\') == std::string::npos && text.front() != '.' && text != "*";
+    for (std::string_view name : kStructuralClassKeys) {
+        if (text::EqualsNoCase(text, name)) usable = false;
+    }
+    if (usable) {
+        std::string named;
+        if (platform::ReadStringValue(ctx, HKEY_CLASSES_ROOT, text + "\\CLSID", "", named)) {
+            std::string_view t = text::TrimView(named);
+            if (!t.empty() && !text::EqualsNoCase(t, clsid)) usable = false;
+        }
+    }
+    if (!usable) ctx.Debug("ComObject... not a class key... " + text + "\n");
+    return usable;
+}
+
+Registration ReadRegistration(Context& ctx, std::string_view clsid) {
+    Registration r;
+    r.appId = ReadDefault(ctx, clsid, "AppID");
+    r.server = ReadDefault(ctx, clsid, "InprocServer32");
+    r.progId = ReadDefault(ctx, clsid, "ProgID");
+    r.typeLib = ReadDefault(ctx, clsid, "TypeLib");
+    r.viProgId = ReadDefault(ctx, clsid, "VersionIndependentProgID");
+    // What cannot be one of this class's own keys is dropped here, so that
+    // scanning lists only what the cure would remove.
+    if (!r.appId.empty() && !UsableGuidKey(ctx, r.appId)) r.appId.clear();
+    if (!r.progId.empty() && !UsableProgIdKey(ctx, r.progId, clsid)) r.progId.clear();
+    if (!r.typeLib.empty() && !UsableGuidKey(ctx, r.typeLib)) r.typeLib.clear();
+    if (!r.viProgId.empty() && !UsableProgIdKey(ctx, r.viProgId, clsid)) r.viProgId.clear();
+    return r;
+}
+
+// A filter key of places 10 and 11 goes once nothing is left in it.
+void DeleteFilterKeyIfEmpty(Context& ctx, std::string_view key) {
+    if (platform::CountSubKeys(ctx, HKEY_CLASSES_ROOT, key) != 0) return;
+    if (platform::CountValues(ctx, HKEY_CLASSES_ROOT, key) != 0) return;
+    platform::DeleteEmptyKey(ctx, HKEY_CLASSES_ROOT, key);
+}
+
+// True when the text names a key below the base it is joined to: a text of
+// nothing but backslashes would name the base itself.
+bool NamesSubKey(std::string_view name) {
+    return name.find_first_not_of('\\') != std::string_view::npos;
+}
+
+// Runs `op` with the name joined to the folder of each entry, skipping entries
+// the table could not determine; 1 when any run returned nonzero.
+template <typename Op>
+int ForFolders(Context& ctx, std::initializer_list<std::string FolderTable::*> entries,
+               std::string_view name, Op op) {
+    int result = 0;
+    for (auto entry : entries) {
+        const std::string& folder = ctx.folders().*entry;
+        if (folder.empty()) continue;
+        if (op(platform::CombinePath(folder, name))) result = 1;
+    }
+    return result;
+}
+
+// The folders of AllAx, in search order; the root "C:\\" comes last.
+template <typename Op>
+int ForAllAxFolders(Context& ctx, std::string_view name, Op op) {
+    int result = ForFolders(ctx,
+                            {&FolderTable::AXCACHEDIR, &FolderTable::WINDIR, &FolderTable::SYSDIR,
+                             &FolderTable::SYSTEMDIR, &FolderTable::SYSTEM32DIR,
+                             &FolderTable::TEMPDIR, &FolderTable::WINTEMPDIR},
+                            name, op);
+    if (op(platform::CombinePath("C:\\", name))) result = 1;
+    return result;
+}
+
+// ScanFile / CureFile of the companion ".inf" in the download cache.
+int ScanCompanion(Context& ctx, std::string_view controlName) {
+    std::string inf = CompanionInfName(controlName);
+    if (inf.empty()) return 0;
+    return ForFolders(ctx, {&FolderTable::AXCACHEDIR}, inf,
+                      [&](const std::string& p) { return platform::ScanFile(ctx, p); });
+}
+
+int CureCompanion(Context& ctx, std::string_view controlName) {
+    std::string inf = CompanionInfName(controlName);
+    if (inf.empty()) return 0;
+    return ForFolders(ctx, {&FolderTable::AXCACHEDIR}, inf,
+                      [&](const std::string& p) { return platform::CureFile(ctx, p); });
+}
+
+int ScanAllAxFolders(Context& ctx, std::string_view name, std::string_view clsid) {
+    return ForAllAxFolders(ctx, name,
+                           [&](const std::string& p) { return ScanControl(ctx, p, clsid); });
+}
+
+int CureAllAxFolders(Context& ctx, std::string_view name, std::string_view clsid) {
+    return ForAllAxFolders(ctx, name,
+                           [&](const std::string& p) { return CureControl(ctx, p, clsid); });
+}
+
+// Runs the registration tool of the system folder on a file that matches.
+int RunRegistrationTool(Context& ctx, std::string_view param, const char* options) {
+    if (!platform::MatchFile(ctx, param)) return 0;
+    platform::FileParam fp = platform::SplitFileParam(param);
+    return RunAndWait(ctx, text::Format("%s\\regsvr32.exe %s \"%s\"",
+                                        ctx.folders().SYSDIR.c_str(), options, fp.path.c_str()));
+}
+
+}  // namespace
+
+// ---- class identifier tests
+
+bool IsWellFormedClsid(std::string_view text) {
+    if (text.size() != 38 || text.front() != '{' || text.back() != '}') return false;
+    for (std::size_t i = 1; i < 37; ++i) {
+        const char c = text[i];
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        const bool alnum = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        if (dash ? c != '-' : !alnum) return false;
+    }
+    return true;
+}
+
+int CheckClsid(Context& ctx, std::string_view text) {
+    if (IsWellFormedClsid(text)) return 1;
+    ctx.Debug("CLSID... " + std::string(text) + "\n");
+    return 0;
+}
+
+// ---- class traces
+
+int ScanComRegistration(Context& ctx, std::string_view clsid) {
+    const int result = platform::ScanKey(ctx, HKEY_CLASSES_ROOT, Join("CLSID", clsid));
+    const Registration r = ReadRegistration(ctx, clsid);
+    if (!r.appId.empty()) platform::ScanKey(ctx, HKEY_CLASSES_ROOT, r.appId);
+    if (!r.server.empty()) platform::ScanFile(ctx, r.server);
+    if (!r.progId.empty()) platform::ScanKey(ctx, HKEY_CLASSES_ROOT, r.progId);
+    if (!r.typeLib.empty()) platform::ScanKey(ctx, HKEY_CLASSES_ROOT, Join("TypeLib", r.typeLib));
+    if (!r.viProgId.empty()) platform::ScanKey(ctx, HKEY_CLASSES_ROOT, r.viProgId);
+    return result ? 1 : 0;
+}
+
+int CureComRegistration(Context& ctx, std::string_view clsid) {
+    const Registration r = ReadRegistration(ctx, clsid);
+    const int result = platform::CureKey(ctx, HKEY_CLASSES_ROOT, Join("CLSID", clsid));
+    if (!r.appId.empty()) platform::CureKey(ctx, HKEY_CLASSES_ROOT, r.appId);
+    if (!r.server.empty()) platform::CureFile(ctx, r.server);
+    if (!r.progId.empty()) platform::CureKey(ctx, HKEY_CLASSES_ROOT, r.progId);
+    if (!r.typeLib.empty()) platform::CureKey(ctx, HKEY_CLASSES_ROOT, Join("TypeLib", r.typeLib));
+    if (!r.viProgId.empty()) platform::CureKey(ctx, HKEY_CLASSES_ROOT, r.viProgId);
+    return result ? 1 : 0;
+}
+
+int ScanComObject(Context& ctx, std::string_view clsid) {
+    // Every place is built by appending the identifier to a fixed key; only a
+    // well-formed identifier keeps them below those keys.
+    if (!CheckClsid(ctx, clsid)) return 0;
+    int any = 0;
+    auto acc = [&any](int r) { any |= r != 0 ? 1 : 0; };
+    acc(ScanComRegistration(ctx, clsid));
+    acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kDistributionUnitsKey, clsid)));
+    acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kBhoKey, clsid)));
+    acc(ScanValuePlaces(ctx, ToolbarValuePlaces(), clsid));
+    acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kExplorerBarsKey, clsid)));
+    acc(platform::ScanValue(ctx, HKEY_LOCAL_MACHINE, kUrlSearchHooksKey, clsid));
+    acc(platform::ScanValue(ctx, HKEY_CURRENT_USER, kUrlSearchHooksKey, clsid));
+    acc(platform::ScanValue(ctx, HKEY_LOCAL_MACHINE, kApprovedKey, clsid));
+    acc(platform::ScanValue(ctx, HKEY_LOCAL_MACHINE, kShellExecuteHooksKey, clsid));
+    acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kArpCacheKey, clsid)));
+    acc(platform::ScanValueByData(ctx, HKEY_CLASSES_ROOT, kFilterHtmlKey, clsid));
+    acc(platform::ScanValueByData(ctx, HKEY_CLASSES_ROOT, kFilterPlainKey, clsid));
+    acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kInstalledComponentsKey, clsid)));
+    acc(platform::ScanValue(ctx, HKEY_LOCAL_MACHINE, kClsIdFeatureKey, clsid));
+    return any;
+}
+
+int CureComObject(Context& ctx, std::string_view clsid) {
+    if (!CheckClsid(ctx, clsid)) return 0;
+    int any = 0;
+    auto acc = [&any](int r) { any |= r != 0 ? 1 : 0; };
+    acc(CureComRegistration(ctx, clsid));
+    acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kDistributionUnitsKey, clsid)));
+    acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kBhoKey, clsid)));
+    acc(CureValuePlaces(ctx, ToolbarValuePlaces(), clsid));
+    acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kExplorerBarsKey, clsid)));
+    acc(platform::CureValue(ctx, HKEY_LOCAL_MACHINE, kUrlSearchHooksKey, clsid));
+    acc(platform::CureValue(ctx, HKEY_CURRENT_USER, kUrlSearchHooksKey, clsid));
+    acc(platform::CureValue(ctx, HKEY_LOCAL_MACHINE, kApprovedKey, clsid));
+    acc(platform::CureValue(ctx, HKEY_LOCAL_MACHINE, kShellExecuteHooksKey, clsid));
+    acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kArpCacheKey, clsid)));
+    acc(platform::CureValueByData(ctx, HKEY_CLASSES_ROOT, kFilterHtmlKey, clsid));
+    DeleteFilterKeyIfEmpty(ctx, kFilterHtmlKey);
+    acc(platform::CureValueByData(ctx, HKEY_CLASSES_ROOT, kFilterPlainKey, clsid));
+    DeleteFilterKeyIfEmpty(ctx, kFilterPlainKey);
+    acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kInstalledComponentsKey, clsid)));
+    acc(platform::CureValue(ctx, HKEY_LOCAL_MACHINE, kClsIdFeatureKey, clsid));
+    return any;
+}
+
+// ---- controls
+
+int ScanControl(Context& ctx, std::string_view fileParam, std::string_view clsid) {
+    const int file = platform::ScanFile(ctx, fileParam);
+    const int com = ScanComObject(ctx, clsid);
+    return file || com ? 1 : 0;
+}
+
+std::vector<std::string> ReadDownloadCacheFiles(Context& ctx, std::string_view clsid) {
+    std::vector<std::string> files;
+    if (!IsWellFormedClsid(clsid)) return files;
+    const std::string unit = Join(kDistributionUnitsKey, clsid);
+    const std::string contains = unit + "\\Contains\\Files";
+    machine::Registry& reg = ctx.registry();
+    for (std::uint32_t i = 0;; ++i) {
+        std::string name;
+        machine::WinError e = reg.EnumValue(HKEY_LOCAL_MACHINE, contains, i, name, nullptr);
+        if (e != ERROR_SUCCESS) break;
+        files.push_back(std::move(name));
+    }
+    std::string inf;
+    if (platform::ReadStringValue(ctx, HKEY_LOCAL_MACHINE, unit + "\\DownloadInformation", "INF",
+                                  inf) &&
+        !inf.empty()) {
+        files.push_back(std::move(inf));
+    }
+    return files;
+}
+
+int CureControl(Context& ctx, std::string_view file, std::string_view clsid) {
+    // 1. The download-cache record, read while the Distribution Units key is there.
+    const std::vector<std::string> record = ReadDownloadCacheFiles(ctx, clsid);
+    // 2. The machine layer offers no control-cache removal facility; the step
+    //    is passed over as on a system without it.
+    // 3.-5.
+    CureComObject(ctx, clsid);
+    platform::CureFile(ctx, file);
+    for (const std::string& path : record) {
+        if (path.size() >= 4 && text::EqualsNoCase(std::string_view(path).substr(path.size() - 4),
+                                                   ".inf")) {
+            platform::CureFile(ctx, path);
+        }
+    }
+    return 1;
+}
+
+std::string CompanionInfName(std::string_view controlName) {
+    const std::string path = platform::SplitFileParam(controlName).path;
+    // Three characters back from the end; a UTF-8 continuation byte is part of
+    // the character before it.
+    std::size_t cut = path.size();
+    for (int n = 0; n < 3; ++n) {
+        if (cut == 0) return {};
+        --cut;
+        while (cut > 0 && (static_cast<unsigned char>(path[cut]) & 0xC0) == 0x80) --cut;
+    }
+    return path.substr(0, cut) + "inf";
+}
+
+int RunAndWait(Context& ctx, std::string_view commandLine) {
+    std::uint32_t exitCode = 0;
+    const machine::WinError e = ctx.machine().launcher().RunAndWait(commandLine, exitCode);
+    if (e == ERROR_SUCCESS) return 1;
+    platform::LogLastError(ctx, "CreateProcess", e);
+    return 0;
+}
+
+// ---- kill bits and cookie blocks
+
+int QueryKillBit(Context& ctx, std::string_view clsid) {
+    if (!CheckClsid(ctx, clsid)) return 0;
+    machine::RegValue v;
+    if (ctx.registry().QueryValue(HKEY_LOCAL_MACHINE, Join(kActiveXCompatibilityKey, clsid),
+                                  kCompatibilityFlagsValue, v) != ERROR_SUCCESS) {
+        return 0;
+    }
+    // Read into a four-byte buffer, whatever the value's type.
+    if (v.data.size() > 4) return 0;
+    std::uint32_t flags = 0;
+    for (std::size_t i = v.data.size(); i-- > 0;) {
+        flags = (flags << 8) | static_cast<unsigned char>(v.data[i]);
+    }
+    return flags == kKillBitFlag ? 1 : 0;
+}
+
+int SetKillBit(Context& ctx, std::string_view clsid, bool on) {
+    if (!CheckClsid(ctx, clsid)) return 0;
+    machine::Registry& reg = ctx.registry();
+    if (reg.OpenKey(HKEY_LOCAL_MACHINE, kActiveXCompatibilityKey) != ERROR_SUCCESS) return 0;
+    const std::string key = Join(kActiveXCompatibilityKey, clsid);
+    if (reg.CreateKey(HKEY_LOCAL_MACHINE, key) != ERROR_SUCCESS) return 0;
+    return reg.SetValue(HKEY_LOCAL_MACHINE, key, kCompatibilityFlagsValue,
+                        machine::RegValue::Dword(on ? kKillBitFlag : 0)) == ERROR_SUCCESS
+               ? 1
+               : 0;
+}
+
+int DeleteKillBit(Context& ctx, std::string_view clsid) {
+    if (!CheckClsid(ctx, clsid)) return 0;
+    return ctx.registry().DeleteTree(HKEY_LOCAL_MACHINE, Join(kActiveXCompatibilityKey, clsid)) ==
+                   ERROR_SUCCESS
+               ? 1
+               : 0;
+}
+
+int QueryCookieBlock(Context& ctx, std::string_view domain) {
+    if (!NamesSubKey(domain)) return 0;
+    std::uint32_t v = 0;
+    if (!platform::ReadDwordValue(ctx, HKEY_CURRENT_USER, Join(kP3PHistoryKey, domain), "", v)) {
+        return 0;
+    }
+    return v == kCookieBlockValue ? 1 : 0;
+}
+
+int SetCookieBlock(Context& ctx, std::string_view domain, bool on) {
+    // A domain that names no key of its own would make the whole history the target.
+    if (!NamesSubKey(domain)) return 0;
+    machine::Registry& reg = ctx.registry();
+    const std::string key = Join(kP3PHistoryKey, domain);
+    if (!on) return reg.DeleteTree(HKEY_CURRENT_USER, key) == ERROR_SUCCESS ? 1 : 0;
+    if (reg.CreateKey(HKEY_CURRENT_USER, key) != ERROR_SUCCESS) return 0;
+    return reg.SetValue(HKEY_CURRENT_USER, key, "", machine::RegValue::Dword(kCookieBlockValue)) ==
+                   ERROR_SUCCESS
+               ? 1
+               : 0;
+}
+
+// ---- command handlers
+
+int ScanClsidOnly(Context& ctx, const std::vector<std::string>& p) {
+    if (!NamesSubKey(p[0])) return 0;
+    return platform::ScanKey(ctx, HKEY_CLASSES_ROOT, Join("CLSID", p[0]));
+}
+
+int CureClsidOnly(Context& ctx, const std::vector<std::string>& p) {
+    // Without a name of its own the key would be CLSID itself.
+    if (!NamesSubKey(p[0])) return 0;
+    return platform::CureKey(ctx, HKEY_CLASSES_ROOT, Join("CLSID", p[0]));
+}
+
+int ScanClsid(Context& ctx, const std::vector<std::string>& p) {
+    return ScanComObject(ctx, p[0]);
+}
+
+int CureClsid(Context& ctx, const std::vector<std::string>& p) {
+    return CureComObject(ctx, p[0]);
+}
+
+int ScanAx(Context& ctx, const std::vector<std::string>& p) {
+    return ScanControl(ctx, p[0], p[1]);
+}
+
+int CureAx(Context& ctx, const std::vector<std::string>& p) {
+    return CureControl(ctx, p[0], p[1]);
+}
+
+int ScanAllAx(Context& ctx, const std::vector<std::string>& p) {
+    return ScanAllAxFolders(ctx, p[0], p[1]);
+}
+
+int CureAllAx(Context& ctx, const std::vector<std::string>& p) {
+    return CureAllAxFolders(ctx, p[0], p[1]);
+}
+
+int CureRegAx(Context& ctx, const std::vector<std::string>& p) {
+    return RunRegistrationTool(ctx, p[0], "/s");
+}
+
+int ScanUnregFromAppData(Context& ctx, const std::vector<std::string>& p) {
+    return ForFolders(
+        ctx, {&FolderTable::APPDATADIR, &FolderTable::CMNAPPDATADIR, &FolderTable::LOCALAPPDATADIR},
+        p[0], [&](const std::string& param) { return platform::ScanFile(ctx, param); });
+}
+
+int CureUnregFromAppData(Context& ctx, const std::vector<std::string>& p) {
+    return ForFolders(
+        ctx, {&FolderTable::APPDATADIR, &FolderTable::CMNAPPDATADIR, &FolderTable::LOCALAPPDATADIR},
+        p[0], [&](const std::string& param) {
+            int r = RunRegistrationTool(ctx, param, "/u /s");
+            const std::string path = platform::SplitFileParam(param).path;
+            r |= platform::CureModuleUsage(ctx, path);
+            r |= platform::CureSharedDll(ctx, path);
+            r |= platform::CureMuiCache(ctx, path);
+            return r;
+        });
+}
+
+int ScanDType(Context& ctx, const std::vector<std::string>& p) {
+    int r = ForFolders(ctx, {&FolderTable::AXCACHEDIR}, p[0],
+                       [&](const std::string& f) { return ScanControl(ctx, f, p[1]); });
+    r |= ScanInternetShortcut(ctx, p[2]) ? 1 : 0;
+    r |= ScanCompanion(ctx, p[0]);
+    return r;
+}
+
+int CureDType(Context& ctx, const std::vector<std::string>& p) {
+    int r = ForFolders(ctx, {&FolderTable::AXCACHEDIR}, p[0],
+                       [&](const std::string& f) { return CureControl(ctx, f, p[1]); });
+    r |= CureInternetShortcut(ctx, p[2]) ? 1 : 0;
+    r |= CureCompanion(ctx, p[0]);
+    return r;
+}
+
+int ScanMType(Context& ctx, const std::vector<std::string>& p) {
+    int r = ForFolders(ctx, {&FolderTable::AXCACHEDIR}, p[0],
+                       [&](const std::string& f) { return ScanControl(ctx, f, p[1]); });
+    r |= ScanInternetShortcut(ctx, p[2]) ? 1 : 0;
+    r |= ForFolders(ctx, {&FolderTable::MYDOCDIR}, p[3],
+                    [&](const std::string& f) { return platform::ScanFile(ctx, f); });
+    return r;
+}
+
+int CureMType(Context& ctx, const std::vector<std::string>& p) {
+    int r = ForFolders(ctx, {&FolderTable::AXCACHEDIR}, p[0],
+                       [&](const std::string& f) { return CureControl(ctx, f, p[1]); });
+    r |= CureInternetShortcut(ctx, p[2]) ? 1 : 0;
+    r |= ForFolders(ctx, {&FolderTable::MYDOCDIR}, p[3],
+                    [&](const std::string& f) { return platform::CureFile(ctx, f); });
+    return r;
+}
+
+int ScanWType(Context& ctx, const std::vector<std::string>& p) {
+    int r = ScanAllAxFolders(ctx, p[0], p[1]);
+    r |= ScanInternetShortcut(ctx, p[2]) ? 1 : 0;
+    r |= ForFolders(ctx, {&FolderTable::WINDIR}, p[3],
+                    [&](const std::string& f) { return platform::ScanFolder(ctx, f); });
+    r |= ScanCompanion(ctx, p[0]);
+    return r;
+}
+
+int CureWType(Context& ctx, const std::vector<std::string>& p) {
+    int r = CureAllAxFolders(ctx, p[0], p[1]);
+    r |= CureInternetShortcut(ctx, p[2]) ? 1 : 0;
+    r |= ForFolders(ctx, {&FolderTable::WINDIR}, p[3],
+                    [&](const std::string& f) { return platform::CureFolder(ctx, f); });
+    r |= CureCompanion(ctx, p[0]);
+    return r;
+}
+
+int ScanSType(Context& ctx, const std::vector<std::string>& p) {
+    int r = ScanAllAxFolders(ctx, p[0], p[1]);
+    if (NamesSubKey(p[1])) r |= ScanUninstallKey(ctx, p[1]) ? 1 : 0;
+    r |= ScanCompanion(ctx, p[0]);
+    return r;
+}
+
+int CureSType(Context& ctx, const std::vector<std::string>& p) {
+    int r = CureAllAxFolders(ctx, p[0], p[1]);
+    // Without a name of its own the Uninstall keys themselves would go.
+    if (NamesSubKey(p[1])) r |= CureUninstallKey(ctx, p[1]) ? 1 : 0;
+    r |= CureCompanion(ctx, p[0]);
+    return r;
+}
+
+}  // namespace veldan::commands

@@ -1,0 +1,557 @@
+#include "commands/startup.h"
+
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "commands/shortcut_ops.h"
+#include "platform/file_ops.h"
+#include "platform/processes.h"
+#include "platform/registry_ops.h"
+#include "platform/reports.h"
+#include "platform/shortcuts.h"
+#include "text/codepage.h"
+#include "text/strings.h"
+
+namespace veldan::commands {
+namespace {
+
+using machine::HKEY;
+using machine::HKEY_CLASSES_ROOT;
+using machine::HKEY_CURRENT_USER;
+using machine::HKEY_LOCAL_MACHINE;
+using platform::Context;
+using platform::FolderTable;
+using platform::kMaxPath;
+
+constexpr std::array kRunKeys = {
+    RegistryPlace{HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+    RegistryPlace{HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
+    RegistryPlace{HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx"},
+    RegistryPlace{HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"},
+    RegistryPlace{HKEY_LOCAL_MACHINE,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce"},
+    RegistryPlace{HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+    RegistryPlace{HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
+    RegistryPlace{HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"},
+    RegistryPlace{HKEY_CURRENT_USER,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce"},
+};
+
+constexpr std::array kIniRunEntries = {
+    IniRunEntry{"windows", "run"}, IniRunEntry{"windows", "load"}, IniRunEntry{"windows", "open"},
+    IniRunEntry{"winnt", "load"},  IniRunEntry{"winnt", "open"},
+};
+
+constexpr std::string_view kWinIni = "Win.ini";
+constexpr std::string_view kSystemIni = "System.ini";
+constexpr std::string_view kStandardShell = "Explorer.exe";
+
+// Win.ini entries of known harmless programs (lower case).
+constexpr std::string_view kKnownWinIniPrograms[] = {
+    "c:\\progra~1\\v3\\sysmon32.exe",
+    "c:\\progra~1\\v3\\v3sd32.exe",
+    "hpfsched",
+    "lxdboxcp.exe",
+};
+
+constexpr std::string_view kWinlogonKey =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+constexpr std::string_view kNtWindowsKey =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+constexpr std::string_view kExeOpenCommandKey = "exefile\\shell\\open\\command";
+constexpr std::string_view kStandardExeOpenCommand = "\"%1\" %*";
+constexpr std::string_view kShellServiceObjectDelayLoadKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
+
+constexpr std::array kSharedTaskScheduler = {
+    RegistryPlace{HKEY_LOCAL_MACHINE,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler"},
+};
+
+// The "Run" and "Load" values of the Windows NT "Windows" key, HKLM first.
+constexpr std::array kNtRunLoadValues = {
+    std::pair{HKEY_LOCAL_MACHINE, std::string_view("Run")},
+    std::pair{HKEY_LOCAL_MACHINE, std::string_view("Load")},
+    std::pair{HKEY_CURRENT_USER, std::string_view("Run")},
+    std::pair{HKEY_CURRENT_USER, std::string_view("Load")},
+};
+
+// A value name that is empty or only blanks and backslashes names nothing, as
+// for the other commands that take a value name.
+bool NamesSomething(std::string_view name) {
+    return name.find_first_not_of(" \\") != std::string_view::npos;
+}
+
+// The longest start of the text that fits a 260-byte buffer with its NUL, cut
+// at a character boundary, as the profile-string reader truncates.
+std::string FitBuffer(std::string_view s) {
+    if (text::Cp949Length(s) + 1 <= kMaxPath) return std::string(s);
+    std::size_t used = 0;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        len = std::min(len, s.size() - i);
+        const std::size_t width = text::Cp949Length(s.substr(i, len));
+        if (used + width + 1 > kMaxPath) break;
+        used += width;
+        i += len;
+    }
+    return std::string(s.substr(0, i));
+}
+
+// System.ini [boot] "Shell", trimmed ("Explorer.exe" when it is missing).
+std::string ReadSystemIniShell(Context& ctx) {
+    return text::Trim(
+        FitBuffer(ctx.machine().profiles().GetString("boot", "Shell", kStandardShell, kSystemIni)));
+}
+
+std::string StandardUserinit(const Context& ctx) {
+    return ctx.folders().SYSDIR + "\\userinit.exe,";
+}
+
+// The folder, a backslash and the name.
+std::string InFolder(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    path += '\\';
+    path.append(name);
+    return path;
+}
+
+// ---- RunValueByData and the exact-name search, scan and cure
+
+int ScanByData(Context& ctx, std::string_view text) {
+    int any = 0;
+    for (const RegistryPlace& p : kRunKeys) {
+        if (platform::ScanValueByData(ctx, p.hive, p.base, text) > 0) any = 1;
+    }
+    for (const IniRunEntry& e : kIniRunEntries) {
+        const std::string value = ReadIniRunEntry(ctx, e);
+        if (text::ContainsNoCase(value, text) &&
+            platform::ReportFoundProfileString(ctx, e.section, e.key, value, kWinIni)) {
+            any = 1;
+        }
+    }
+    const std::string shell = ReadSystemIniShell(ctx);
+    if (text::ContainsNoCase(shell, text) &&
+        platform::ReportFoundProfileString(ctx, "boot", "Shell", shell, kSystemIni)) {
+        any = 1;
+    }
+    if (platform::ScanValueIfDataContains(ctx, HKEY_LOCAL_MACHINE, kWinlogonKey, "Userinit", text))
+        any = 1;
+    if (platform::ScanValueIfDataContains(ctx, HKEY_LOCAL_MACHINE, kNtWindowsKey, "AppInit_DLLs",
+                                          text))
+        any = 1;
+    for (const auto& [hive, value] : kNtRunLoadValues) {
+        if (platform::ScanValueIfDataContains(ctx, hive, kNtWindowsKey, value, text)) any = 1;
+    }
+    if (platform::ScanValueIfDataContains(ctx, HKEY_CLASSES_ROOT, kExeOpenCommandKey, "", text))
+        any = 1;
+    for (const std::string* folder : {&ctx.folders().STARTUPDIR, &ctx.folders().CMNSTARTUPDIR}) {
+        if (folder->empty()) continue;
+        if (platform::ScanLinksInFolder(ctx, *folder, text, platform::kFieldTarget)) any = 1;
+    }
+    return any;
+}
+
+int CureByData(Context& ctx, std::string_view text) {
+    int any = 0;
+    for (const RegistryPlace& p : kRunKeys) {
+        if (platform::CureValueByData(ctx, p.hive, p.base, text) > 0) any = 1;
+    }
+    bool iniMatch = false;
+    for (const IniRunEntry& e : kIniRunEntries) {
+        if (text::ContainsNoCase(ReadIniRunEntry(ctx, e), text)) iniMatch = true;
+    }
+    if (iniMatch && DeleteIniRunEntries(ctx)) any = 1;
+    if (text::ContainsNoCase(ReadSystemIniShell(ctx), text)) {
+        if (ctx.machine().profiles().WriteString("boot", "Shell", kStandardShell, kSystemIni) ==
+            machine::ERROR_SUCCESS) {
+            any = 1;
+        } else {
+            platform::ReportFailedProfileString(ctx, "boot", "Shell", kStandardShell, kSystemIni);
+        }
+    }
+    if (platform::ValueDataContains(ctx, HKEY_LOCAL_MACHINE, kWinlogonKey, "Userinit", text) &&
+        platform::CureStringValue(ctx, HKEY_LOCAL_MACHINE, kWinlogonKey, "Userinit",
+                                  StandardUserinit(ctx))) {
+        any = 1;
+    }
+    if (platform::ValueDataContains(ctx, HKEY_LOCAL_MACHINE, kNtWindowsKey, "AppInit_DLLs", text) &&
+        platform::CureStringValue(ctx, HKEY_LOCAL_MACHINE, kNtWindowsKey, "AppInit_DLLs", "")) {
+        any = 1;
+    }
+    bool runLoadMatch = false;
+    for (const auto& [hive, value] : kNtRunLoadValues) {
+        if (platform::ValueDataContains(ctx, hive, kNtWindowsKey, value, text)) runLoadMatch = true;
+    }
+    if (runLoadMatch) {
+        for (const auto& [hive, value] : kNtRunLoadValues) {
+            if (platform::CureValue(ctx, hive, kNtWindowsKey, value)) any = 1;
+        }
+    }
+    if (platform::ValueDataContains(ctx, HKEY_CLASSES_ROOT, kExeOpenCommandKey, "", text) &&
+        platform::CureStringValue(ctx, HKEY_CLASSES_ROOT, kExeOpenCommandKey, "",
+                                  kStandardExeOpenCommand)) {
+        any = 1;
+    }
+    for (const std::string* folder : {&ctx.folders().STARTUPDIR, &ctx.folders().CMNSTARTUPDIR}) {
+        if (folder->empty()) continue;
+        if (platform::CureLinksInFolder(ctx, *folder, text, platform::kFieldTarget)) any = 1;
+    }
+    return any;
+}
+
+// ---- the FileFrom..._ variants
+
+using FolderEntry = std::string FolderTable::*;
+
+// The name's path part ("name|size" gives "name"); "" when it names nothing.
+std::string BareName(std::string_view name) {
+    std::string path = platform::SplitFileParam(name).path;
+    return text::TrimView(path).empty() ? std::string() : path;
+}
+
+// The folders of the entries that the table knows, in order.
+template <std::size_t N>
+std::vector<std::string> Folders(const Context& ctx, const FolderEntry (&entries)[N]) {
+    std::vector<std::string> out;
+    for (FolderEntry e : entries) {
+        if (!(ctx.folders().*e).empty()) out.push_back(ctx.folders().*e);
+    }
+    return out;
+}
+
+constexpr FolderEntry kWinFolders[] = {&FolderTable::WINDIR};
+constexpr FolderEntry kAppDataFolders[] = {&FolderTable::APPDATADIR, &FolderTable::CMNAPPDATADIR,
+                                           &FolderTable::LOCALAPPDATADIR};
+constexpr FolderEntry kSysFolders[] = {&FolderTable::SYSDIR, &FolderTable::SYSTEMDIR,
+                                       &FolderTable::SYSTEM32DIR};
+
+// ScanFile of the file in each folder, then RunValueByData with each full path.
+int ScanFileAndStartup(Context& ctx, const std::vector<std::string>& folders,
+                       std::string_view name) {
+    const std::string bare = BareName(name);
+    if (bare.empty()) return 0;
+    int any = 0;
+    for (const std::string& folder : folders) {
+        if (platform::ScanFile(ctx, InFolder(folder, name))) any = 1;
+    }
+    for (const std::string& folder : folders) {
+        if (ScanRunValueByData(ctx, InFolder(folder, bare))) any = 1;
+    }
+    return any;
+}
+
+int CureFileAndStartup(Context& ctx, const std::vector<std::string>& folders,
+                       std::string_view name) {
+    const std::string bare = BareName(name);
+    if (bare.empty()) return 0;
+    int any = 0;
+    for (const std::string& folder : folders) {
+        if (platform::CureFile(ctx, InFolder(folder, name))) any = 1;
+    }
+    for (const std::string& folder : folders) {
+        if (CureRunValueByData(ctx, InFolder(folder, bare))) any = 1;
+    }
+    return any;
+}
+
+}  // namespace
+
+std::span<const RegistryPlace> RunKeyPlaces() {
+    return kRunKeys;
+}
+
+std::span<const IniRunEntry> IniRunEntries() {
+    return kIniRunEntries;
+}
+
+std::string ReadIniRunEntry(Context& ctx, const IniRunEntry& entry) {
+    return text::Trim(
+        FitBuffer(ctx.machine().profiles().GetString(entry.section, entry.key, "", kWinIni)));
+}
+
+int DeleteIniRunEntries(Context& ctx) {
+    int all = 1;
+    for (const IniRunEntry& e : kIniRunEntries) {
+        if (ctx.machine().profiles().WriteString(e.section, e.key, std::nullopt, kWinIni) !=
+            machine::ERROR_SUCCESS) {
+            platform::ReportFailedProfileString(ctx, e.section, e.key, "", kWinIni);
+            all = 0;
+        }
+    }
+    return all;
+}
+
+std::string RunValuePath(Context& ctx, HKEY hive, std::string_view key, std::string_view name) {
+    std::string data;
+    if (!platform::ReadStringValue(ctx, hive, key, name, data)) return {};
+    std::string trimmed = text::Trim(data);
+    if (trimmed.empty() || trimmed.find(' ') != std::string::npos) return {};
+    // One quoted path is the same program as the bare path.
+    if (trimmed.size() >= 2 && trimmed.front() == '"' && trimmed.back() == '"') {
+        trimmed = trimmed.substr(1, trimmed.size() - 2);
+    }
+    std::string expanded = ctx.machine().system().ExpandEnvironment(trimmed);
+    if (text::Cp949Length(expanded) + 1 > kMaxPath) return {};
+    if (expanded.find(":\\") == std::string::npos) return {};
+    return expanded;
+}
+
+bool IsOrphanRunData(Context& ctx, std::string_view data) {
+    std::string_view path = text::TrimView(data);
+    if (path.find(' ') != std::string_view::npos) return false;
+    if (path.find(":\\") == std::string_view::npos) return false;
+    while (!path.empty() && path.front() == '"') path.remove_prefix(1);
+    while (!path.empty() && path.back() == '"') path.remove_suffix(1);
+    return platform::MatchFile(ctx, path) == 0;
+}
+
+int ScanRunValue(Context& ctx, std::string_view name) {
+    const int values = ScanValuePlaces(ctx, kRunKeys, name);
+    const int links = ScanStartupShortcutByName(ctx, name);
+    return values || links ? 1 : 0;
+}
+
+int CureRunValue(Context& ctx, std::string_view name) {
+    const int values = CureValuePlaces(ctx, kRunKeys, name);
+    const int links = CureStartupShortcutByName(ctx, name);
+    return values || links ? 1 : 0;
+}
+
+int ScanRunValueB(Context& ctx, std::string_view name) {
+    int any = 0;
+    if (NamesSomething(name)) {
+        for (const RegistryPlace& p : kRunKeys) {
+            if (!platform::ScanValue(ctx, p.hive, p.base, name)) continue;
+            any = 1;
+            const std::string path = RunValuePath(ctx, p.hive, p.base, name);
+            if (!path.empty() && platform::ScanFile(ctx, path)) any = 1;
+        }
+    }
+    if (ScanStartupShortcutByName(ctx, name)) any = 1;
+    return any;
+}
+
+int CureRunValueB(Context& ctx, std::string_view name) {
+    int any = 0;
+    if (NamesSomething(name)) {
+        for (const RegistryPlace& p : kRunKeys) {
+            const std::string path = RunValuePath(ctx, p.hive, p.base, name);
+            if (!path.empty()) {
+                platform::KillProcessRetry(ctx, path);
+                if (platform::CureFile(ctx, path)) any = 1;
+            }
+            if (platform::CureValue(ctx, p.hive, p.base, name)) any = 1;
+        }
+    }
+    if (CureStartupShortcutByName(ctx, name)) any = 1;
+    return any;
+}
+
+int ScanRunValueByData(Context& ctx, std::string_view text) {
+    return text.empty() ? 0 : ScanByData(ctx, text);
+}
+
+int CureRunValueByData(Context& ctx, std::string_view text) {
+    return text.empty() ? 0 : CureByData(ctx, text);
+}
+
+int ScanRunValueByExactName(Context& ctx, std::string_view name) {
+    if (name.empty()) return 0;
+    int any = 0;
+    for (const RegistryPlace& p : kRunKeys) {
+        if (platform::ScanValueByExactData(ctx, p.hive, p.base, name) > 0) any = 1;
+    }
+    for (const IniRunEntry& e : kIniRunEntries) {
+        const std::string value = ReadIniRunEntry(ctx, e);
+        if (text::EqualsNoCase(value, name) &&
+            platform::ReportFoundProfileString(ctx, e.section, e.key, value, kWinIni)) {
+            any = 1;
+        }
+    }
+    return any;
+}
+
+int CureRunValueByExactName(Context& ctx, std::string_view name) {
+    if (name.empty()) return 0;
+    int any = 0;
+    for (const RegistryPlace& p : kRunKeys) {
+        if (platform::CureValueByExactData(ctx, p.hive, p.base, name) > 0) any = 1;
+    }
+    bool iniMatch = false;
+    for (const IniRunEntry& e : kIniRunEntries) {
+        if (text::EqualsNoCase(ReadIniRunEntry(ctx, e), name)) iniMatch = true;
+    }
+    if (iniMatch && DeleteIniRunEntries(ctx)) any = 1;
+    return any;
+}
+
+int ScanShellServiceObjectDelayLoad(Context& ctx, std::string_view text) {
+    if (text.empty()) return 0;
+    return platform::ScanValueByData(ctx, HKEY_LOCAL_MACHINE, kShellServiceObjectDelayLoadKey,
+                                     text) > 0
+               ? 1
+               : 0;
+}
+
+int CureShellServiceObjectDelayLoad(Context& ctx, std::string_view text) {
+    if (text.empty()) return 0;
+    return platform::CureValueByData(ctx, HKEY_LOCAL_MACHINE, kShellServiceObjectDelayLoadKey,
+                                     text) > 0
+               ? 1
+               : 0;
+}
+
+int ScanSharedTaskScheduler(Context& ctx, std::string_view name) {
+    return ScanValuePlaces(ctx, kSharedTaskScheduler, name);
+}
+
+int CureSharedTaskScheduler(Context& ctx, std::string_view name) {
+    return CureValuePlaces(ctx, kSharedTaskScheduler, name);
+}
+
+int ScanFileFromWin_(Context& ctx, std::string_view name) {
+    return ScanFileAndStartup(ctx, Folders(ctx, kWinFolders), name);
+}
+
+int CureFileFromWin_(Context& ctx, std::string_view name) {
+    return CureFileAndStartup(ctx, Folders(ctx, kWinFolders), name);
+}
+
+int ScanFileFromAppData_(Context& ctx, std::string_view name) {
+    return ScanFileAndStartup(ctx, Folders(ctx, kAppDataFolders), name);
+}
+
+int CureFileFromAppData_(Context& ctx, std::string_view name) {
+    return CureFileAndStartup(ctx, Folders(ctx, kAppDataFolders), name);
+}
+
+int ScanFileFromSys_(Context& ctx, std::string_view name) {
+    const std::string bare = BareName(name);
+    if (bare.empty()) return 0;
+    int any = 0;
+    for (const std::string& folder : Folders(ctx, kSysFolders)) {
+        if (platform::ScanFile(ctx, InFolder(folder, name))) any = 1;
+    }
+    // The start-up places by full path in the system folder only.
+    if (!ctx.folders().SYSDIR.empty() &&
+        ScanRunValueByData(ctx, InFolder(ctx.folders().SYSDIR, bare))) {
+        any = 1;
+    }
+    if (ScanRunValueByExactName(ctx, bare)) any = 1;
+    return any;
+}
+
+int CureFileFromSys_(Context& ctx, std::string_view name) {
+    const std::string bare = BareName(name);
+    if (bare.empty()) return 0;
+    int any = 0;
+    const std::vector<std::string> folders = Folders(ctx, kSysFolders);
+    for (const std::string& folder : folders) {
+        if (platform::CureFile(ctx, InFolder(folder, name))) any = 1;
+    }
+    if (CureRunValueByExactName(ctx, bare)) any = 1;
+    for (const std::string& folder : folders) {
+        if (CureRunValueByData(ctx, InFolder(folder, bare))) any = 1;
+    }
+    return any;
+}
+
+int CheckRunValue(Context& ctx, bool fix) {
+    int any = 0;
+    for (const RegistryPlace& p : kRunKeys) {
+        const int n = platform::CountValues(ctx, p.hive, p.base);
+        std::vector<std::string> orphans;
+        int count = 0;
+        for (int i = 0; i < n; ++i) {
+            std::string name;
+            if (ctx.registry().EnumValue(p.hive, p.base, static_cast<std::uint32_t>(i), name,
+                                         nullptr) != machine::ERROR_SUCCESS) {
+                continue;
+            }
+            std::string data;
+            if (!platform::ReadStringValue(ctx, p.hive, p.base, name, data) || data.empty()) {
+                continue;
+            }
+            if (!IsOrphanRunData(ctx, data)) continue;
+            if (fix) {
+                orphans.push_back(std::move(name));
+            } else if (platform::ReportFoundValue(ctx, p.hive, p.base, name)) {
+                ++count;
+            }
+        }
+        // Deleting only after the listing keeps its indexes steady.
+        for (const std::string& name : orphans) platform::CureValue(ctx, p.hive, p.base, name);
+        count += static_cast<int>(orphans.size());
+        if (count > 0) any = 1;
+    }
+    return any;
+}
+
+int CheckWinIniRun(Context& ctx, bool fix) {
+    bool suspicious = false;
+    int recorded = 0;
+    for (const IniRunEntry& e : kIniRunEntries) {
+        const std::string value = ReadIniRunEntry(ctx, e);
+        std::string rest = text::LowerAscii(value);
+        for (std::string_view known : kKnownWinIniPrograms) {
+            for (std::size_t at = rest.find(known); at != std::string::npos;
+                 at = rest.find(known, at)) {
+                rest.erase(at, known.size());
+            }
+        }
+        if (text::TrimView(rest).empty()) continue;
+        suspicious = true;
+        if (!fix && platform::ReportFoundProfileString(ctx, e.section, e.key, value, kWinIni)) {
+            recorded = 1;
+        }
+    }
+    if (!fix) return recorded;
+    if (!suspicious) return 0;
+    DeleteIniRunEntries(ctx);
+    return 1;
+}
+
+int CheckSysIniShell(Context& ctx, bool fix) {
+    const std::string shell = ReadSystemIniShell(ctx);
+    const std::string lower = text::LowerAscii(shell);
+    if (lower.empty() || lower == "explorer.exe" ||
+        lower == text::LowerAscii(ctx.folders().WINDIR + "\\explorer.exe")) {
+        return 0;
+    }
+    if (!fix) return platform::ReportFoundProfileString(ctx, "boot", "Shell", shell, kSystemIni);
+    if (ctx.machine().profiles().WriteString("boot", "Shell", kStandardShell, kSystemIni) ==
+        machine::ERROR_SUCCESS) {
+        return 1;
+    }
+    platform::ReportFailedProfileString(ctx, "boot", "Shell", kStandardShell, kSystemIni);
+    return 0;
+}
+
+int CheckUserinitData(Context& ctx, bool fix) {
+    if (!platform::ValueExists(ctx, HKEY_LOCAL_MACHINE, kWinlogonKey, "Userinit")) return 0;
+    const std::string standard = StandardUserinit(ctx);
+    if (!fix) {
+        return platform::ScanValueIfDataLacks(ctx, HKEY_LOCAL_MACHINE, kWinlogonKey, "Userinit",
+                                              standard);
+    }
+    return platform::CureStringValue(ctx, HKEY_LOCAL_MACHINE, kWinlogonKey, "Userinit", standard);
+}
+
+int CheckAppInit_DLLs(Context& ctx, bool fix) {
+    if (fix) {
+        platform::CureStringValue(ctx, HKEY_LOCAL_MACHINE, kNtWindowsKey, "AppInit_DLLs", "");
+        return 1;
+    }
+    std::string value;
+    platform::ReadStringValue(ctx, HKEY_LOCAL_MACHINE, kNtWindowsKey, "AppInit_DLLs", value);
+    value = text::Trim(value);
+    ctx.Debug("AppInit_DLLs : " + value + "\n");
+    if (value.empty()) return 0;
+    return platform::ReportFoundData(ctx, HKEY_LOCAL_MACHINE, kNtWindowsKey, "AppInit_DLLs", value);
+}
+
+}  // namespace veldan::commands
