@@ -173,9 +173,10 @@ int RunKillbit(const Globals& g, const std::vector<std::string>& argv) {
     if (action != "list") {
         if (!s.Save()) return kExitFailure;
         if (listChanged && !list.Save()) {
-            return Fail(kExitFailure, "cannot write the KillBit list " +
-                                          (list.plainFile() ? engine::PlainKillBitPath(*s.ctx)
-                                                            : engine::ScrambledKillBitPath(*s.ctx)));
+            return Fail(kExitFailure,
+                        "cannot write the KillBit list " +
+                            (list.plainFile() ? engine::PlainKillBitPath(*s.ctx)
+                                              : engine::ScrambledKillBitPath(*s.ctx)));
         }
         // What the registry holds now.
         list.Load();

@@ -25,7 +25,8 @@ using platform::FolderTable;
 
 constexpr std::string_view kBhoKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
-constexpr std::string_view kExplorerBarsKey = "Software\\Microsoft\\Internet Explorer\\Explorer Bars";
+constexpr std::string_view kExplorerBarsKey =
+    "Software\\Microsoft\\Internet Explorer\\Explorer Bars";
 constexpr std::string_view kUrlSearchHooksKey =
     "Software\\Microsoft\\Internet Explorer\\URLSearchHooks";
 constexpr std::string_view kApprovedKey =
@@ -43,8 +44,8 @@ constexpr std::string_view kClsIdFeatureKey = "Software\\Microsoft\\Active Setup
 // Keys of HKEY_CLASSES_ROOT that hold the class machinery and the shell's own
 // types; a registration that names one of them as its ProgID names no key of its own.
 constexpr std::array<std::string_view, 12> kStructuralClassKeys = {
-    "CLSID",  "AppID", "Interface", "TypeLib",   "Component Categories", "PROTOCOLS",
-    "MIME",   "Installer", "Folder", "Directory", "Drive",               "AllFilesystemObjects"};
+    "CLSID",     "AppID",  "Interface", "TypeLib", "Component Categories", "PROTOCOLS", "MIME",
+    "Installer", "Folder", "Directory", "Drive",   "AllFilesystemObjects"};
 
 std::string Join(std::string_view base, std::string_view name) {
     std::string out(base);
@@ -184,8 +185,8 @@ int CureAllAxFolders(Context& ctx, std::string_view name, std::string_view clsid
 int RunRegistrationTool(Context& ctx, std::string_view param, const char* options) {
     if (!platform::MatchFile(ctx, param)) return 0;
     platform::FileParam fp = platform::SplitFileParam(param);
-    return RunAndWait(ctx, text::Format("%s\\regsvr32.exe %s \"%s\"",
-                                        ctx.folders().SYSDIR.c_str(), options, fp.path.c_str()));
+    return RunAndWait(ctx, text::Format("%s\\regsvr32.exe %s \"%s\"", ctx.folders().SYSDIR.c_str(),
+                                        options, fp.path.c_str()));
 }
 
 }  // namespace
@@ -197,7 +198,8 @@ bool IsWellFormedClsid(std::string_view text) {
     for (std::size_t i = 1; i < 37; ++i) {
         const char c = text[i];
         const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
-        const bool alnum = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        const bool alnum =
+            (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
         if (dash ? c != '-' : !alnum) return false;
     }
     return true;
@@ -309,16 +311,16 @@ std::vector<std::string> ReadDownloadCacheFiles(Context& ctx, std::string_view c
 }
 
 int CureControl(Context& ctx, std::string_view file, std::string_view clsid) {
-    // 1. The download-cache record, read while the Distribution Units key is there.
+    // The download-cache record, read while the Distribution Units key is there.
     const std::vector<std::string> record = ReadDownloadCacheFiles(ctx, clsid);
-    // 2. The machine layer offers no control-cache removal facility; the step
-    //    is passed over as on a system without it.
-    // 3.-5.
+    // The machine layer offers no control-cache removal facility; that removal
+    // is passed over as on a system without it.
+    // The class traces, the control, and the record's setup information files.
     CureComObject(ctx, clsid);
     platform::CureFile(ctx, file);
     for (const std::string& path : record) {
-        if (path.size() >= 4 && text::EqualsNoCase(std::string_view(path).substr(path.size() - 4),
-                                                   ".inf")) {
+        if (path.size() >= 4 &&
+            text::EqualsNoCase(std::string_view(path).substr(path.size() - 4), ".inf")) {
             platform::CureFile(ctx, path);
         }
     }

@@ -324,6 +324,7 @@ int CureUserStylesheet(Context& ctx, std::string_view text) {
     if (!platform::ValueDataContains(ctx, HKEY_LOCAL_MACHINE, kIEStylesKey, kUserStylesheet,
                                      text) &&
         !platform::ValueDataContains(ctx, HKEY_CURRENT_USER, kIEStylesKey, kUserStylesheet, text)) {
+        return 0;
     }
     return CheckUserStyleSheet(ctx, true);
 }

@@ -1,7 +1,9 @@
 #include "commands/startup.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "commands/shortcut_ops.h"

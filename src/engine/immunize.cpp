@@ -199,9 +199,8 @@ int KillBitList::Save() const {
         }
         out += "\r\n";
     }
-    return WriteHostFile(plainFile_ ? PlainKillBitPath(ctx_) : ScrambledKillBitPath(ctx_), out)
-               ? 1
-               : 0;
+    return WriteHostFile(plainFile_ ? PlainKillBitPath(ctx_) : ScrambledKillBitPath(ctx_), out) ? 1
+                                                                                                : 0;
 }
 
 int KillBitList::BlockedCount() const {

@@ -96,8 +96,8 @@ class ActiveX : public testing::Test {
 TEST(ClsidText, ShapeOfAClassIdentifier) {
     EXPECT_TRUE(IsWellFormedClsid(kI));
     EXPECT_TRUE(IsWellFormedClsid("{zzzzzzzz-ZZZZ-0000-gggg-QQQQQQQQQQQQ}"));
-    EXPECT_FALSE(IsWellFormedClsid(kI.substr(1, 36)));         // no braces
-    EXPECT_FALSE(IsWellFormedClsid(kI + " "));                 // something after "}"
+    EXPECT_FALSE(IsWellFormedClsid(kI.substr(1, 36)));  // no braces
+    EXPECT_FALSE(IsWellFormedClsid(kI + " "));          // something after "}"
     EXPECT_FALSE(IsWellFormedClsid("{1A2B3C4-D0000-1111-2222-33334444ABCZ}"));  // group lengths
     EXPECT_FALSE(IsWellFormedClsid("{1A2B3C4D-0000-1111-2222-33334444AB_Z}"));
     test::PlatformRig rig;
@@ -134,14 +134,16 @@ TEST_F(ActiveX, SetKillBitNeedsTheCompatibilityKeyAndDeleteRemovesTheWholeKey) {
     Key(HKEY_LOCAL_MACHINE, kCompat);
     EXPECT_EQ(SetKillBit(ctx, kI, true), 1);
     RegValue v;
-    ASSERT_EQ(rig.raw().QueryValue(HKEY_LOCAL_MACHINE, kCompat + "\\" + kI, "Compatibility Flags", v),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        rig.raw().QueryValue(HKEY_LOCAL_MACHINE, kCompat + "\\" + kI, "Compatibility Flags", v),
+        ERROR_SUCCESS);
     EXPECT_EQ(v, RegValue::Dword(0x400));
     EXPECT_EQ(QueryKillBit(ctx, kI), 1);
 
     EXPECT_EQ(SetKillBit(ctx, kI, false), 1);  // the key stays with the value 0
-    ASSERT_EQ(rig.raw().QueryValue(HKEY_LOCAL_MACHINE, kCompat + "\\" + kI, "Compatibility Flags", v),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        rig.raw().QueryValue(HKEY_LOCAL_MACHINE, kCompat + "\\" + kI, "Compatibility Flags", v),
+        ERROR_SUCCESS);
     EXPECT_EQ(v, RegValue::Dword(0));
     EXPECT_EQ(QueryKillBit(ctx, kI), 0);
 
@@ -197,32 +199,31 @@ TEST_F(ActiveX, ClsidScanFollowsTheTwelvePlacesInOrder) {
 
     ASSERT_EQ(engine::RunScriptLine(ctx, "CLSID " + kI + " ", 1), 1);
     const std::string hklmCV = "HKLM\\" + kCV;
-    EXPECT_EQ(Found(), (std::vector<std::string>{
-                           "HKCR\\CLSID\\" + kI,
-                           "HKCR\\" + kA,
-                           // The server file is gone; its usage traces are still looked up.
-                           hklmCV + "\\ModuleUsage\\C:/WINDOWS/system32/bad.dll",
-                           hklmCV + "\\SharedDLLs \"" + kServer + "\"",
-                           "HKCU\\" + std::string(platform::kMuiCacheKey) + " \"" + kServer +
-                               "\"=\"Bad\"",
-                           "HKCR\\Bad.Bar.1",
-                           "HKCR\\TypeLib\\" + kT,
-                           "HKCR\\Bad.Bar",
-                           "HKLM\\" + kDu + "\\" + kI,
-                           hklmCV + "\\Explorer\\Browser Helper Objects\\" + kI,
-                           "HKLM\\" + kIE + "\\ToolBar \"" + kI + "\"",
-                           "HKCU\\" + kIE + "\\ToolBar\\ShellBrowser \"" + kI + "\"",
-                           "HKLM\\" + kIE + "\\Explorer Bars\\" + kI,
-                           "HKCU\\" + kIE + "\\URLSearchHooks \"" + kI + "\"=\"\"",
-                           hklmCV + "\\Shell Extensions\\Approved \"" + kI + "\"=\"Bad\"",
-                           hklmCV + "\\Explorer\\ShellExecuteHooks \"" + kI + "\"=\"\"",
-                           hklmCV + "\\App Management\\ARPCache\\" + kI,
-                           "HKCR\\PROTOCOLS\\Filter\\text/html \"CLSID\"=\"" + kI + "\"",
-                           "HKCR\\PROTOCOLS\\Filter\\text/plain \"CLSID\"=\"" + kI + "\"",
-                           "HKLM\\Software\\Microsoft\\Active Setup\\Installed Components\\" + kI,
-                           "HKLM\\Software\\Microsoft\\Active Setup\\ClsIdFeature \"" + kI +
-                               "\"=\"x\"",
-                       }));
+    EXPECT_EQ(Found(),
+              (std::vector<std::string>{
+                  "HKCR\\CLSID\\" + kI,
+                  "HKCR\\" + kA,
+                  // The server file is gone; its usage traces are still looked up.
+                  hklmCV + "\\ModuleUsage\\C:/WINDOWS/system32/bad.dll",
+                  hklmCV + "\\SharedDLLs \"" + kServer + "\"",
+                  "HKCU\\" + std::string(platform::kMuiCacheKey) + " \"" + kServer + "\"=\"Bad\"",
+                  "HKCR\\Bad.Bar.1",
+                  "HKCR\\TypeLib\\" + kT,
+                  "HKCR\\Bad.Bar",
+                  "HKLM\\" + kDu + "\\" + kI,
+                  hklmCV + "\\Explorer\\Browser Helper Objects\\" + kI,
+                  "HKLM\\" + kIE + "\\ToolBar \"" + kI + "\"",
+                  "HKCU\\" + kIE + "\\ToolBar\\ShellBrowser \"" + kI + "\"",
+                  "HKLM\\" + kIE + "\\Explorer Bars\\" + kI,
+                  "HKCU\\" + kIE + "\\URLSearchHooks \"" + kI + "\"=\"\"",
+                  hklmCV + "\\Shell Extensions\\Approved \"" + kI + "\"=\"Bad\"",
+                  hklmCV + "\\Explorer\\ShellExecuteHooks \"" + kI + "\"=\"\"",
+                  hklmCV + "\\App Management\\ARPCache\\" + kI,
+                  "HKCR\\PROTOCOLS\\Filter\\text/html \"CLSID\"=\"" + kI + "\"",
+                  "HKCR\\PROTOCOLS\\Filter\\text/plain \"CLSID\"=\"" + kI + "\"",
+                  "HKLM\\Software\\Microsoft\\Active Setup\\Installed Components\\" + kI,
+                  "HKLM\\Software\\Microsoft\\Active Setup\\ClsIdFeature \"" + kI + "\"=\"x\"",
+              }));
     // A second run finds only duplicates; a malformed identifier looks nowhere.
     EXPECT_EQ(engine::RunScriptLine(ctx, "CLSID " + kI + " ", 1), 0);
     rig.faults().ClearCalls();
@@ -301,7 +302,8 @@ TEST_F(ActiveX, AxCureRemovesControlClassAndSetupFilesWithoutAControlCache) {
     Set(HKEY_LOCAL_MACHINE, kDu + "\\" + kI + "\\Contains\\Files", other, RegValue::String(""));
     Set(HKEY_LOCAL_MACHINE, kDu + "\\" + kI + "\\Contains\\Files", inf, RegValue::String(""));
     Str(HKEY_LOCAL_MACHINE, kDu + "\\" + kI + "\\DownloadInformation", "INF", "C:\\setup.INF");
-    EXPECT_EQ(ReadDownloadCacheFiles(ctx, kI), (std::vector<std::string>{other, inf, "C:\\setup.INF"}));
+    EXPECT_EQ(ReadDownloadCacheFiles(ctx, kI),
+              (std::vector<std::string>{other, inf, "C:\\setup.INF"}));
 
     EXPECT_EQ(engine::ExecFunc(ctx, "Ax", {ocx, kI}, 0), 1);
     EXPECT_FALSE(HasFile(ocx));
@@ -324,10 +326,10 @@ TEST_F(ActiveX, AllAxSearchesItsFoldersInOrderAndRecordsTheClassOnce) {
     Key(HKEY_CLASSES_ROOT, "CLSID\\" + kI);
 
     ASSERT_EQ(engine::RunScriptLine(ctx, "AllAx bad.ocx " + kI + " ", 1), 1);
-    EXPECT_EQ(Found(), (std::vector<std::string>{"C:\\AX\\bad.ocx", "HKCR\\CLSID\\" + kI,
-                                                 "C:\\W\\bad.ocx", "C:\\S1\\bad.ocx",
-                                                 "C:\\S3\\bad.ocx", "C:\\T2\\bad.ocx",
-                                                 "C:\\bad.ocx"}));
+    EXPECT_EQ(Found(),
+              (std::vector<std::string>{"C:\\AX\\bad.ocx", "HKCR\\CLSID\\" + kI, "C:\\W\\bad.ocx",
+                                        "C:\\S1\\bad.ocx", "C:\\S3\\bad.ocx", "C:\\T2\\bad.ocx",
+                                        "C:\\bad.ocx"}));
     EXPECT_EQ(engine::RunScriptLine(ctx, "AllAx bad.ocx " + kI + " ", 0), 1);
     for (const char* f : {"C:\\AX", "C:\\W", "C:\\S1", "C:\\S3", "C:\\T2", "C:"}) {
         EXPECT_FALSE(HasFile(std::string(f) + "\\bad.ocx")) << f;
@@ -339,8 +341,9 @@ TEST_F(ActiveX, RegistrationToolRunsOnlyOnMatchingFilesAndTheFileStays) {
     rig.image.File(appData + "\\hook.dll").File("C:\\x\\reg.ocx", "1234");
     Context& ctx = Load();
     const std::string sys = ctx.folders().SYSDIR;
-    Key(HKEY_LOCAL_MACHINE, kModuleUsage + "\\" + "C:/Documents and Settings/Owner/Application "
-                                                  "Data/hook.dll");
+    Key(HKEY_LOCAL_MACHINE, kModuleUsage + "\\" +
+                                "C:/Documents and Settings/Owner/Application "
+                                "Data/hook.dll");
     Set(HKEY_LOCAL_MACHINE, kSharedDlls, appData + "\\hook.dll", RegValue::Dword(1));
 
     EXPECT_EQ(engine::ExecFunc(ctx, "RegAx", {"C:\\x\\reg.ocx|5"}, 0), 0);  // wrong size
@@ -375,13 +378,15 @@ TEST_F(ActiveX, TypeCommandsTakeTheCompanionSetupFileAndTheirOwnPlaces) {
     Key(HKEY_LOCAL_MACHINE, kCV + "\\Uninstall\\" + kI);
 
     ASSERT_EQ(engine::RunScriptLine(ctx, "DType bad.ocx " + kI + " bad.test ", 1), 1);
-    EXPECT_EQ(Found(), (std::vector<std::string>{
-                           cache + "\\bad.ocx",
-                           "C:\\Documents and Settings\\Owner\\Favorites\\Bad.url", cache + "\\bad.inf"}));
+    EXPECT_EQ(Found(),
+              (std::vector<std::string>{cache + "\\bad.ocx",
+                                        "C:\\Documents and Settings\\Owner\\Favorites\\Bad.url",
+                                        cache + "\\bad.inf"}));
     ctx.report().ClearAll();
     ASSERT_EQ(engine::RunScriptLine(ctx, "SType bad.ocx " + kI + " ", 1), 1);
-    EXPECT_EQ(Found(), (std::vector<std::string>{cache + "\\bad.ocx", "HKLM\\" + kCV + "\\Uninstall\\" + kI,
-                                                 cache + "\\bad.inf"}));
+    EXPECT_EQ(Found(),
+              (std::vector<std::string>{cache + "\\bad.ocx", "HKLM\\" + kCV + "\\Uninstall\\" + kI,
+                                        cache + "\\bad.inf"}));
     ctx.report().ClearAll();
     ASSERT_EQ(engine::RunScriptLine(ctx, "WType bad.ocx " + kI + " none.test BadDir ", 1), 1);
     EXPECT_EQ(Found(), (std::vector<std::string>{cache + "\\bad.ocx", "C:\\WINDOWS\\BadDir",

@@ -71,42 +71,33 @@ class ShortcutOps : public ::testing::Test {
 
 TEST(ShortcutFolderLists, ListsTakeTheirFoldersInOrderAndLeaveOutUnknownOnes) {
     platform::FolderTable t;
-    t.DESKTOPDIR = "D";
-    t.CMNDESKTOPDIR = "CD";
-    t.STARTMENUDIR = "SM";
-    t.CMNSTARTMENUDIR = "";  // not on this machine
-    t.PROGRAMSDIR = "P";
-    t.CMNPROGRAMSDIR = "CP";
-    t.FAVDIR = "F";
-    t.CMNFAVDIR = "CF";
-    t.QUICKLAUNCHDIR = "Q";
-    t.SENDTODIR = "ST";
-    t.STARTUPDIR = "SU";
-    t.CMNSTARTUPDIR = "CSU";
-    t.WINDIR = "W";
+    t.DESKTOPDIR = "D", t.CMNDESKTOPDIR = "CD", t.STARTMENUDIR = "SM", t.PROGRAMSDIR = "P";
+    t.CMNPROGRAMSDIR = "CP", t.FAVDIR = "F", t.CMNFAVDIR = "CF", t.QUICKLAUNCHDIR = "Q";
+    t.SENDTODIR = "ST", t.STARTUPDIR = "SU", t.CMNSTARTUPDIR = "CSU", t.WINDIR = "W";
+    // CMNSTARTMENUDIR stays empty: not on this machine.
     using L = ShortcutFolderList;
-    const std::vector<std::string> nine = {"D", "CD", "SM", "P", "CP", "F", "CF", "Q"};
-    std::vector<std::string> twelve = nine;
-    twelve.insert(twelve.end(), {"ST", "SU", "CSU"});
-    std::vector<std::string> address = {"C:"};
-    address.insert(address.end(), nine.begin(), nine.end());
-
+    using V = std::vector<std::string>;
+    const V nine = {"D", "CD", "SM", "P", "CP", "F", "CF", "Q"};
+    const V twelve = {"D", "CD", "SM", "P", "CP", "F", "CF", "Q", "ST", "SU", "CSU"};
     EXPECT_EQ(ShortcutFolders(t, L::ProgramWalk), twelve);
     EXPECT_EQ(ShortcutFolders(t, L::ProgramNames), twelve);
-    EXPECT_EQ(ShortcutFolders(t, L::UrlWalkByAddress), address);
+    EXPECT_EQ(ShortcutFolders(t, L::UrlWalkByAddress),
+              (V{"C:", "D", "CD", "SM", "P", "CP", "F", "CF", "Q"}));
     EXPECT_EQ(ShortcutFolders(t, L::UrlWalkByIcon), nine);
     EXPECT_EQ(ShortcutFolders(t, L::UrlNames), nine);
 }
 
 // ---- by target and icon
 
-TEST_F(ShortcutOps, ShortcutByTargetFindsTheRootShortcutButOnlyCuresTheWalkedFolders) {
+TEST_F(ShortcutOps, ByTargetAndIconTheRootShortcutIsFoundButNotCured) {
     rig.image.File(kDesktop + "\\Evil.lnk", Lnk("C:\\Program Files\\Evil\\evil.exe"));
     rig.image.File(kSendTo + "\\Evil Send.lnk", Lnk("C:\\PROGRAM FILES\\EVIL\\send.exe"));
     rig.image.File(kStartup + "\\Evil Start.lnk", Lnk("C:\\Program Files\\Evil\\start.exe"));
     rig.image.File("C:\\Evil Root.lnk", Lnk("C:\\Program Files\\Evil\\root.exe"));
     rig.image.File(kPrograms + "\\Evil\\Deep.lnk", Lnk("C:\\Program Files\\Evil\\deep.exe"));
-    rig.image.File(kDesktop + "\\Good.lnk", Lnk("C:\\WINDOWS\\notepad.exe"));
+    rig.image.File(kDesktop + "\\Good.lnk", Lnk("C:\\WINDOWS\\casino.exe"));
+    rig.image.File(kDesktop + "\\Casino.lnk",
+                   Lnk("C:\\WINDOWS\\explorer.exe", "", "C:\\WINDOWS\\casino.ico"));
     Context& ctx = Start();
 
     EXPECT_EQ(RunScriptLine(ctx, "ShortcutByTarget \"program files\\evil\" ", 1), 1);
@@ -121,20 +112,13 @@ TEST_F(ShortcutOps, ShortcutByTargetFindsTheRootShortcutButOnlyCuresTheWalkedFol
     EXPECT_TRUE(Exists("C:\\Evil Root.lnk"));
     EXPECT_TRUE(Exists(kPrograms + "\\Evil\\Deep.lnk"));
     EXPECT_TRUE(Exists(kDesktop + "\\Good.lnk"));
-    EXPECT_EQ(ctx.report().failed().Count(), 0);
-}
-
-TEST_F(ShortcutOps, ShortcutByIconComparesTheIconPath) {
-    rig.image.File(kDesktop + "\\Casino.lnk",
-                   Lnk("C:\\WINDOWS\\explorer.exe", "", "C:\\WINDOWS\\casino.ico"));
-    rig.image.File(kDesktop + "\\Other.lnk", Lnk("C:\\WINDOWS\\casino.exe"));
-    Context& ctx = Start();
 
     EXPECT_EQ(RunScriptLine(ctx, "ShortcutByIcon CASINO.ICO ", 1), 1);
-    EXPECT_EQ(Found(), (std::vector<std::string>{kDesktop + "\\Casino.lnk"}));
+    EXPECT_EQ(Found().back(), kDesktop + "\\Casino.lnk");
     EXPECT_EQ(RunScriptLine(ctx, "ShortcutByIcon CASINO.ICO ", 0), 1);
     EXPECT_FALSE(Exists(kDesktop + "\\Casino.lnk"));
-    EXPECT_TRUE(Exists(kDesktop + "\\Other.lnk"));
+    EXPECT_TRUE(Exists(kDesktop + "\\Good.lnk"));
+    EXPECT_EQ(ctx.report().failed().Count(), 0);
 }
 
 TEST_F(ShortcutOps, InternetShortcutTakesAddressesAndBrowserArguments) {
@@ -204,20 +188,6 @@ TEST_F(ShortcutOps, ALockedShortcutIsReportedAndTheOtherFoldersAreStillWalked) {
     EXPECT_EQ(ctx.report().failed().At(0).type, platform::FILE);
     EXPECT_TRUE(Exists(kDesktop + "\\Evil.lnk"));
     EXPECT_FALSE(Exists(kStartup + "\\Evil.lnk"));
-}
-
-TEST_F(ShortcutOps, AShortcutThatDoesNotLoadIsSkippedWithItsDebugLine) {
-    rig.image.File(kDesktop + "\\Broken.lnk", "not a shell link");
-    rig.image.File(kDesktop + "\\Evil.lnk", Lnk("C:\\Program Files\\Evil\\evil.exe"));
-    Context& ctx = Start();
-    rig.debug.Clear();
-
-    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByTarget evil ", 0), 1);
-    EXPECT_NE(rig.debug.Text().find("CShellLink::Load... " + kDesktop + "\\Broken.lnk\n"),
-              std::string::npos);
-    EXPECT_TRUE(Exists(kDesktop + "\\Broken.lnk"));
-    EXPECT_FALSE(Exists(kDesktop + "\\Evil.lnk"));
-    EXPECT_EQ(ctx.report().failed().Count(), 0);
 }
 
 TEST_F(ShortcutOps, AnEmptyTextTakesNoShortcut) {

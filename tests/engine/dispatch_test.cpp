@@ -57,19 +57,8 @@ TEST(ExecFuncTest, CureOnlyWordsNeverFindAnything) {
     EXPECT_EQ(platform::KeyExists(ctx, HKEY_LOCAL_MACHINE, "Software\\Empty"), 0);
 }
 
-TEST(ExecFuncTest, WordsWithoutHandlersSayWhich) {
-    test::PlatformRig rig;
-    auto& ctx = rig.Load();
-    // Every family that is built in has handlers; the rest take the no-handler path.
-    for (const auto& c : CommandTable()) {
-        if (HasHandler(c.word)) continue;
-        rig.debug.Clear();
-        std::vector<std::string> params(static_cast<std::size_t>(c.paramCount), "x");
-        EXPECT_EQ(ExecFunc(ctx, c.word, params, 1), 0);
-        EXPECT_EQ(rig.debug.Text(), "ExecFunc... " + std::string(c.word) + "\n");
-    }
-    EXPECT_TRUE(HasHandler("Key"));
-    EXPECT_TRUE(HasHandler("EmptyKey"));
+TEST(ExecFuncTest, EveryWordHasItsHandler) {
+    for (const auto& c : CommandTable()) EXPECT_TRUE(HasHandler(c.word)) << c.word;
 }
 
 TEST(RegistryCommands, ScanThenCureThroughScriptLines) {

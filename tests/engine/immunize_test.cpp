@@ -58,9 +58,9 @@ TEST_F(Immunize, FillListsControlsThenCookiesWithTheirRegistryState) {
     Flags(kA, 0x400);
     Flags(kB, 0x401);
     ASSERT_EQ(rig.raw().CreateKey(HKEY_CURRENT_USER, kHistory + "\\track.test"), ERROR_SUCCESS);
-    ASSERT_EQ(rig.raw().SetValue(HKEY_CURRENT_USER, kHistory + "\\track.test", "",
-                                 RegValue::Dword(5)),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        rig.raw().SetValue(HKEY_CURRENT_USER, kHistory + "\\track.test", "", RegValue::Dword(5)),
+        ERROR_SUCCESS);
 
     ImmunizationList list = FillImmunizationList(ctx);
     ASSERT_EQ(list.rows.size(), 4u);
@@ -91,8 +91,8 @@ TEST_F(Immunize, RunWritesTicksAndUnblockRemovesWholeKeys) {
     EXPECT_FALSE(ticks.rows[2].blocked);  // the cookie row keeps its tick
 
     std::vector<int> progress;
-    ImmunizationList after =
-        RunImmunization(ctx, ticks, [&](int done, int total) { progress.push_back(done * 10 + total); });
+    ImmunizationList after = RunImmunization(
+        ctx, ticks, [&](int done, int total) { progress.push_back(done * 10 + total); });
     EXPECT_EQ(progress, (std::vector<int>{13, 23, 33}));
     EXPECT_EQ(after.blocked, 2);
     EXPECT_TRUE(after.allActiveXBlocked);
