@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/clsid.h"
 #include "platform/context.h"
 
 namespace veldan::commands {
@@ -49,13 +50,10 @@ inline constexpr std::uint32_t kCookieBlockValue = 5;
 inline constexpr std::string_view kDistributionUnitsKey =
     "Software\\Microsoft\\Code Store Database\\Distribution Units";
 
-// ---- class identifier tests
+// ---- class identifier tests (shared with the loader)
 
-// True for "{" 8 "-" 4 "-" 4 "-" 4 "-" 12 "}" of ASCII letters and digits
-// (any letter, not only hexadecimal ones) with nothing after the brace.
-bool IsWellFormedClsid(std::string_view text);
-// IsWellFormedClsid; 0 with the debug line "CLSID... " + text + "\n" when it fails.
-int CheckClsid(platform::Context& ctx, std::string_view text);
+using platform::CheckClsid;
+using platform::IsWellFormedClsid;
 
 // ---- class traces
 

@@ -48,10 +48,6 @@ void ReplaceAll(std::string& text, std::string_view what, std::string_view with)
     text = std::move(out);
 }
 
-bool IsAsciiAlnum(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 bool IsAsciiPunct(unsigned char c) {
     return (c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
            (c >= 0x7B && c <= 0x7E);
@@ -110,21 +106,6 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
 }
 
 }  // namespace
-
-bool IsWellFormedClsid(std::string_view text) {
-    if (text.size() != 38 || text.front() != '{' || text.back() != '}') return false;
-    for (std::size_t i = 1; i < 37; ++i) {
-        bool dash = i == 9 || i == 14 || i == 19 || i == 24;
-        if (dash ? text[i] != '-' : !IsAsciiAlnum(text[i])) return false;
-    }
-    return true;
-}
-
-int CheckClsid(Context& ctx, std::string_view text) {
-    if (IsWellFormedClsid(text)) return 1;
-    ctx.Debug("CLSID... " + std::string(text) + "\n");
-    return 0;
-}
 
 bool NormalizeLine(std::string_view raw, std::string& out) {
     std::string_view t = text::TrimView(raw);

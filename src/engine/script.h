@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/clsid.h"
 #include "platform/context.h"
 
 namespace veldan::engine {
@@ -21,10 +22,9 @@ struct CDetectEntry {
     std::vector<std::string> lines;
 };
 
-// "{" 8 "-" 4 "-" 4 "-" 4 "-" 12 "}" of ASCII letters and digits, nothing after.
-bool IsWellFormedClsid(std::string_view text);
-// IsWellFormedClsid, writing "CLSID... " + text + "\n" when it fails.
-int CheckClsid(Context& ctx, std::string_view text);
+// Class identifier tests, shared with the command families.
+using platform::CheckClsid;
+using platform::IsWellFormedClsid;
 
 // Normalises a raw line: trims it, rewrites long and short hive prefixes to
 // "HKxx ", turns tabs into blanks and appends one blank. Returns false for an

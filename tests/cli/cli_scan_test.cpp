@@ -34,7 +34,7 @@ TEST_F(SampleMachine, ScanListsTheInfectionsWithoutChangingAnything) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("{\"database\": {\"version\": \"2026.12.08 \", \"patterns\": ", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("\"completed\": true"), std::string::npos);
-    EXPECT_EQ(Count(r.out, "\"name\": "), 11);
+    EXPECT_EQ(Count(r.out, "\"name\": "), 16);
     EXPECT_NE(r.out.find("{\"name\": \"Trojan.Downloader.Dlx (Deep Scan)\""), std::string::npos);
     EXPECT_NE(r.out.find("{\"type\": \"REGKEY\", \"label\": \"키\", \"text\": \"HKLM\\\\Software\\\\AdWidget\"}"),
               std::string::npos);
@@ -49,8 +49,8 @@ TEST_F(SampleMachine, ScanListsTheInfectionsWithoutChangingAnything) {
 
     auto human = Cli({"scan"});
     ASSERT_EQ(human.exitCode, 0);
-    EXPECT_NE(human.out.find(" 1. AdWidget Toolbar (9)"), std::string::npos) << human.out;
-    EXPECT_NE(human.out.find("11 detected"), std::string::npos);
+    EXPECT_NE(human.out.find(" 1. AdWidget Toolbar (12)"), std::string::npos) << human.out;
+    EXPECT_NE(human.out.find("16 detected"), std::string::npos);
 }
 
 TEST_F(SampleMachine, CureOneEntryThenEverythingThenRestart) {
@@ -69,7 +69,7 @@ TEST_F(SampleMachine, CureOneEntryThenEverythingThenRestart) {
 
     r = Cli({"cure", "--all", "--json", "--homepage", "http://home.veldan.test/"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(Count(r.out, "\"checked\": true"), 10);
+    EXPECT_EQ(Count(r.out, "\"checked\": true"), 15);
     // The search helper is held by the shell: it fails and waits for the restart.
     EXPECT_NE(r.out.find("{\"name\": \"SearchMate\", \"checked\": true, \"status\": \"실패\""), std::string::npos);
     EXPECT_NE(r.out.find("\"failures\": [{\"type\": \"FILE\", \"text\": \"C:\\\\WINDOWS\\\\system32\\\\srchmate.dll\"}"),

@@ -119,7 +119,9 @@ TEST(RegistryCommands, ProtectedTreeIsCuredOnNtAndFailsOn9x) {
         EXPECT_EQ(platform::KeyExists(ctx, HKEY_LOCAL_MACHINE, "Software\\Locked"), nt ? 0 : 1)
             << os;
         EXPECT_EQ(ctx.report().failed().Count(), nt ? 0 : 1) << os;
-        if (!nt) EXPECT_TRUE(rig.debug.Contains("FAIL.REGKEY HKLM\\Software\\Locked\n"));
+        if (!nt) {
+            EXPECT_TRUE(rig.debug.Contains("FAIL.REGKEY HKLM\\Software\\Locked\n"));
+        }
     }
 }
 
