@@ -81,7 +81,9 @@ struct DeepScanTree {
             out.write(buffer.data() + (i % 1024), static_cast<std::streamsize>(size));
         }
     }
-    ~DeepScanTree() { fs::remove_all(root); }
+    ~DeepScanTree() {
+        if (std::getenv("VELDAN_BENCH_KEEP") == nullptr) fs::remove_all(root);
+    }
 
     // Reads the whole drive once, so that both measurements start from the same
     // (warm) page cache.

@@ -3,6 +3,9 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -157,8 +160,11 @@ struct DeepScanHit {
     std::string path;
 };
 
+// Walks the drive and hashes the files whose size is a fingerprint size. The
+// hashing runs on a second thread while the walk goes on, so reading folders
+// and digesting files overlap; the results are taken in walk order.
 class DeepScanWalk {
-  public:
+public:
     DeepScanWalk(Context& ctx, ScanObserver& observer, const std::atomic<int>& cancel)
         : ctx_(ctx), observer_(observer), cancel_(cancel) {
         const auto& db = ctx.db();
@@ -170,11 +176,37 @@ class DeepScanWalk {
         }
     }
 
-    // Walks the folder; false when cancelled.
+    // Walks C:\ and collects the hits; false when cancelled.
+    bool Run() {
+        std::thread hasher([this] { HashLoop(); });
+        bool completed = Walk("C:");
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            walkDone_ = true;
+        }
+        wake_.notify_all();
+        hasher.join();
+        if (!completed) return false;
+        for (std::size_t i = 0; i < candidates_.size(); ++i) {
+            const std::string& digest = digestsFound_[i];
+            if (digest.empty()) continue;
+            auto hit = digests_.find(digest);
+            if (hit == digests_.end()) continue;
+            const std::string& path = candidates_[i];
+            if (ctx_.report().found().ContainsText(path)) continue;
+            std::string key = std::to_string(hit->second) + "|" + text::LowerAscii(path);
+            if (!seen_.insert(key).second) continue;
+            hits_.push_back(DeepScanHit{hit->second, path});
+        }
+        return true;
+    }
+
+    std::vector<DeepScanHit>& hits() { return hits_; }
+
+private:
     bool Walk(const std::string& folder) {
         std::vector<machine::FindData> entries;
-        if (ctx_.files().FindFiles(folder + "\\*.*", entries) != machine::ERROR_SUCCESS)
-            return true;
+        if (ctx_.files().FindFiles(folder + "\\*.*", entries) != machine::ERROR_SUCCESS) return true;
         const auto& db = ctx_.db();
         for (const auto& e : entries) {
             if (cancel_.load() != 0) return false;
@@ -191,21 +223,35 @@ class DeepScanWalk {
             auto size = static_cast<std::uint32_t>(e.size);
             if (size < db.DeepScanMinSize || size > db.DeepScanMaxSize) continue;
             if (sizes_.find(size) == sizes_.end()) continue;
-            std::string digest = FileMd5(ctx_, path);
-            if (digest.empty()) continue;
-            auto hit = digests_.find(digest);
-            if (hit == digests_.end()) continue;
-            if (ctx_.report().found().ContainsText(path)) continue;
-            std::string key = std::to_string(hit->second) + "|" + text::LowerAscii(path);
-            if (!seen_.insert(key).second) continue;
-            hits_.push_back(DeepScanHit{hit->second, path});
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                candidates_.push_back(std::move(path));
+            }
+            wake_.notify_one();
         }
         return true;
     }
 
-    std::vector<DeepScanHit>& hits() { return hits_; }
+    // Digests the candidates in order until the walk is over and all are done.
+    void HashLoop() {
+        std::size_t next = 0;
+        for (;;) {
+            std::string path;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [&] { return next < candidates_.size() || walkDone_; });
+                if (next >= candidates_.size()) return;
+                path = candidates_[next];
+            }
+            std::string digest = cancel_.load() != 0 ? std::string() : FileMd5(ctx_, path);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                digestsFound_.push_back(std::move(digest));
+            }
+            ++next;
+        }
+    }
 
-  private:
     Context& ctx_;
     ScanObserver& observer_;
     const std::atomic<int>& cancel_;
@@ -213,6 +259,12 @@ class DeepScanWalk {
     std::unordered_map<std::string, int> digests_;
     std::unordered_set<std::string> seen_;
     std::vector<DeepScanHit> hits_;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool walkDone_ = false;
+    std::vector<std::string> candidates_;    // paths with a fingerprint size, in walk order
+    std::vector<std::string> digestsFound_;  // their digests, same order
 };
 
 }  // namespace
@@ -224,7 +276,7 @@ int RunDeepScan(Context& ctx, ScanResult& result, ScanObserver& observer,
         return cancel.load() != 0 ? 0 : 1;
     }
     DeepScanWalk walk(ctx, observer, cancel);
-    bool completed = walk.Walk("C:");
+    bool completed = walk.Run();
     auto& hits = walk.hits();
     std::stable_sort(hits.begin(), hits.end(),
                      [](const DeepScanHit& a, const DeepScanHit& b) { return a.entry < b.entry; });
