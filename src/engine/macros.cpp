@@ -39,24 +39,6 @@ constexpr FolderMacro kFolderMacros[] = {
     {"%CMNSTARTUPDIR%", &FolderTable::CMNSTARTUPDIR},
 };
 
-// Replaces every occurrence of `what` (case-sensitive, left to right, without
-// rescanning inserted text). Linear in the length of the text.
-void ReplaceAll(std::string& text, std::string_view what, std::string_view with) {
-    std::size_t pos = text.find(what);
-    if (pos == std::string::npos) return;
-    std::string out;
-    out.reserve(text.size());
-    std::size_t from = 0;
-    while (pos != std::string::npos) {
-        out.append(text, from, pos - from);
-        out.append(with);
-        from = pos + what.size();
-        pos = text.find(what, from);
-    }
-    out.append(text, from, std::string::npos);
-    text = std::move(out);
-}
-
 int ExpandRegStrAt(platform::Context& ctx, std::string& text, int depth) {
     std::size_t start = text.find(kRegMacro);
     if (start == std::string::npos) return 1;
@@ -98,7 +80,7 @@ int ExpandRegStrAt(platform::Context& ctx, std::string& text, int depth) {
 void ExpandEnvStr(platform::Context& ctx, std::string& text) {
     if (text.find('%') == std::string::npos) return;
     const FolderTable& folders = ctx.folders();
-    for (const FolderMacro& m : kFolderMacros) ReplaceAll(text, m.macro, folders.*m.entry);
+    for (const FolderMacro& m : kFolderMacros) text::ReplaceAll(text, m.macro, folders.*m.entry);
     if (text.find('%') != std::string::npos) ctx.Debug("ExpandEnvStr... " + text + "\n");
 }
 

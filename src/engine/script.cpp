@@ -32,22 +32,6 @@ constexpr std::string_view kTypePrefixes[][2] = {
     {"MType", "INBEE."},
 };
 
-void ReplaceAll(std::string& text, std::string_view what, std::string_view with) {
-    std::size_t pos = text.find(what);
-    if (pos == std::string::npos) return;
-    std::string out;
-    out.reserve(text.size());
-    std::size_t from = 0;
-    while (pos != std::string::npos) {
-        out.append(text, from, pos - from);
-        out.append(with);
-        from = pos + what.size();
-        pos = text.find(what, from);
-    }
-    out.append(text, from, std::string::npos);
-    text = std::move(out);
-}
-
 bool IsAsciiPunct(unsigned char c) {
     return (c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
            (c >= 0x7B && c <= 0x7E);
@@ -114,7 +98,7 @@ bool NormalizeLine(std::string_view raw, std::string& out) {
         return false;
     }
     out.assign(t);
-    for (const auto& p : kHivePrefixes) ReplaceAll(out, p[0], p[1]);
+    for (const auto& p : kHivePrefixes) text::ReplaceAll(out, p[0], p[1]);
     for (char& c : out) {
         if (c == '\t') c = ' ';
     }

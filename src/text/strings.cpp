@@ -114,6 +114,22 @@ std::string TrimRight(std::string_view s) {
     return std::string(s);
 }
 
+void ReplaceAll(std::string& text, std::string_view what, std::string_view with) {
+    std::size_t pos = text.find(what);
+    if (pos == std::string::npos) return;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t from = 0;
+    while (pos != std::string::npos) {
+        out.append(text, from, pos - from);
+        out.append(with);
+        from = pos + what.size();
+        pos = text.find(what, from);
+    }
+    out.append(text, from, std::string::npos);
+    text = std::move(out);
+}
+
 std::vector<std::string> Split(std::string_view s, char sep) {
     std::vector<std::string> out;
     std::size_t start = 0;

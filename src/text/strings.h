@@ -43,6 +43,10 @@ std::string Trim(std::string_view s);
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);
 
+// Replaces every occurrence of `what` (case-sensitive, left to right, without
+// rescanning inserted text). Linear in the length of the text.
+void ReplaceAll(std::string& text, std::string_view what, std::string_view with);
+
 // Splits at every `sep`; empty fields are kept.
 std::vector<std::string> Split(std::string_view s, char sep);
 
