@@ -18,7 +18,7 @@ ImageProcesses::ImageProcesses(const HostPaths& paths, std::vector<ProcessSpec> 
         handle += 0x12;
         std::uint32_t owner = 0;
         for (const auto& p : processes_) {
-            if (text::EqualsNoCase(p.spec.name, w.process)) owner = p.id;
+            if (text::EqualsNoCase(p.config.name, w.process)) owner = p.id;
         }
         windows_.push_back(Window{std::move(w), handle, owner, true});
     }
@@ -27,7 +27,7 @@ ImageProcesses::ImageProcesses(const HostPaths& paths, std::vector<ProcessSpec> 
 std::vector<ProcessInfo> ImageProcesses::List() const {
     std::vector<ProcessInfo> out;
     for (const auto& p : processes_) {
-        if (p.running) out.push_back(ProcessInfo{p.id, p.spec.image});
+        if (p.running) out.push_back(ProcessInfo{p.id, p.config.image});
     }
     return out;
 }
@@ -35,7 +35,7 @@ std::vector<ProcessInfo> ImageProcesses::List() const {
 WinError ImageProcesses::Terminate(std::uint32_t id, std::uint32_t) {
     for (auto& p : processes_) {
         if (p.id != id || !p.running) continue;
-        if (!p.spec.terminable) return ERROR_ACCESS_DENIED;
+        if (!p.config.terminable) return ERROR_ACCESS_DENIED;
         p.running = false;
         // A process's windows go with it.
         for (auto& w : windows_) {
@@ -49,14 +49,14 @@ WinError ImageProcesses::Terminate(std::uint32_t id, std::uint32_t) {
 std::vector<WindowInfo> ImageProcesses::Enumerate() const {
     std::vector<WindowInfo> out;
     for (const auto& w : windows_) {
-        if (w.open) out.push_back(WindowInfo{w.handle, w.spec.className, w.processId});
+        if (w.open) out.push_back(WindowInfo{w.handle, w.config.className, w.processId});
     }
     return out;
 }
 
 std::uint32_t ImageProcesses::FindByClass(std::string_view className) const {
     for (const auto& w : windows_) {
-        if (w.open && text::EqualsNoCase(w.spec.className, className)) return w.handle;
+        if (w.open && text::EqualsNoCase(w.config.className, className)) return w.handle;
     }
     return 0;
 }
@@ -64,7 +64,7 @@ std::uint32_t ImageProcesses::FindByClass(std::string_view className) const {
 WinError ImageProcesses::PostMessage(std::uint32_t handle, std::uint32_t message) {
     for (auto& w : windows_) {
         if (w.handle != handle || !w.open) continue;
-        if (message == WM_CLOSE && w.spec.closes) w.open = false;
+        if (message == WM_CLOSE && w.config.closes) w.open = false;
         return ERROR_SUCCESS;
     }
     return ERROR_INVALID_WINDOW_HANDLE;
@@ -74,8 +74,8 @@ bool ImageProcesses::IsHeld(const std::string& hostPath) const {
     for (const auto& p : processes_) {
         if (!p.running) continue;
         std::string held;
-        if (paths_.Resolve(p.spec.image, held) == ERROR_SUCCESS && held == hostPath) return true;
-        for (const auto& h : p.spec.holds) {
+        if (paths_.Resolve(p.config.image, held) == ERROR_SUCCESS && held == hostPath) return true;
+        for (const auto& h : p.config.holds) {
             if (paths_.Resolve(h, held) == ERROR_SUCCESS && held == hostPath) return true;
         }
     }
@@ -90,7 +90,7 @@ void ImageProcesses::EndAll() {
 std::vector<ProcessSpec> ImageProcesses::RunningProcesses() const {
     std::vector<ProcessSpec> out;
     for (const auto& p : processes_) {
-        if (p.running) out.push_back(p.spec);
+        if (p.running) out.push_back(p.config);
     }
     return out;
 }
@@ -98,7 +98,7 @@ std::vector<ProcessSpec> ImageProcesses::RunningProcesses() const {
 std::vector<WindowSpec> ImageProcesses::OpenWindows() const {
     std::vector<WindowSpec> out;
     for (const auto& w : windows_) {
-        if (w.open) out.push_back(w.spec);
+        if (w.open) out.push_back(w.config);
     }
     return out;
 }

@@ -42,12 +42,12 @@ class ImageProcesses final : public Processes, public Windows {
 
   private:
     struct Process {
-        ProcessSpec spec;
+        ProcessSpec config;
         std::uint32_t id;
         bool running = true;
     };
     struct Window {
-        WindowSpec spec;
+        WindowSpec config;
         std::uint32_t handle;
         std::uint32_t processId;  // 0 when no process of that name exists
         bool open = true;
