@@ -86,7 +86,7 @@ int RunInfo(const Globals& g, const Args& args) {
     }
     Session s;
     int code = kExitOk;
-    if (!OpenSession(g, folder, true, s, code)) return code;
+    if (!OpenSession(g, folder, true, s, code, MachineLoadOptions(args))) return code;
     std::string out = args.Has("json") ? InfoJson(s.ctx->db()) : InfoText(s.ctx->db());
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kExitOk;
@@ -143,7 +143,8 @@ int RunConvert(bool scramble, const std::string& in, const std::string& out) {
 int RunDb(const Globals& g, const std::vector<std::string>& argv) {
     Args args;
     std::string error;
-    if (!args.Parse(argv, {"json"}, {"machine"}, error)) return Fail(kExitUsage, error);
+    if (!args.Parse(argv, MachineFlags({"json"}), MachineValued({"machine"}), error))
+        return Fail(kExitUsage, error);
     const auto& pos = args.positional();
     if (pos.empty()) return Fail(kExitUsage, kDbUsage);
     if (pos[0] == "info") {
@@ -151,7 +152,7 @@ int RunDb(const Globals& g, const std::vector<std::string>& argv) {
         return RunInfo(g, args);
     }
     if (pos[0] == "scramble" || pos[0] == "unscramble") {
-        if (args.Has("json") || args.Has("machine")) {
+        if (args.Has("json") || args.Has("machine") || args.Has("user") || args.Has("force")) {
             return Fail(kExitUsage, "db " + pos[0] + " takes no options");
         }
         if (pos.size() != 3) return Fail(kExitUsage, "usage: db " + pos[0] + " IN OUT");

@@ -84,7 +84,7 @@ std::string KillBitText(const engine::KillBitList& list) {
 bool ParseCommon(const std::vector<std::string>& argv, const char* usage, Args& args,
                  std::string& machine, int& code) {
     std::string error;
-    if (!args.Parse(argv, {"json"}, {"machine"}, error)) {
+    if (!args.Parse(argv, MachineFlags({"json"}), MachineValued({"machine"}), error)) {
         code = Fail(kExitUsage, error);
         return false;
     }
@@ -116,7 +116,7 @@ int RunImmunize(const Globals& g, const std::vector<std::string>& argv) {
     if (pos.size() != 1) return Fail(kExitUsage, "immunize " + action + " takes no further words");
 
     Session s;
-    if (!OpenSession(g, folder, true, s, code)) return code;
+    if (!OpenSession(g, folder, true, s, code, MachineLoadOptions(args))) return code;
     engine::ImmunizationList list;
     if (action == "list") {
         list = engine::FillImmunizationList(*s.ctx);
@@ -146,7 +146,7 @@ int RunKillbit(const Globals& g, const std::vector<std::string>& argv) {
     if (pos.size() != words) return Fail(kExitUsage, kKillbitUsage);
 
     Session s;
-    if (!OpenSession(g, folder, true, s, code)) return code;
+    if (!OpenSession(g, folder, true, s, code, MachineLoadOptions(args))) return code;
     engine::KillBitList list(*s.ctx);
     list.Load();
 

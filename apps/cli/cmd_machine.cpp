@@ -1,11 +1,15 @@
-// reg export and machine restart: the machine image commands.
+// reg export, machine restart and machine convert: the machine image commands.
 
 #include <cstdio>
 
 #include "args.h"
 #include "commands.h"
+#include "machine/hive/hive_convert.h"
+#include "machine/hive/hive_registry.h"
 #include "machine/image/image_machine.h"
 #include "machine/image/reg_file.h"
+#include "session.h"
+#include "text/strings.h"
 
 namespace veldan::cli {
 namespace {
@@ -13,11 +17,35 @@ namespace {
 using machine::image::ImageError;
 using machine::image::ImageMachine;
 
-std::unique_ptr<ImageMachine> LoadOrReport(const std::string& folder, int& exitCode) {
-    ImageError error;
-    auto m = ImageMachine::Load(folder, error);
-    if (!m) exitCode = Fail(kExitFailure, "cannot load machine: " + error.ToString());
-    return m;
+// The registry of an installation (or one key of it) as an image registry,
+// which the .reg writer takes. False when the key does not exist.
+bool CopyForExport(ImageMachine& m, machine::HKEY root, const std::string& subKey, bool whole,
+                   machine::image::ImageRegistry& copy) {
+    const machine::Registry& reg = m.registry();
+    if (whole) {
+        for (machine::HKEY r :
+             {machine::HKEY_CURRENT_USER, machine::HKEY_LOCAL_MACHINE, machine::HKEY_USERS}) {
+            (void)machine::hive::CopyRegistryTree(reg, r, "", copy, r, "");
+        }
+        return true;
+    }
+    if (reg.OpenKey(root, subKey) != machine::ERROR_SUCCESS) return false;
+    // Name the keys as they are stored, whatever case the caller used.
+    std::string stored;
+    for (const auto& part : text::Split(subKey, '\\')) {
+        if (part.empty()) continue;
+        std::string name, found = part;
+        for (std::uint32_t i = 0; reg.EnumKey(root, stored, i, name) == machine::ERROR_SUCCESS;
+             ++i) {
+            if (text::EqualsNoCase(name, part)) {
+                found = name;
+                break;
+            }
+        }
+        stored += (stored.empty() ? "" : "\\") + found;
+    }
+    return machine::hive::CopyRegistryTree(reg, root, stored, copy, root, stored) ==
+           machine::ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -25,7 +53,8 @@ std::unique_ptr<ImageMachine> LoadOrReport(const std::string& folder, int& exitC
 int RunReg(const Globals&, const std::vector<std::string>& argv) {
     Args args;
     std::string error;
-    if (!args.Parse(argv, {}, {"machine"}, error)) return Fail(kExitUsage, error);
+    if (!args.Parse(argv, MachineFlags({}), MachineValued({"machine"}), error))
+        return Fail(kExitUsage, error);
     const auto& pos = args.positional();
     if (pos.empty() || pos[0] != "export")
         return Fail(kExitUsage, "usage: reg export --machine M [KEY]");
@@ -39,35 +68,52 @@ int RunReg(const Globals&, const std::vector<std::string>& argv) {
         return Fail(kExitUsage, "unknown registry root in '" + pos[1] + "'");
     }
     int code = kExitOk;
-    auto m = LoadOrReport(*folder, code);
+    auto m = LoadMachine(*folder, MachineLoadOptions(args), code);
     if (!m) return code;
 
     machine::image::RegWriteOptions options;
     options.sortValues = true;
     options.readableStrings = true;
+    machine::image::ImageRegistry installationCopy(true);
+    if (m->isInstallation() &&
+        !CopyForExport(*m, root, subKey, pos.size() != 2, installationCopy)) {
+        return Fail(kExitFailure, "key not found: " + pos[1]);
+    }
+    const machine::image::ImageRegistry& reg =
+        m->isInstallation() ? installationCopy : m->imageRegistry();
     std::string text;
     if (pos.size() == 2) {
-        if (!machine::image::WriteRegKeyText(m->imageRegistry(), root, subKey, options, text)) {
+        if (!machine::image::WriteRegKeyText(reg, root, subKey, options, text)) {
             return Fail(kExitFailure, "key not found: " + pos[1]);
         }
     } else {
-        text = machine::image::WriteRegText(m->imageRegistry(), options);
+        text = machine::image::WriteRegText(reg, options);
     }
     std::fwrite(text.data(), 1, text.size(), stdout);
     return kExitOk;
 }
 
-int RunMachine(const Globals&, const std::vector<std::string>& argv) {
+int RunMachine(const Globals& g, const std::vector<std::string>& argv) {
     Args args;
     std::string error;
-    if (!args.Parse(argv, {}, {"machine"}, error)) return Fail(kExitUsage, error);
+    if (!args.Parse(argv, MachineFlags({}), MachineValued({"machine", "from", "to", "format"}),
+                    error)) {
+        return Fail(kExitUsage, error);
+    }
     const auto& pos = args.positional();
-    if (pos.size() != 1 || pos[0] != "restart")
-        return Fail(kExitUsage, "usage: machine restart --machine M");
+    if (pos.size() == 1 && pos[0] == "convert" && !args.Has("machine")) {
+        return RunMachineConvert(g, args);
+    }
+    if (pos.size() != 1 || pos[0] != "restart" || args.Has("from") || args.Has("to") ||
+        args.Has("format")) {
+        return Fail(kExitUsage,
+                    "usage: machine restart --machine M | machine convert --from DIR --to DIR "
+                    "--format reg|hive");
+    }
     auto folder = args.Value("machine");
     if (!folder) return Fail(kExitUsage, "machine restart needs --machine M");
     int code = kExitOk;
-    auto m = LoadOrReport(*folder, code);
+    auto m = LoadMachine(*folder, MachineLoadOptions(args), code);
     if (!m) return code;
 
     auto actions = m->Restart();

@@ -154,7 +154,8 @@ int TotalItems(const engine::ScanResult& result) {
 int RunScanCommand(const Globals& g, const std::vector<std::string>& argv) {
     Args args;
     std::string error;
-    if (!args.Parse(argv, {"json"}, {"machine", "log"}, error)) return Fail(kExitUsage, error);
+    if (!args.Parse(argv, MachineFlags({"json"}), MachineValued({"machine", "log"}), error))
+        return Fail(kExitUsage, error);
     if (!args.positional().empty())
         return Fail(kExitUsage, "scan takes no arguments besides its options");
     auto folder = args.Value("machine");
@@ -162,7 +163,7 @@ int RunScanCommand(const Globals& g, const std::vector<std::string>& argv) {
 
     Session s;
     int code = kExitOk;
-    if (!OpenSession(g, *folder, true, s, code)) return code;
+    if (!OpenSession(g, *folder, true, s, code, MachineLoadOptions(args))) return code;
     engine::ScanResult result;
     std::atomic<int> cancel{0};
     int completed;
@@ -193,7 +194,8 @@ int RunScanCommand(const Globals& g, const std::vector<std::string>& argv) {
 int RunCureCommand(const Globals& g, const std::vector<std::string>& argv) {
     Args args;
     std::string error;
-    if (!args.Parse(argv, {"json", "all"}, {"machine", "entry", "homepage"}, error)) {
+    if (!args.Parse(argv, MachineFlags({"json", "all"}),
+                    MachineValued({"machine", "entry", "homepage"}), error)) {
         return Fail(kExitUsage, error);
     }
     if (!args.positional().empty())
@@ -206,7 +208,7 @@ int RunCureCommand(const Globals& g, const std::vector<std::string>& argv) {
 
     Session s;
     int code = kExitOk;
-    if (!OpenSession(g, *folder, true, s, code)) return code;
+    if (!OpenSession(g, *folder, true, s, code, MachineLoadOptions(args))) return code;
     engine::ScanResult result;
     std::atomic<int> cancel{0};
     ConsoleObserver observer;

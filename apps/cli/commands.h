@@ -19,4 +19,8 @@ int RunDb(const Globals& g, const std::vector<std::string>& args);
 int RunImmunize(const Globals& g, const std::vector<std::string>& args);
 int RunKillbit(const Globals& g, const std::vector<std::string>& args);
 
+class Args;
+// machine convert, with the options RunMachine parsed.
+int RunMachineConvert(const Globals& g, const Args& args);
+
 }  // namespace veldan::cli

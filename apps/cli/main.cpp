@@ -21,7 +21,12 @@ constexpr const char* kUsage =
     "  immunize --machine M (list | block-all | unblock-all) [--json]\n"
     "  killbit --machine M (list | add CLSID NAME | remove CLSID | block-all | unblock-all) [--json]\n"
     "  reg export --machine M [KEY]      the registry (or one tree) as .reg text, sorted\n"
-    "  machine restart --machine M       carry out pending delete-at-restart operations\n";
+    "  machine restart --machine M       carry out pending delete-at-restart operations\n"
+    "  machine convert --from DIR --to DIR --format reg|hive\n"
+    "                                    move a machine between image and installation form\n"
+    "  M is a machine image or the root of a Windows installation (its hives are used);\n"
+    "  for an installation, --user NAME chooses the profile and --force opens hives\n"
+    "  that were not cleanly written.\n";
 
 std::string OwnFolder(const char* argv0) {
     char buf[PATH_MAX];

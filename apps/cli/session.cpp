@@ -1,7 +1,10 @@
 #include "session.h"
 
+#include <cstdio>
+
 #include "args.h"
 #include "engine/loader.h"
+#include "machine/hive/hive_registry.h"
 #include "machine/image/host_paths.h"
 #include "platform/folders.h"
 #include "text/codepage.h"
@@ -11,19 +14,53 @@ namespace veldan::cli {
 
 bool Session::Save() {
     machine::image::ImageError error;
-    if (machine->Save(error)) return true;
-    Fail(kExitFailure, "cannot save machine: " + error.ToString());
-    return false;
+    std::size_t backups = machine->isInstallation() ? machine->hiveRegistry()->Backups().size() : 0;
+    if (!machine->Save(error)) {
+        Fail(kExitFailure, "cannot save machine: " + error.ToString());
+        return false;
+    }
+    if (machine->isInstallation()) {
+        // Say where the hives as they were before this run are kept.
+        auto all = machine->hiveRegistry()->Backups();
+        for (std::size_t i = backups; i < all.size(); ++i) {
+            std::fprintf(stderr, "veldan-cli: hive backed up to %s\n", all[i].c_str());
+        }
+    }
+    return true;
+}
+
+std::vector<std::string> MachineFlags(std::vector<std::string> flags) {
+    flags.push_back("force");
+    return flags;
+}
+
+std::vector<std::string> MachineValued(std::vector<std::string> valued) {
+    valued.push_back("user");
+    return valued;
+}
+
+machine::image::LoadOptions MachineLoadOptions(const Args& args) {
+    machine::image::LoadOptions options;
+    options.user = args.Value("user").value_or("");
+    options.force = args.Has("force");
+    return options;
+}
+
+std::unique_ptr<machine::image::ImageMachine> LoadMachine(
+    const std::string& folder, const machine::image::LoadOptions& options, int& exitCode) {
+    machine::image::ImageError error;
+    auto m = machine::image::ImageMachine::Load(folder, options, error);
+    if (!m) {
+        exitCode = Fail(error.chooseUser ? kExitUsage : kExitFailure,
+                        "cannot load machine: " + error.ToString());
+    }
+    return m;
 }
 
 bool OpenSession(const Globals& g, const std::string& machineFolder, bool loadDatabases, Session& s,
-                 int& exitCode) {
-    machine::image::ImageError error;
-    s.machine = machine::image::ImageMachine::Load(machineFolder, error);
-    if (!s.machine) {
-        exitCode = Fail(kExitFailure, "cannot load machine: " + error.ToString());
-        return false;
-    }
+                 int& exitCode, const machine::image::LoadOptions& options) {
+    s.machine = LoadMachine(machineFolder, options, exitCode);
+    if (!s.machine) return false;
     s.debug = text::MakeDefaultDebugSink();
     s.ctx = std::make_unique<platform::Context>(*s.machine, *s.debug);
     s.ctx->setProgramFolder(g.programFolder);

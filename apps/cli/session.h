@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "machine/image/image_machine.h"
@@ -11,6 +12,8 @@
 #include "text/debug.h"
 
 namespace veldan::cli {
+
+class Args;
 
 struct Session {
     std::unique_ptr<machine::image::ImageMachine> machine;
@@ -21,10 +24,25 @@ struct Session {
     bool Save();
 };
 
+// --force and --user NAME, the options of every command that opens a machine:
+// for a Windows installation they open hives that were not cleanly written and
+// choose the user profile. These add them to the lists given to Args::Parse.
+std::vector<std::string> MachineFlags(std::vector<std::string> flags);
+std::vector<std::string> MachineValued(std::vector<std::string> valued);
+// The load options they give.
+machine::image::LoadOptions MachineLoadOptions(const Args& args);
+
+// Loads a machine image or installation. On failure prints the error and
+// returns null with exitCode 2 when a user profile must be chosen (the error
+// names them), else 1.
+std::unique_ptr<machine::image::ImageMachine> LoadMachine(
+    const std::string& folder, const machine::image::LoadOptions& options, int& exitCode);
+
 // Loads the image, fills the folder table and (with `loadDatabases`) loads the
-// databases. On failure prints the error and returns false with exitCode 1.
+// databases. On failure prints the error and returns false with exitCode 1 (2
+// when a user profile must be chosen).
 bool OpenSession(const Globals& g, const std::string& machineFolder, bool loadDatabases, Session& s,
-                 int& exitCode);
+                 int& exitCode, const machine::image::LoadOptions& options = {});
 
 // The home page setting of Veldan.ini ([VELDAN] homepage) in the program
 // folder; "" when there is none.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "machine/registry.h"
+#include "support/hive_factory.h"
 #include "support/registry_factory.h"
 
 namespace veldan::machine {
@@ -266,10 +267,11 @@ TEST_P(RegistryContract, UnknownRootsAreInvalidHandles) {
     EXPECT_EQ(Query(*r, HKEY_LOCAL_MACHINE, "K", "v"), RegValue::String("1"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, RegistryContract,
-                         ::testing::Values(NamedRegistryFactory{"Image",
-                                                                test::ImageRegistryFactory()}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Backends, RegistryContract,
+    ::testing::Values(NamedRegistryFactory{"Image", test::ImageRegistryFactory()},
+                      NamedRegistryFactory{"Hive", test::HiveRegistryFactory()}),
+    [](const auto& info) { return info.param.name; });
 
 // ---- RegValue, the value vocabulary of every backend ----
 

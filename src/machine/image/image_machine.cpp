@@ -12,6 +12,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "machine/hive/hive_registry.h"
+#include "machine/hive/installation.h"
 #include "machine/image/reg_file.h"
 #include "text/codepage.h"
 #include "text/strings.h"
@@ -81,6 +83,12 @@ ImageMachine::~ImageMachine() = default;
 
 std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder, ImageError& error,
                                                  std::unique_ptr<Clock> clock) {
+    return Load(folder, LoadOptions{}, error, std::move(clock));
+}
+
+std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder,
+                                                 const LoadOptions& options, ImageError& error,
+                                                 std::unique_ptr<Clock> clock) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
         error = ImageError{folder, 0, "no machine image here (folder not found)"};
@@ -88,6 +96,9 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder, Imag
     }
     fs::path root(folder);
     if (!fs::is_directory(root / "drive_c", ec)) {
+        if (hive::IsInstallation(folder)) {
+            return LoadInstallation(folder, options, error, std::move(clock));
+        }
         error = ImageError{(root / "drive_c").string(), 0, "the image has no drive_c folder"};
         return nullptr;
     }
@@ -113,6 +124,7 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder, Imag
     m->clock_ = clock ? std::move(clock) : std::make_unique<RealClock>();
     m->paths_ = std::make_unique<HostPaths>((root / "drive_c").string());
     m->registry_ = std::make_unique<ImageRegistry>(nt);
+    m->active_ = m->registry_.get();
 
     fs::path regDir = root / "registry";
     if (fs::exists(regDir, ec) && fs::is_directory(regDir, ec)) {
@@ -152,16 +164,18 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder, Imag
         }
     }
 
-    ImageMachine* self = m.get();
-    m->processes_ =
-        std::make_unique<ImageProcesses>(*m->paths_, m->ini_.processes, m->ini_.windows);
-    m->files_ = std::make_unique<ImageFileSystem>(
-        *m->paths_, [self](const std::string& host) { return self->processes_->IsHeld(host); },
-        [self](std::string_view winPath) { return self->ScheduleDelete(winPath); });
-    m->profiles_ = std::make_unique<ImageProfiles>(*m->paths_, m->ini_.windir);
-    m->links_ = std::make_unique<ImageShellLinks>(*m->paths_, *m->profiles_);
-    m->system_ = std::make_unique<ImageSystemInfo>(m->ini_, *m->registry_, *m->files_);
+    m->Assemble();
     return m;
+}
+
+void ImageMachine::Assemble() {
+    processes_ = std::make_unique<ImageProcesses>(*paths_, ini_.processes, ini_.windows);
+    files_ = std::make_unique<ImageFileSystem>(
+        *paths_, [this](const std::string& host) { return processes_->IsHeld(host); },
+        [this](std::string_view winPath) { return ScheduleDelete(winPath); });
+    profiles_ = std::make_unique<ImageProfiles>(*paths_, ini_.windir);
+    links_ = std::make_unique<ImageShellLinks>(*paths_, *profiles_);
+    system_ = std::make_unique<ImageSystemInfo>(ini_, registry(), *files_);
 }
 
 WinError ImageMachine::ScheduleDelete(std::string_view winPath) {
@@ -170,18 +184,18 @@ WinError ImageMachine::ScheduleDelete(std::string_view winPath) {
         // replace the first.
         return profiles_->AppendString("Rename", "NUL", winPath, "Wininit.ini");
     }
-    WinError e = registry_->CreateKey(HKEY_LOCAL_MACHINE, kSessionManagerKey);
+    WinError e = active_->CreateKey(HKEY_LOCAL_MACHINE, kSessionManagerKey);
     if (e != ERROR_SUCCESS) return e;
     RegValue v;
     std::vector<std::pair<std::string, std::string>> pairs;
-    if (registry_->QueryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue, v) ==
+    if (active_->QueryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue, v) ==
             ERROR_SUCCESS &&
         v.type == REG_MULTI_SZ) {
         pairs = ParsePending(v.data);
     }
     pairs.emplace_back("\\??\\" + std::string(winPath), std::string());
-    return registry_->SetValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue,
-                               RegValue{REG_MULTI_SZ, WritePending(pairs)});
+    return active_->SetValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue,
+                             RegValue{REG_MULTI_SZ, WritePending(pairs)});
 }
 
 std::vector<std::string> ImageMachine::PendingDeletes() const {
@@ -193,7 +207,7 @@ std::vector<std::string> ImageMachine::PendingDeletes() const {
         return out;
     }
     RegValue v;
-    if (registry_->QueryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue, v) !=
+    if (active_->QueryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue, v) !=
         ERROR_SUCCESS) {
         return out;
     }
@@ -218,16 +232,16 @@ std::vector<RestartAction> ImageMachine::Restart() {
         (void)profiles_->WriteString("Rename", std::nullopt, std::nullopt, "Wininit.ini");
     } else {
         RegValue v;
-        if (registry_->QueryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue,
-                                  v) == ERROR_SUCCESS) {
+        if (active_->QueryValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue, v) ==
+            ERROR_SUCCESS) {
             for (auto& [src, dst] : ParsePending(v.data)) {
                 std::string target = StripNtPrefix(dst);
                 if (!target.empty() && target[0] == '!')
                     target.erase(0, 1);  // replace-existing flag
                 ops.emplace_back(StripNtPrefix(src), target);
             }
-            (void)registry_->DeleteValue(HKEY_LOCAL_MACHINE, kSessionManagerKey,
-                                         kPendingRenamesValue);
+            (void)active_->DeleteValue(HKEY_LOCAL_MACHINE, kSessionManagerKey,
+                                       kPendingRenamesValue);
         }
     }
 
@@ -264,6 +278,7 @@ std::vector<RestartAction> ImageMachine::Restart() {
 }
 
 bool ImageMachine::Save(ImageError& error) {
+    if (hives_) return SaveInstallation(error);
     fs::path root(folder_);
     std::error_code ec;
 

@@ -7,6 +7,10 @@
 //
 // Files change on disk at once; the registry, processes and windows live in
 // memory until Save writes them back.
+//
+// The folder may instead be the root of a Windows NT-family installation (see
+// machine/hive/installation.h): drive C: is the folder itself, the registry is
+// in its hive files, and nothing runs.
 
 #include <memory>
 #include <string>
@@ -22,6 +26,10 @@
 #include "machine/image/machine_ini.h"
 #include "machine/machine.h"
 
+namespace veldan::machine::hive {
+class HiveRegistry;
+}
+
 namespace veldan::machine::image {
 
 // Why an image could not be loaded or saved: the file (a path), the line when
@@ -30,9 +38,19 @@ struct ImageError {
     std::string file;
     int line = 0;
     std::string message;
+    // Set when an installation's user must be chosen: it has several profiles
+    // and none was named, or the named one does not exist. `profiles` names them.
+    bool chooseUser = false;
+    std::vector<std::string> profiles = {};
 
     // "file:line: message", "file: message" or "message".
     std::string ToString() const;
+};
+
+// How to open a folder that holds a Windows installation; images ignore them.
+struct LoadOptions {
+    std::string user;    // the user profile to open; "" takes the only one
+    bool force = false;  // open hives whose header says they were not cleanly written
 };
 
 // What a restart did to one pending operation.
@@ -50,9 +68,13 @@ class ImageMachine final : public Machine {
     // `clock` defaults to the real clock.
     static std::unique_ptr<ImageMachine> Load(const std::string& folder, ImageError& error,
                                               std::unique_ptr<Clock> clock = nullptr);
+    // The same for an image or an installation.
+    static std::unique_ptr<ImageMachine> Load(const std::string& folder, const LoadOptions& options,
+                                              ImageError& error,
+                                              std::unique_ptr<Clock> clock = nullptr);
     ~ImageMachine() override;
 
-    Registry& registry() override { return *registry_; }
+    Registry& registry() override { return *active_; }
     FileSystem& files() override { return *files_; }
     Profiles& profiles() override { return *profiles_; }
     ShellLinks& shellLinks() override { return *links_; }
@@ -63,7 +85,11 @@ class ImageMachine final : public Machine {
     SystemInfo& system() override { return *system_; }
 
     using Machine::registry;
+    // The .reg registry of an image; not for an installation.
     ImageRegistry& imageRegistry() { return *registry_; }
+    // The hive registry of an installation; null for an image.
+    hive::HiveRegistry* hiveRegistry() { return hives_.get(); }
+    bool isInstallation() const { return hives_ != nullptr; }
     const ImageLauncher& imageLauncher() const { return launcher_; }
     const HostPaths& paths() const { return *paths_; }
     const std::string& folder() const { return folder_; }
@@ -72,7 +98,8 @@ class ImageMachine final : public Machine {
     // Writes the registry back into registry/ (one file, replacing the folder
     // atomically) and machine.ini (ended processes and closed windows left out).
     // Returns false with `error` when writing failed; the image on disk is then
-    // the one before the call.
+    // the one before the call. An installation writes its changed hives instead,
+    // each backed up before its first change and replaced whole.
     bool Save(ImageError& error);
 
     // A restart: every process ends, every window closes, then the operations
@@ -85,12 +112,22 @@ class ImageMachine final : public Machine {
   private:
     ImageMachine() = default;
     WinError ScheduleDelete(std::string_view winPath);
+    // Builds the services over paths_, ini_ and the registry.
+    void Assemble();
+    // Installations (machine/hive/installation_machine.cpp).
+    static std::unique_ptr<ImageMachine> LoadInstallation(const std::string& folder,
+                                                          const LoadOptions& options,
+                                                          ImageError& error,
+                                                          std::unique_ptr<Clock> clock);
+    bool SaveInstallation(ImageError& error);
 
     std::string folder_;
     MachineIni ini_;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<HostPaths> paths_;
-    std::unique_ptr<ImageRegistry> registry_;
+    std::unique_ptr<ImageRegistry> registry_;    // an image's
+    std::unique_ptr<hive::HiveRegistry> hives_;  // an installation's
+    Registry* active_ = nullptr;                 // the one in use
     std::unique_ptr<ImageProcesses> processes_;
     std::unique_ptr<ImageFileSystem> files_;
     std::unique_ptr<ImageProfiles> profiles_;

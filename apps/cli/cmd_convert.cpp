@@ -1,0 +1,61 @@
+// machine convert: a machine image to a Windows installation with hive files
+// (--format hive), or an installation to a machine image (--format reg).
+
+#include <cstdio>
+#include <filesystem>
+
+#include "args.h"
+#include "commands.h"
+#include "machine/hive/hive_convert.h"
+#include "machine/hive/installation.h"
+#include "session.h"
+
+namespace veldan::cli {
+
+namespace {
+
+constexpr const char* kConvertUsage =
+    "usage: machine convert --from DIR --to DIR --format reg|hive";
+
+}  // namespace
+
+int RunMachineConvert(const Globals&, const Args& args) {
+    auto from = args.Value("from");
+    auto to = args.Value("to");
+    auto format = args.Value("format");
+    if (!from || !to || !format) return Fail(kExitUsage, kConvertUsage);
+    if (*format != "reg" && *format != "hive") {
+        return Fail(kExitUsage, "unknown format '" + *format + "' (" + kConvertUsage + ")");
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_directory(*from, ec)) {
+        return Fail(kExitFailure, "cannot load machine: " + *from + ": folder not found");
+    }
+    const bool fromInstallation =
+        !std::filesystem::is_directory(std::filesystem::path(*from) / "drive_c", ec) &&
+        machine::hive::IsInstallation(*from);
+    if ((*format == "hive") == fromInstallation) {
+        return Fail(kExitUsage, *from + " is a " +
+                                    (fromInstallation ? "Windows installation" : "machine image") +
+                                    " already");
+    }
+
+    machine::hive::ConvertReport report;
+    machine::hive::ConvertError error;
+    bool ok;
+    if (*format == "hive") {
+        ok = machine::hive::ConvertImageToInstallation(*from, *to, report, error);
+    } else {
+        auto options = MachineLoadOptions(args);
+        ok = machine::hive::ConvertInstallationToImage(
+            *from, machine::hive::InstallationOptions{options.user, options.force}, *to, report,
+            error);
+    }
+    if (!ok) return Fail(error.chooseUser ? kExitUsage : kExitFailure, error.message);
+    for (const auto& w : report.written) std::printf("written: %s\n", w.c_str());
+    for (const auto& n : report.notes) std::printf("note: %s\n", n.c_str());
+    std::printf("converted %s to %s (%s)\n", from->c_str(), to->c_str(), format->c_str());
+    return kExitOk;
+}
+
+}  // namespace veldan::cli

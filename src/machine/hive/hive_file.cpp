@@ -1,0 +1,421 @@
+#include "machine/hive/hive_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <type_traits>
+
+#include "machine/hive/hive_writer.h"
+#include "text/codepage.h"
+#include "text/strings.h"
+
+namespace veldan::machine::hive {
+namespace {
+
+std::uint32_t Get32(const char* p) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i)
+        v |= static_cast<std::uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+    return v;
+}
+
+std::string ErrnoText(int err) {
+    return std::strerror(err != 0 ? err : EIO);
+}
+
+// Frees what hivex hands out with malloc.
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Owned = std::unique_ptr<T, FreeDeleter>;
+
+bool SyncPath(const std::string& path, int flags) {
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Copies a file to a new file that must not exist yet, flushed to the disk.
+bool CopyToNewFile(const std::string& from, const std::string& to, mode_t mode, int& err) {
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        err = errno;
+        return false;
+    }
+    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (out < 0) {
+        err = errno;
+        ::close(in);
+        return false;
+    }
+    char buf[1 << 16];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            err = errno;
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        ssize_t done = 0;
+        while (done < n) {
+            ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) {
+                err = errno;
+                ok = false;
+                break;
+            }
+            done += w;
+        }
+        if (!ok) break;
+    }
+    if (ok && ::fsync(out) != 0) {
+        err = errno;
+        ok = false;
+    }
+    if (::close(out) != 0 && ok) {
+        err = errno;
+        ok = false;
+    }
+    ::close(in);
+    if (!ok) ::unlink(to.c_str());
+    return ok;
+}
+
+bool IsStringType(std::uint32_t type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+}  // namespace
+
+RawValue ToHiveValue(std::string_view name, const RegValue& value) {
+    RawValue raw;
+    raw.name = std::string(name);
+    raw.type = value.type;
+    raw.bytes = IsStringType(value.type) ? text::Utf8ToUtf16Le(value.data) : value.data;
+    return raw;
+}
+
+RegValue FromHiveValue(const RawValue& raw) {
+    RegValue v;
+    v.type = raw.type;
+    v.data = IsStringType(raw.type) ? text::Utf16LeToUtf8(raw.bytes) : raw.bytes;
+    return v;
+}
+
+bool ReadHiveHeader(const std::string& hostPath, HiveHeader& header, std::string& error) {
+    int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = hostPath + ": cannot be read: " + ErrnoText(errno);
+        return false;
+    }
+    char block[kBaseBlockSize];
+    std::size_t got = 0;
+    while (got < sizeof block) {
+        ssize_t n = ::read(fd, block + got, sizeof block - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (got < sizeof block || std::memcmp(block, "regf", 4) != 0) {
+        error = hostPath + ": not a registry hive file";
+        return false;
+    }
+    header.primarySequence = Get32(block + kPrimarySequenceOffset);
+    header.secondarySequence = Get32(block + kSecondarySequenceOffset);
+    header.minorVersion = Get32(block + kMinorVersionOffset);
+    return true;
+}
+
+std::unique_ptr<HiveFile> HiveFile::Open(const std::string& hostPath, bool force,
+                                         std::string& error) {
+    HiveHeader header;
+    if (!ReadHiveHeader(hostPath, header, error)) return nullptr;
+    if (!header.Clean() && !force) {
+        error = hostPath + ": the hive was not cleanly written (sequence numbers " +
+                std::to_string(header.primarySequence) + " and " +
+                std::to_string(header.secondarySequence) +
+                " differ; Windows may keep changes for it in its .LOG file). "
+                "Start Windows once, or open it anyway with --force";
+        return nullptr;
+    }
+    // Opened for writing, hivex reads the whole file into memory and closes it:
+    // nothing is written before Commit.
+    hive_h* h = hivex_open(hostPath.c_str(), HIVEX_OPEN_WRITE);
+    if (h == nullptr) {
+        error = hostPath + ": cannot be read as a hive: " + ErrnoText(errno);
+        return nullptr;
+    }
+    hive_node_h root = hivex_root(h);
+    if (root == 0) {
+        hivex_close(h);
+        error = hostPath + ": the hive has no root key";
+        return nullptr;
+    }
+    std::unique_ptr<HiveFile> f(new HiveFile());
+    f->path_ = hostPath;
+    f->h_ = h;
+    f->root_ = root;
+    f->header_ = header;
+    return f;
+}
+
+HiveFile::~HiveFile() {
+    if (h_ != nullptr) hivex_close(h_);
+}
+
+void HiveFile::Invalidate() {
+    ++generation_;
+    children_.clear();
+    values_.clear();
+}
+
+const std::vector<HiveFile::Child>& HiveFile::Children(hive_node_h node) {
+    auto it = children_.find(node);
+    if (it != children_.end()) return it->second;
+    std::vector<Child> list;
+    Owned<hive_node_h> handles(hivex_node_children(h_, node));
+    if (handles) {
+        for (hive_node_h* p = handles.get(); *p != 0; ++p) {
+            Owned<char> name(hivex_node_name(h_, *p));
+            if (!name) continue;
+            std::string n(name.get());
+            list.push_back(Child{n, text::UpperAscii(n), *p});
+        }
+    }
+    std::sort(list.begin(), list.end(), [](const Child& a, const Child& b) {
+        return a.upper != b.upper ? a.upper < b.upper : a.name < b.name;
+    });
+    return children_.emplace(node, std::move(list)).first->second;
+}
+
+hive_node_h HiveFile::FindChild(hive_node_h node, std::string_view name) {
+    const auto& list = Children(node);
+    std::string upper = text::UpperAscii(name);
+    auto it = std::lower_bound(list.begin(), list.end(), upper,
+                               [](const Child& c, const std::string& u) { return c.upper < u; });
+    return it != list.end() && it->upper == upper ? it->node : 0;
+}
+
+hive_node_h HiveFile::Parent(hive_node_h node) const {
+    if (node == root_) return 0;
+    return hivex_node_parent(h_, node);
+}
+
+bool HiveFile::IsAncestor(hive_node_h ancestor, hive_node_h node) const {
+    // Hives are shallow; the bound only guards against a corrupt parent chain.
+    for (int depth = 0; node != 0 && depth < 512; ++depth) {
+        if (node == ancestor) return true;
+        node = Parent(node);
+    }
+    return false;
+}
+
+const std::vector<hive_value_h>& HiveFile::ValueHandles(hive_node_h node) {
+    auto it = values_.find(node);
+    if (it != values_.end()) return it->second;
+    std::vector<hive_value_h> list;
+    Owned<hive_value_h> handles(hivex_node_values(h_, node));
+    if (handles) {
+        for (hive_value_h* p = handles.get(); *p != 0; ++p) list.push_back(*p);
+    }
+    return values_.emplace(node, std::move(list)).first->second;
+}
+
+bool HiveFile::ReadRaw(hive_value_h handle, RawValue& value) const {
+    errno = 0;
+    Owned<char> key(hivex_value_key(h_, handle));
+    if (!key) return false;
+    // Types outside hivex's enumeration are common (programs make their own):
+    // hold it as the integer it is.
+    std::underlying_type_t<hive_type> type = 0;
+    std::size_t len = 0;
+    Owned<char> data(hivex_value_value(h_, handle, reinterpret_cast<hive_type*>(&type), &len));
+    if (!data && len != 0) return false;
+    value.name = key.get();
+    value.type = static_cast<std::uint32_t>(type);
+    value.bytes.assign(data ? data.get() : "", data ? len : 0);
+    return true;
+}
+
+bool HiveFile::ReadValues(hive_node_h node, std::vector<RawValue>& values) {
+    std::vector<RawValue> out;
+    for (hive_value_h handle : ValueHandles(node)) {
+        RawValue v;
+        if (!ReadRaw(handle, v)) return false;
+        out.push_back(std::move(v));
+    }
+    values = std::move(out);
+    return true;
+}
+
+bool HiveFile::ReadValue(hive_node_h node, std::string_view name, RawValue& value) {
+    for (hive_value_h handle : ValueHandles(node)) {
+        Owned<char> key(hivex_value_key(h_, handle));
+        if (key && text::EqualsNoCase(key.get(), name)) return ReadRaw(handle, value);
+    }
+    return false;
+}
+
+std::size_t HiveFile::ValueCount(hive_node_h node) {
+    return ValueHandles(node).size();
+}
+
+bool HiveFile::ValueAt(hive_node_h node, std::size_t index, RawValue& value) {
+    const auto& handles = ValueHandles(node);
+    if (index >= handles.size()) return false;
+    return ReadRaw(handles[index], value);
+}
+
+bool HiveFile::ListInWindowsOrder(hive_node_h parent) const {
+    Owned<hive_node_h> handles(hivex_node_children(h_, parent));
+    if (!handles) return false;
+    std::u16string previous;
+    for (hive_node_h* p = handles.get(); *p != 0; ++p) {
+        Owned<char> name(hivex_node_name(h_, *p));
+        if (!name) return false;
+        std::u16string key = WindowsSortKey(name.get());
+        if (p != handles.get() && key < previous) return false;
+        previous = std::move(key);
+    }
+    return true;
+}
+
+int HiveFile::AddChild(hive_node_h parent, std::string_view name, hive_node_h& child) {
+    errno = 0;
+    hive_node_h node = hivex_node_add_child(h_, parent, std::string(name).c_str());
+    if (node == 0) return errno != 0 ? errno : EIO;
+    dirty_ = true;
+    ++generation_;
+    // hivex places a new key by a comparison of lower-cased names; Windows finds
+    // keys by a binary search over upper-cased ones. Where the two orders part
+    // (names with [ \ ] ^ _ ` among letters), the list would hide keys from
+    // Windows: take the key out again.
+    if (!ListInWindowsOrder(parent)) {
+        hivex_node_delete_child(h_, node);
+        Invalidate();
+        return ENOTSUP;
+    }
+    // Keep a cached list of the parent sorted instead of reading it again.
+    auto it = children_.find(parent);
+    if (it != children_.end()) {
+        Child c{std::string(name), text::UpperAscii(name), node};
+        auto pos = std::lower_bound(
+            it->second.begin(), it->second.end(), c, [](const Child& a, const Child& b) {
+                return a.upper != b.upper ? a.upper < b.upper : a.name < b.name;
+            });
+        it->second.insert(pos, std::move(c));
+    }
+    child = node;
+    return 0;
+}
+
+int HiveFile::DeleteTree(hive_node_h node) {
+    errno = 0;
+    int r = hivex_node_delete_child(h_, node);
+    int err = errno;
+    // Deleting frees the cells of the whole tree; any cached handle may be stale.
+    Invalidate();
+    if (r != 0) return err != 0 ? err : EIO;
+    dirty_ = true;
+    return 0;
+}
+
+int HiveFile::WriteValues(hive_node_h node, const std::vector<RawValue>& values) {
+    if (header_.minorVersion >= 4) {
+        for (const RawValue& v : values) {
+            if (v.bytes.size() > kLargestSingleCellValue) return EFBIG;
+        }
+    }
+    std::vector<hive_set_value> set(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        set[i].key = const_cast<char*>(values[i].name.c_str());
+        auto type = static_cast<std::underlying_type_t<hive_type>>(values[i].type);
+        std::memcpy(&set[i].t, &type, sizeof type);
+        set[i].len = values[i].bytes.size();
+        set[i].value = const_cast<char*>(values[i].bytes.data());
+    }
+    errno = 0;
+    int r = hivex_node_set_values(h_, node, set.size(), set.data(), 0);
+    int err = errno;
+    values_.erase(node);
+    if (r != 0) {
+        // A failure half way may have left the key with part of its values.
+        dirty_ = true;
+        return err != 0 ? err : EIO;
+    }
+    dirty_ = true;
+    return 0;
+}
+
+bool HiveFile::Commit(bool backup, std::string& error) {
+    if (!dirty_) return true;
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0) {
+        error = path_ + ": " + ErrnoText(errno);
+        return false;
+    }
+    if (backup && backupPath_.empty()) {
+        std::string candidate = path_ + std::string(kBackupSuffix);
+        int err = 0;
+        for (int n = 2; n < 1000; ++n) {
+            if (CopyToNewFile(path_, candidate, st.st_mode & 07777, err)) break;
+            if (err != EEXIST) {
+                error = candidate + ": the backup cannot be written: " + ErrnoText(err);
+                return false;
+            }
+            candidate = path_ + std::string(kBackupSuffix) + "-" + std::to_string(n);
+            err = 0;
+        }
+        if (err != 0) {
+            error = path_ + ": no free name for a backup";
+            return false;
+        }
+        backupPath_ = candidate;
+    }
+
+    const std::string temp = path_ + std::string(kNewFileSuffix);
+    ::unlink(temp.c_str());
+    auto fail = [&](const std::string& what, int err) {
+        ::unlink(temp.c_str());
+        error = temp + ": " + what + ": " + ErrnoText(err);
+        return false;
+    };
+    errno = 0;
+    if (hivex_commit(h_, temp.c_str(), 0) != 0) return fail("cannot be written", errno);
+    if (!SyncPath(temp, O_RDONLY)) return fail("cannot be flushed", errno);
+    // Whatever the new file is, it must read back as a hive before it replaces
+    // the old one.
+    if (hive_h* check = hivex_open(temp.c_str(), 0)) {
+        bool ok = hivex_root(check) != 0;
+        hivex_close(check);
+        if (!ok) return fail("the written hive does not read back", EIO);
+    } else {
+        return fail("the written hive does not read back", errno);
+    }
+    ::chmod(temp.c_str(), st.st_mode & 07777);
+    if (::chown(temp.c_str(), st.st_uid, st.st_gid) != 0) {
+        // Not the owner's to give: the file stays ours, which changes nothing
+        // on the file systems that hold Windows partitions.
+    }
+    if (::rename(temp.c_str(), path_.c_str()) != 0) return fail("cannot replace the hive", errno);
+    std::string folder = std::filesystem::path(path_).parent_path().string();
+    SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
+    dirty_ = false;
+    return true;
+}
+
+}  // namespace veldan::machine::hive
