@@ -53,6 +53,13 @@ std::unique_ptr<machine::image::ImageMachine> LoadMachine(
     if (!m) {
         exitCode = Fail(error.chooseUser ? kExitUsage : kExitFailure,
                         "cannot load machine: " + error.ToString());
+        return m;
+    }
+    if (!options.user.empty() && !m->isInstallation()) {
+        // A machine image has one user, set in its machine.ini.
+        exitCode = Fail(kExitUsage, "--user applies to Windows installations only; " + folder +
+                                        " is a machine image");
+        return nullptr;
     }
     return m;
 }

@@ -26,6 +26,15 @@ TEST(CliUsage, BadUsageExitsTwoWithOneLine) {
     EXPECT_EQ(r.exitCode, 2);
 }
 
+TEST(CliUsage, UserOptionIsForInstallationsOnly) {
+    TempDir dir;
+    ImageBuilder b(dir);
+    auto r = RunProgram("veldan-cli", {"reg", "export", "--machine", b.folder(), "--user", "Kim"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--user"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+}
+
 TEST(CliRegExport, SortedWholeRegistryAndOneTree) {
     TempDir dir;
     ImageBuilder b(dir);
