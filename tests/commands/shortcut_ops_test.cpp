@@ -38,11 +38,11 @@ std::string Url(std::string_view address, std::string_view icon = "") {
 }
 
 std::string Lnk(std::string target, std::string arguments = "", std::string icon = "") {
-    test::LnkSpec spec;
-    spec.target = std::move(target);
-    spec.arguments = std::move(arguments);
-    spec.iconLocation = std::move(icon);
-    return test::MakeShellLink(spec);
+    test::LnkSpec lnk;
+    lnk.target = std::move(target);
+    lnk.arguments = std::move(arguments);
+    lnk.iconLocation = std::move(icon);
+    return test::MakeShellLink(lnk);
 }
 
 class ShortcutOps : public ::testing::Test {
@@ -164,9 +164,9 @@ TEST_F(ShortcutOps, InternetShortcutByIconFindsTheRootButDoesNotCureIt) {
 TEST_F(ShortcutOps, ScansSeeTheShortcutsOfScanStartCuresSeeTheFoldersNow) {
     Context& ctx = Start();
     // Planted after the caches were built.
-    test::LnkSpec spec;
-    spec.target = "C:\\Program Files\\Evil\\late.exe";
-    ASSERT_EQ(ctx.files().WriteFile(kDesktop + "\\Late.lnk", test::MakeShellLink(spec)),
+    test::LnkSpec lnk;
+    lnk.target = "C:\\Program Files\\Evil\\late.exe";
+    ASSERT_EQ(ctx.files().WriteFile(kDesktop + "\\Late.lnk", test::MakeShellLink(lnk)),
               machine::ERROR_SUCCESS);
 
     EXPECT_EQ(RunScriptLine(ctx, "ShortcutByTarget evil ", 1), 0);

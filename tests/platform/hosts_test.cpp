@@ -26,9 +26,9 @@ const std::string kFamilyA(static_cast<std::size_t>(kRandomNameSizeA), 'A');
 const std::string kFamilyB(static_cast<std::size_t>(kRandomNameSizeB), 'B');
 
 std::string Lnk(std::string target) {
-    test::LnkSpec spec;
-    spec.target = std::move(target);
-    return test::MakeShellLink(spec);
+    test::LnkSpec lnk;
+    lnk.target = std::move(target);
+    return test::MakeShellLink(lnk);
 }
 
 // A .reg string literal of `text` (backslashes and quotes escaped).

@@ -65,11 +65,11 @@ class Shortcuts : public ::testing::Test {
   protected:
     void Lnk(const std::string& path, const std::string& target, const std::string& args = "",
              const std::string& icon = "") {
-        test::LnkSpec spec;
-        spec.target = target;
-        spec.arguments = args;
-        spec.iconLocation = icon;
-        rig.image.File(path, test::MakeShellLink(spec));
+        test::LnkSpec lnk;
+        lnk.target = target;
+        lnk.arguments = args;
+        lnk.iconLocation = icon;
+        rig.image.File(path, test::MakeShellLink(lnk));
     }
     void Url(const std::string& path, const std::string& url, const std::string& icon = "") {
         rig.image.File(path, "[InternetShortcut]\r\nURL=" + url + "\r\nIconFile=" + icon + "\r\n");
@@ -101,16 +101,16 @@ class Shortcuts : public ::testing::Test {
 using Strings = std::vector<std::string>;
 
 TEST_F(Shortcuts, ReadersTakeEveryFieldAndCutLongOnesToTheBuffer) {
-    test::LnkSpec spec;
-    spec.target = "C:\\Program Files\\광고\\bar.exe";
-    spec.arguments = std::string(257, 'a') + "가";    // 259 bytes in CP949: fits with its NUL
-    spec.description = std::string(258, 'd') + "가";  // one byte too many: the character goes
-    spec.workingDirectory = "C:\\Program Files\\광고";
-    spec.iconLocation = "C:\\WINDOWS\\bar.ico";
-    spec.iconIndex = -3;
-    spec.hotKey = 0x0641;
-    spec.showCommand = 7;
-    rig.image.File(kDesktop + "\\bar.lnk", test::MakeShellLink(spec));
+    test::LnkSpec lnk;
+    lnk.target = "C:\\Program Files\\광고\\bar.exe";
+    lnk.arguments = std::string(257, 'a') + "가";    // 259 bytes in CP949: fits with its NUL
+    lnk.description = std::string(258, 'd') + "가";  // one byte too many: the character goes
+    lnk.workingDirectory = "C:\\Program Files\\광고";
+    lnk.iconLocation = "C:\\WINDOWS\\bar.ico";
+    lnk.iconIndex = -3;
+    lnk.hotKey = 0x0641;
+    lnk.showCommand = 7;
+    rig.image.File(kDesktop + "\\bar.lnk", test::MakeShellLink(lnk));
     const std::string longUrl = "http://ads.example/" + std::string(300, 'u');
     rig.image.File(kFav + "\\ad.url", "[InternetShortcut]\r\nURL=" + longUrl + "\r\nIconFile=" +
                                           std::string(300, 'i') + "\r\nIconIndex=4\r\n" +
@@ -121,11 +121,11 @@ TEST_F(Shortcuts, ReadersTakeEveryFieldAndCutLongOnesToTheBuffer) {
     CShellLink link(*ctx);
     EXPECT_EQ(link.showCommand, 5);
     ASSERT_EQ(link.Load(kDesktop + "\\bar.lnk"), 1);
-    EXPECT_EQ(link.target, spec.target);
-    EXPECT_EQ(link.arguments, spec.arguments);
+    EXPECT_EQ(link.target, lnk.target);
+    EXPECT_EQ(link.arguments, lnk.arguments);
     EXPECT_EQ(link.description, std::string(258, 'd'));
-    EXPECT_EQ(link.workingDirectory, spec.workingDirectory);
-    EXPECT_EQ(link.iconPath, spec.iconLocation);
+    EXPECT_EQ(link.workingDirectory, lnk.workingDirectory);
+    EXPECT_EQ(link.iconPath, lnk.iconLocation);
     EXPECT_EQ(link.iconIndex, -3);
     EXPECT_EQ(link.hotKey, 0x0641);
     EXPECT_EQ(link.showCommand, 7);
