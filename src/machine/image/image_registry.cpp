@@ -46,6 +46,24 @@ Key* Child(const Key* parent, std::string_view name) {
     return it == parent->children.end() ? nullptr : it->second.get();
 }
 
+// The entry of the key named by `parts` in its parent's children; `parent` is
+// left null when the key does not exist.
+std::map<std::string, std::unique_ptr<Key>>::iterator FindInParent(
+    Key* top, const std::vector<std::string_view>& parts, Key*& parent) {
+    Key* node = top;
+    for (std::size_t i = 0; i + 1 < parts.size() && node != nullptr; ++i)
+        node = Child(node, parts[i]);
+    if (node != nullptr) {
+        auto it = node->children.find(text::UpperAscii(parts.back()));
+        if (it != node->children.end()) {
+            parent = node;
+            return it;
+        }
+    }
+    parent = nullptr;
+    return {};
+}
+
 bool TreeHasDenyDelete(const Key& key) {
     if (key.denyDelete) return true;
     for (const auto& [upper, child] : key.children) {
@@ -259,14 +277,9 @@ WinError ImageRegistry::DeleteValue(HKEY root, std::string_view subKey, std::str
 WinError ImageRegistry::DeleteKey(HKEY root, std::string_view subKey) {
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     if (IsRootPath(subKey)) return ERROR_ACCESS_DENIED;
-    std::vector<std::string_view> parts = Components(root, subKey);
-    Key* parent = StoredRoot(root);
-    for (std::size_t i = 0; i + 1 < parts.size() && parent != nullptr; ++i) {
-        parent = Child(parent, parts[i]);
-    }
+    Key* parent = nullptr;
+    auto it = FindInParent(StoredRoot(root), Components(root, subKey), parent);
     if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
-    auto it = parent->children.find(text::UpperAscii(parts.back()));
-    if (it == parent->children.end()) return ERROR_FILE_NOT_FOUND;
     const Key& key = *it->second;
     if (!key.children.empty() || key.denyDelete) return ERROR_ACCESS_DENIED;
     ++generation_;
@@ -277,14 +290,9 @@ WinError ImageRegistry::DeleteKey(HKEY root, std::string_view subKey) {
 WinError ImageRegistry::DeleteTree(HKEY root, std::string_view subKey) {
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     if (IsRootPath(subKey)) return ERROR_ACCESS_DENIED;
-    std::vector<std::string_view> parts = Components(root, subKey);
-    Key* parent = StoredRoot(root);
-    for (std::size_t i = 0; i + 1 < parts.size() && parent != nullptr; ++i) {
-        parent = Child(parent, parts[i]);
-    }
+    Key* parent = nullptr;
+    auto it = FindInParent(StoredRoot(root), Components(root, subKey), parent);
     if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
-    auto it = parent->children.find(text::UpperAscii(parts.back()));
-    if (it == parent->children.end()) return ERROR_FILE_NOT_FOUND;
     // All or nothing: one key that may not be deleted keeps the whole tree.
     if (TreeHasDenyDelete(*it->second)) return ERROR_ACCESS_DENIED;
     ++generation_;
