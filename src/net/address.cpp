@@ -1,0 +1,75 @@
+#include "net/address.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+
+#include "text/strings.h"
+
+namespace veldan::net {
+
+namespace {
+
+bool IsSchemeChar(char c, bool first) {
+    const bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (first) return alpha;
+    return alpha || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+struct UrlDeleter {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+using UrlHandle = std::unique_ptr<CURLU, UrlDeleter>;
+
+// One part of a parsed URL, "" when it is absent.
+std::string UrlPart(CURLU* url, CURLUPart part) {
+    char* value = nullptr;
+    if (curl_url_get(url, part, &value, 0) != CURLUE_OK || value == nullptr) return "";
+    std::string result(value);
+    curl_free(value);
+    return result;
+}
+
+}  // namespace
+
+bool NamesService(std::string_view text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0) return false;
+    for (std::size_t i = 0; i < colon; ++i) {
+        if (!IsSchemeChar(text[i], i == 0)) return false;
+    }
+    // "host:8080" and "host:8080/path": the colon introduces a port.
+    const std::size_t end = text.find_first_of("/?#", colon + 1);
+    const std::string_view after = text.substr(
+        colon + 1, end == std::string_view::npos ? std::string_view::npos : end - colon - 1);
+    if (after.empty()) return true;
+    for (char c : after) {
+        if (c < '0' || c > '9') return true;
+    }
+    return false;
+}
+
+std::string CompleteAddress(std::string_view address) {
+    std::string url = text::Trim(address);
+    if (NamesService(url)) return url;
+    if (!url.empty() && url.front() == '/') return "http:" + url;
+    return "http://" + url;
+}
+
+std::string HttpUrl(std::string_view address) {
+    // The service must be HTTP and the server must follow as "//server";
+    // libcurl alone would take "http:/server" and "http:server" as well.
+    constexpr std::string_view kPrefix = "http://";
+    if (address.size() <= kPrefix.size() || !text::StartsWithNoCase(address, kPrefix)) {
+        return "";
+    }
+    UrlHandle url(curl_url());
+    if (!url) return "";
+    const std::string copy(address);
+    if (curl_url_set(url.get(), CURLUPART_URL, copy.c_str(), 0) != CURLUE_OK) return "";
+    if (!text::EqualsNoCase(UrlPart(url.get(), CURLUPART_SCHEME), "http")) return "";
+    if (UrlPart(url.get(), CURLUPART_HOST).empty()) return "";
+    return UrlPart(url.get(), CURLUPART_URL);
+}
+
+}  // namespace veldan::net

@@ -1,0 +1,90 @@
+#include "updater/staged_file.h"
+
+#include <cerrno>
+#include <random>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace veldan::updater {
+
+StagedFile::~StagedFile() {
+    Discard();
+}
+
+bool StagedFile::Create(const std::string& destination) {
+    Discard();
+    destination_ = destination;
+    // A short name in the same folder: the rename stays on one file system and
+    // a long destination name cannot make the temporary name too long.
+    const std::size_t slash = destination.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "" : destination.substr(0, slash + 1);
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string path = folder + ".veldan-part-" + std::to_string(random() % 1000000);
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        fd_ = fd;
+        tempPath_ = path;
+        struct stat st {};
+        if (::stat(destination.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            baseMode_ = st.st_mode & 0777;
+        } else if (::fstat(fd_, &st) == 0) {
+            baseMode_ = st.st_mode & 0777;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool StagedFile::Write(const void* data, std::size_t length) {
+    if (fd_ < 0) return false;
+    const auto* p = static_cast<const char*>(data);
+    while (length > 0) {
+        ssize_t n = ::write(fd_, p, length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        length -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool StagedFile::SetTime(std::time_t time) {
+    if (fd_ < 0) return false;
+    struct timespec times[2];
+    times[0].tv_sec = time;
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+    return ::futimens(fd_, times) == 0;
+}
+
+bool StagedFile::SetMode(mode_t mode) {
+    return fd_ >= 0 && ::fchmod(fd_, mode) == 0;
+}
+
+bool StagedFile::Commit() {
+    if (fd_ < 0) return false;
+    bool ok = ::fsync(fd_) == 0;
+    ok = ::close(fd_) == 0 && ok;
+    fd_ = -1;
+    if (ok && ::rename(tempPath_.c_str(), destination_.c_str()) == 0) {
+        tempPath_.clear();
+        return true;
+    }
+    Discard();
+    return false;
+}
+
+void StagedFile::Discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+}
+
+}  // namespace veldan::updater
