@@ -41,6 +41,8 @@ inline constexpr WinError ERROR_CANTOPEN = 1011;
 inline constexpr WinError ERROR_CANTREAD = 1012;
 inline constexpr WinError ERROR_CANTWRITE = 1013;
 inline constexpr WinError ERROR_KEY_DELETED = 1018;
+inline constexpr WinError ERROR_NOT_ALL_ASSIGNED = 1300;
+inline constexpr WinError ERROR_NO_SUCH_PRIVILEGE = 1313;
 
 // Registry roots, with the values of the predefined handles.
 using HKEY = std::uint32_t;

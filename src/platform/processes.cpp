@@ -139,4 +139,9 @@ int CloseBrowserWindows(Context& ctx) {
     return KillProcessRetry(ctx, kBrowserImage);
 }
 
+int SetPrivilege(Context& ctx, std::string_view privilege, bool enable, machine::WinError& error) {
+    error = ctx.machine().processes().AdjustPrivilege(privilege, enable);
+    return error == machine::ERROR_SUCCESS ? 1 : 0;
+}
+
 }  // namespace veldan::platform

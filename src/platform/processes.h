@@ -48,4 +48,8 @@ int IsBrowserRunning(Context& ctx);
 // Closes Explorer and browser windows (up to 8 rounds each) and ends the browser.
 int CloseBrowserWindows(Context& ctx);
 
+// Enables or disables a privilege of the scanner's own process token. Returns
+// 1 on success; 0 with `error` set when the machine refuses it.
+int SetPrivilege(Context& ctx, std::string_view privilege, bool enable, machine::WinError& error);
+
 }  // namespace veldan::platform

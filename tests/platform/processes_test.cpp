@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "machine/image/machine_ini.h"
+#include "platform/registry_ops.h"
 #include "support/platform_rig.h"
 
 namespace veldan::platform {
@@ -172,6 +174,37 @@ TEST_F(Processes, CloseGivesUpOnWhatStaysOpen) {
     EXPECT_EQ(clock().sleeps(), 16);
     EXPECT_EQ(ctx.machine().windows().Enumerate().size(), 1u);
     EXPECT_EQ(Count(kAccessDenied), 9);
+}
+
+TEST_F(Processes, TheDebugPrivilegeNeedsAdministrativeRights) {
+    Context& ctx = Load("");
+    WinError error = ERROR_GEN_FAILURE;
+    EXPECT_EQ(SetPrivilege(ctx, "SeDebugPrivilege", true, error), 1);
+    EXPECT_EQ(error, ERROR_SUCCESS);
+    EXPECT_EQ(SetPrivilege(ctx, "SeNoSuchPrivilege", true, error), 0);
+    EXPECT_EQ(error, ERROR_NO_SUCH_PRIVILEGE);
+}
+
+TEST_F(Processes, WithoutAdministrativeRightsThePrivilegeIsNotAssigned) {
+    Context& ctx = Load("admin=no\n");
+    WinError error = ERROR_SUCCESS;
+    EXPECT_EQ(SetPrivilege(ctx, "SeDebugPrivilege", true, error), 0);
+    EXPECT_EQ(error, ERROR_NOT_ALL_ASSIGNED);
+    LogLastError(ctx, "SetPrivilege", error);
+    EXPECT_EQ(rig.debug.Text(),
+              "SetPrivilege() error... Not all privileges referenced are assigned to the "
+              "caller.\r\n\n");
+}
+
+TEST(MachineIniAdmin, ReadAndWrittenBack) {
+    machine::image::MachineIni ini;
+    machine::image::IniError error;
+    ASSERT_TRUE(machine::image::ParseMachineIni("[machine]\nadmin=no\n", ini, error));
+    EXPECT_FALSE(ini.admin);
+    machine::image::MachineIni again;
+    ASSERT_TRUE(machine::image::ParseMachineIni(machine::image::WriteMachineIni(ini), again, error));
+    EXPECT_FALSE(again.admin);
+    EXPECT_FALSE(machine::image::ParseMachineIni("[machine]\nadmin=maybe\n", ini, error));
 }
 
 }  // namespace

@@ -170,6 +170,7 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder,
 
 void ImageMachine::Assemble() {
     processes_ = std::make_unique<ImageProcesses>(*paths_, ini_.processes, ini_.windows);
+    processes_->setAdmin(ini_.admin);
     files_ = std::make_unique<ImageFileSystem>(
         *paths_, [this](const std::string& host) { return processes_->IsHeld(host); },
         [this](std::string_view winPath) { return ScheduleDelete(winPath); });

@@ -116,3 +116,20 @@ WinError ImageLauncher::ShellOpen(std::string_view file, std::string_view parame
 }
 
 }  // namespace veldan::machine::image
+
+namespace veldan::machine::image {
+
+WinError ImageProcesses::AdjustPrivilege(std::string_view privilege, bool) {
+    // The privileges of a Windows token that the system may ask for.
+    static constexpr std::string_view kKnown[] = {
+        "SeDebugPrivilege",         "SeBackupPrivilege",   "SeRestorePrivilege",
+        "SeTakeOwnershipPrivilege", "SeShutdownPrivilege", "SeSecurityPrivilege"};
+    bool known = false;
+    for (std::string_view name : kKnown) known = known || text::EqualsNoCase(name, privilege);
+    if (!known) return ERROR_NO_SUCH_PRIVILEGE;
+    // Only an administrator's token holds these; adjusting one that is not held
+    // succeeds as a call but reports that nothing was assigned.
+    return admin_ ? ERROR_SUCCESS : ERROR_NOT_ALL_ASSIGNED;
+}
+
+}  // namespace veldan::machine::image

@@ -24,6 +24,10 @@ class ImageProcesses final : public Processes, public Windows {
     // Processes
     std::vector<ProcessInfo> List() const override;
     WinError Terminate(std::uint32_t id, std::uint32_t exitCode) override;
+    WinError AdjustPrivilege(std::string_view privilege, bool enable) override;
+
+    // Whether the user holds administrative rights (machine.ini admin=).
+    void setAdmin(bool admin) { admin_ = admin; }
 
     // Windows
     std::vector<WindowInfo> Enumerate() const override;
@@ -41,6 +45,7 @@ class ImageProcesses final : public Processes, public Windows {
     std::vector<WindowSpec> OpenWindows() const;
 
   private:
+    bool admin_ = true;
     struct Process {
         ProcessSpec config;
         std::uint32_t id;

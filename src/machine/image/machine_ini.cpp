@@ -101,6 +101,8 @@ bool ParseMachineIni(std::string_view text, MachineIni& ini, IniError& error) {
                     out.windir = value;
                 } else if (key == "temp") {
                     out.temp = value;
+                } else if (key == "admin") {
+                    if (!ParseBool(value, out.admin)) return fail("admin must be yes or no");
                 } else {
                     return fail("unknown key '" + key + "' in [machine]");
                 }
@@ -166,6 +168,7 @@ std::string WriteMachineIni(const MachineIni& ini) {
     out += "user=" + ini.user + "\n";
     out += "windir=" + ini.windir + "\n";
     if (!ini.temp.empty()) out += "temp=" + ini.temp + "\n";
+    if (!ini.admin) out += "admin=no\n";
     for (const auto& p : ini.processes) {
         out += "\n[process " + p.name + "]\n";
         out += "image=" + p.image + "\n";

@@ -29,6 +29,7 @@ struct MachineIni {
     std::string user = "Owner";
     std::string windir = "C:\\WINDOWS";
     std::string temp;  // empty: the family's default
+    bool admin = true;  // the user has administrative rights (holds the debug privilege)
     std::vector<ProcessSpec> processes;
     std::vector<WindowSpec> windows;
     std::vector<std::string> protectedKeys;  // "HKLM\\Software\\X" texts
