@@ -223,6 +223,11 @@ int KillBitList::SetTick(int index, bool blocked) {
     return 1;
 }
 
+int KillBitList::RefreshTicks() {
+    for (KillBitEntry& e : entries_) e.blocked = commands::QueryKillBit(ctx_, e.clsid) != 0;
+    return BlockedCount();
+}
+
 void KillBitList::BlockAll() {
     for (KillBitEntry& e : entries_) e.blocked = true;
     Apply();
@@ -268,6 +273,20 @@ int KillBitList::Find(std::string_view clsid) const {
         if (text::EqualsNoCase(entries_[i].clsid, clsid)) return static_cast<int>(i);
     }
     return -1;
+}
+
+int KillBitList::Reorder(const std::vector<int>& order) {
+    if (order.size() != entries_.size()) return 0;
+    std::vector<bool> seen(order.size(), false);
+    for (int k : order) {
+        if (k < 0 || k >= total() || seen[static_cast<std::size_t>(k)]) return 0;
+        seen[static_cast<std::size_t>(k)] = true;
+    }
+    std::vector<KillBitEntry> sorted;
+    sorted.reserve(entries_.size());
+    for (int k : order) sorted.push_back(std::move(entries_[static_cast<std::size_t>(k)]));
+    entries_ = std::move(sorted);
+    return 1;
 }
 
 std::string KillBitList::CountText() const {

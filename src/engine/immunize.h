@@ -100,6 +100,8 @@ class KillBitList {
     // The user ticks (SetKillBit on, "AxDlg::CHECK\n") or unticks
     // (DeleteKillBit, "AxDlg::UNCHECK\n") one entry. 0 for a bad index.
     int SetTick(int index, bool blocked);
+    // Reads every entry's tick back from its kill bit; returns the ticked count.
+    int RefreshTicks();
     // Ticks every entry / none, then writes every entry's state.
     void BlockAll();
     void UnblockAll();
@@ -114,6 +116,9 @@ class KillBitList {
     int Remove(int index);
     // The index of the first entry with this identifier (case ignored), or -1.
     int Find(std::string_view clsid) const;
+    // Puts the entries in a new order: entry k becomes the old entry order[k].
+    // Returns 1; 0 (nothing changed) when `order` is not a permutation of the indexes.
+    int Reorder(const std::vector<int>& order);
 
     // "전체 %d 개 중 %d 개가 차단 상태입니다."
     std::string CountText() const;

@@ -1,0 +1,37 @@
+#pragma once
+// What the program keeps for its whole run and its windows share: the context
+// of the machine being scanned, the program folder, the home page, the layout,
+// the versions, the settings, the way to ask the user, and the hook that
+// writes the machine back after a change.
+
+#include <functional>
+#include <string>
+
+#include "platform/app_settings.h"
+#include "platform/context.h"
+#include "ui/layout.h"
+#include "ui/prompter.h"
+
+namespace veldan::ui {
+
+struct AppState {
+    AppState(platform::Context& context, std::string folder, Prompter& prompts)
+        : ctx(context), programFolder(std::move(folder)), settings(programFolder), prompter(prompts) {}
+
+    platform::Context& ctx;
+    std::string programFolder;  // host folder holding core/, data/, log/ and Veldan.ini
+    std::string homePage = "about:blank";
+    std::string latestVersion;  // the update server's answer; "" until known
+    WindowLayout layout;
+    platform::CAppSettings settings;
+    Prompter& prompter;
+    // Called on the user-interface thread after the machine was changed (a cure,
+    // an immunization run, a kill bit); writes it back. May be empty.
+    std::function<void()> machineChanged;
+
+    void MachineChanged() {
+        if (machineChanged) machineChanged();
+    }
+};
+
+}  // namespace veldan::ui

@@ -1,0 +1,322 @@
+#include "ui/scan_result_page.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+
+#include "ui/result_list.h"
+
+namespace veldan::ui {
+
+namespace {
+
+// Template size of the page in dialog units.
+constexpr int kTemplateCx = 360;
+constexpr int kTemplateCy = 286;
+
+constexpr AnchorPair kAnchors[] = {
+    {1023, kAnchorStretchX},  // not on this page: skipped
+    {CScanResultDlg::IDC_LIST, kAnchorStretchX | kAnchorStretchY},
+    {CScanResultDlg::IDC_PROGRESS, kAnchorStretchX | kAnchorMoveY},
+    {CScanResultDlg::IDC_TARGET_LABEL, kAnchorMoveY},
+    {CScanResultDlg::IDC_STATUS, kAnchorStretchX | kAnchorMoveY},
+    {CScanResultDlg::IDC_DONE_LABEL, kAnchorMoveX | kAnchorMoveY},
+    {CScanResultDlg::IDC_PERCENT, kAnchorMoveX | kAnchorMoveY},
+    {CScanResultDlg::IDC_CHECK_ALL, kAnchorMoveY},
+    {CScanResultDlg::IDC_UNCHECK_ALL, kAnchorMoveY},
+    {CScanResultDlg::IDC_CURE, kAnchorMoveY},
+    {CScanResultDlg::IDC_SAVE_LOG, kAnchorMoveY},
+    {CScanResultDlg::IDC_CANCEL, kAnchorMoveY},
+    kAnchorEnd,
+};
+
+const QString kCaptionCure = QStringLiteral("치료");
+const QString kTextCancel = QStringLiteral("취소");
+const QString kTextDone = QStringLiteral("완료");
+
+}  // namespace
+
+CScanResultDlg::CScanResultDlg(AppState& app, QWidget* parent)
+    : CEZPropertyPage(kDialogId, app, parent), model_(app.ctx.debug()) {
+    resize(DluX(kTemplateCx), DluY(kTemplateCy));
+    CreateControls();
+    InitLayout(kAnchors);
+}
+
+CScanResultDlg::~CScanResultDlg() {
+    scanWorker_.Stop();
+    cureWorker_.Stop();
+}
+
+void CScanResultDlg::CreateControls() {
+    list_ = AddControl(new CResultList(model_, app_.ctx.report().found(), this), IDC_LIST, "list",
+                       Dlu(7, 7, 346, 214));
+    AddControl(new QLabel(QStringLiteral("대상:"), this), IDC_TARGET_LABEL, "static",
+               Dlu(7, 226, 26, 9));
+    status_ = AddControl(new QLabel(this), IDC_STATUS, "static", Dlu(34, 226, 319, 9));
+    progress_ = AddControl(new QProgressBar(this), IDC_PROGRESS, "progress", Dlu(7, 240, 270, 10));
+    progress_->setTextVisible(false);
+    AddControl(new QLabel(QStringLiteral("완료:"), this), IDC_DONE_LABEL, "static",
+               Dlu(283, 241, 22, 9));
+    percent_ = AddControl(new QLabel(this), IDC_PERCENT, "static", Dlu(306, 241, 47, 9));
+
+    checkAll_ = AddControl(new QPushButton(QStringLiteral("모두 선택"), this), IDC_CHECK_ALL,
+                           "button", Dlu(7, 262, 50, 16));
+    uncheckAll_ = AddControl(new QPushButton(QStringLiteral("모두 해제"), this), IDC_UNCHECK_ALL,
+                             "button", Dlu(60, 262, 50, 16));
+    cure_ =
+        AddControl(new QPushButton(kCaptionCure, this), IDC_CURE, "button", Dlu(197, 262, 50, 16));
+    cure_->setDefault(true);
+    saveLog_ = AddControl(new QPushButton(QStringLiteral("로그 저장"), this), IDC_SAVE_LOG,
+                          "button", Dlu(250, 262, 50, 16));
+    cancel_ =
+        AddControl(new QPushButton(kTextCancel, this), IDC_CANCEL, "button", Dlu(303, 262, 50, 16));
+
+    connect(checkAll_, &QPushButton::clicked, this, [this] { OnCheckAll(true); });
+    connect(uncheckAll_, &QPushButton::clicked, this, [this] { OnCheckAll(false); });
+    connect(cure_, &QPushButton::clicked, this, [this] { OnStartCure(); });
+    connect(saveLog_, &QPushButton::clicked, this, [this] { OnSaveLog(); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { OnCancel(); });
+    connect(list_, &CResultList::columnClicked, this, [this] { OnColumnClick(); });
+
+    // Nothing to cure or log before a scan.
+    EnableResultButtons(false);
+    ResetProgress();
+}
+
+bool CScanResultDlg::OnAppMessage(const AppEvent& message) {
+    switch (message.message()) {
+        case WM_START_SCAN:
+            OnStartScan();
+            return true;
+        case WM_SCAN_DONE:
+            OnScanDone(message.lParam() == 1);
+            return true;
+        case WM_CURE_DONE:
+            OnCureDone(message.lParam() == 1);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CScanResultDlg::OnPageResized() {
+    if (list_) list_->FitColumns();
+}
+
+WorkerSink CScanResultDlg::MakeSink() {
+    WorkerSink sink;
+    sink.range = [this](int total) { SetProgressRange(total); };
+    sink.progress = [this](int percent, int position, int total) {
+        progress_->setValue(position);
+        percent_->setText(QString::asprintf("%d%% (%d/%d)", percent, position, total));
+    };
+    sink.status = [this](const std::string& text) {
+        status_->setText(QString::fromStdString(text));
+    };
+    sink.row = [this](int, const engine::ScanRow& row) {
+        model_.AddEntry(row.name, row.itemStart, row.itemCount);
+        list_->Refresh();
+    };
+    sink.rowStatus = [this](int index, const std::string& status) {
+        model_.SetEntryStatus(index, status);
+        list_->Refresh();
+    };
+    sink.cureEntry = [this](int index) {
+        const int row = model_.RowOfEntry(index);
+        if (row < 0 || !model_.Row(row).IsChecked()) return;
+        model_.Select(row);
+        list_->EnsureVisible(row);
+        list_->Refresh();
+    };
+    return sink;
+}
+
+void CScanResultDlg::OnStartScan() {
+    if (scanWorker_.Exists()) return;
+    scanStartTime_ = std::time(nullptr);
+    finished_ = false;
+    result_.Clear();
+    list_->SetNothingFound(false);
+    model_.Clear();
+    list_->Refresh();
+
+    list_->show();
+    EnableResultButtons(false);
+    cancel_->setText(kTextCancel);
+
+    scanJob_.Reset();
+    model_.SetBusy(true);
+    scanWorker_.Start(app_.ctx, result_, scanJob_, this, MakeSink());
+}
+
+void CScanResultDlg::OnScanDone(bool completed) {
+    if (!scanWorker_.Exists()) return;  // not ours: no scan was started
+    scanWorker_.Join();
+    model_.SetBusy(cureWorker_.Exists());
+    if (!WorkerExists()) ResetProgress();
+
+    if (!completed) {
+        result_.Clear();
+        model_.Clear();
+        list_->Refresh();
+    }
+    if (!result_.cureScript.empty()) {
+        EnableResultButtons(true);
+    } else {
+        list_->SetNothingFound(true);
+        finished_ = true;
+        cancel_->setText(kTextDone);
+    }
+    if (!completed) ShowStartPage();
+}
+
+void CScanResultDlg::OnStartCure() {
+    if (cureWorker_.Exists() || scanWorker_.Exists()) return;
+    if (model_.CheckedCount() == 0) {
+        app_.prompter.Message(this, QStringLiteral("먼저 치료할 항목을 선택해야 합니다."),
+                              kCaptionCure, MsgIcon::Information, MsgButtons::Ok);
+        return;
+    }
+    finished_ = true;
+    list_->show();
+    EnableResultButtons(false);
+    cancel_->setText(kTextCancel);
+
+    const std::string programs = engine::ProgramsToClose(app_.ctx);
+    if (!programs.empty()) {
+        const QString text =
+            QStringLiteral(
+                "치료를 위해 %1 프로세스를 종료합니다.\n\n아직 저장하지 않는 데이터가 "
+                "있다면, 저장하시기 바랍니다.")
+                .arg(QString::fromStdString(programs));
+        app_.prompter.Message(this, text, kCaptionCure, MsgIcon::Warning, MsgButtons::Ok);
+    }
+    engine::CloseProgramsForCure(app_.ctx);
+
+    model_.CopyChecks(result_);
+    cureJob_.Reset();
+    model_.SetBusy(true);
+    cureWorker_.Start(app_.ctx, result_, cureJob_, this, MakeSink());
+}
+
+void CScanResultDlg::OnCureDone(bool completed) {
+    if (!cureWorker_.Exists()) return;  // not ours: no cure was started
+    cureWorker_.Join();
+    model_.SetBusy(scanWorker_.Exists());
+    if (!WorkerExists()) ResetProgress();
+
+    if (completed) {
+        EnableResultButtons(true);
+        cancel_->setText(kTextDone);
+        engine::WriteStartPage(app_.ctx, app_.homePage);
+    }
+    // The cure changed the machine either way: write it back before anything is asked.
+    app_.MachineChanged();
+    if (completed) {
+        if (app_.ctx.report().failed().Count() > 0) {
+            app_.prompter.Message(
+                this,
+                QStringLiteral(
+                    "일부 파일을 삭제할 수 없습니다. 리부팅 후에 다시 시도하시기 바랍니다."),
+                kCaptionCure, MsgIcon::Information, MsgButtons::Ok);
+        }
+    } else {
+        ShowStartPage();
+    }
+}
+
+void CScanResultDlg::AskCancelWorker(ScanJob& job, const QString& text, const QString& caption) {
+    job.Pause();
+    const MsgAnswer answer =
+        app_.prompter.Message(this, text, caption, MsgIcon::Question, MsgButtons::YesNo, true);
+    if (answer == IDYES) job.cancel.store(1);
+    job.Resume();
+}
+
+void CScanResultDlg::OnCancel() {
+    if (scanWorker_.Exists()) {
+        AskCancelWorker(scanJob_, QStringLiteral("검사를 중단하시겠습니까?"),
+                        QStringLiteral("검사 취소"));
+        return;
+    }
+    if (cureWorker_.Exists()) {
+        AskCancelWorker(cureJob_, QStringLiteral("치료를 중단하시겠습니까?"),
+                        QStringLiteral("치료 취소"));
+        return;
+    }
+    if (finished_ ||
+        app_.prompter.Message(
+            this, QStringLiteral("아직 악성코드를 치료하지 않았습니다. 취소하시겠습니까?"),
+            kTextCancel, MsgIcon::Question, MsgButtons::YesNo, true) == IDYES) {
+        ShowStartPage();
+        list_->SetNothingFound(false);
+    }
+}
+
+void CScanResultDlg::OnCheckAll(bool checked) {
+    if (WorkerExists()) return;
+    model_.CheckAll(checked);
+    list_->Refresh();
+}
+
+void CScanResultDlg::OnSaveLog() {
+    // The found list belongs to a running worker until its done message.
+    if (WorkerExists()) return;
+    const QString folder = QString::fromStdString(app_.programFolder) + QStringLiteral("/log");
+    QDir().mkpath(folder);
+    const QDate today = QDate::currentDate();
+    const QString proposed =
+        QString::asprintf("%s/scanlog_%d%02d%02d_%ld", folder.toUtf8().constData(), today.year(),
+                          today.month(), today.day(), static_cast<long>(scanStartTime_));
+    const QString path = app_.prompter.AskSaveFile(this, proposed, QStringLiteral("모든 파일 (*)"));
+    if (path.isEmpty()) return;
+
+    const std::string text = engine::ScanLogText(app_.ctx);
+    QFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                         file.write(text.data(), static_cast<qint64>(text.size())) ==
+                             static_cast<qint64>(text.size()) &&
+                         file.flush();
+    file.close();
+    if (!written) {
+        // Opening the viewer on a file that was not written would show a stale or empty log.
+        app_.prompter.Message(this, QStringLiteral("로그 파일을 저장할 수 없습니다."),
+                              QStringLiteral("로그 저장"), MsgIcon::Information, MsgButtons::Ok);
+        return;
+    }
+    app_.prompter.OpenInTextViewer(path);
+}
+
+void CScanResultDlg::OnColumnClick() {
+    if (!WorkerExists()) app_.ctx.Debug("OnColumnclickList\n");
+}
+
+void CScanResultDlg::ResetProgress() {
+    SetProgressRange(0);
+    progress_->setValue(0);
+    status_->clear();
+    percent_->clear();
+}
+
+void CScanResultDlg::SetProgressRange(int total) {
+    // A range of 0..0 would make Qt's bar a busy indicator; an empty bar is meant.
+    progress_->setRange(0, std::max(total, 1));
+}
+
+void CScanResultDlg::EnableResultButtons(bool enabled) {
+    checkAll_->setEnabled(enabled);
+    uncheckAll_->setEnabled(enabled);
+    cure_->setEnabled(enabled);
+    saveLog_->setEnabled(enabled);
+}
+
+void CScanResultDlg::ShowStartPage() {
+    PostAppMessage(parentWidget(), WM_SHOW_START);
+}
+
+}  // namespace veldan::ui

@@ -1,0 +1,101 @@
+#pragma once
+// The scan result page (dialog 102): runs a scan and shows its progress and
+// the detected entries, lets the user check the entries to cure, runs the
+// cure and saves the scan log. It owns the cure script (the scan result) and
+// the scan and cure workers; only one of them runs at a time.
+
+#include <ctime>
+
+#include "engine/scan.h"
+#include "ui/page.h"
+#include "ui/result_list_model.h"
+#include "ui/scan_worker.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace veldan::ui {
+
+class CResultList;
+
+class CScanResultDlg : public CEZPropertyPage {
+    Q_OBJECT
+  public:
+    static constexpr int kDialogId = 102;
+    // Control ids.
+    enum : int {
+        IDC_LIST = 1003,
+        IDC_CURE = 1004,
+        IDC_PROGRESS = 1005,
+        IDC_PERCENT = 1006,
+        IDC_STATUS = 1009,
+        IDC_CHECK_ALL = 1016,
+        IDC_UNCHECK_ALL = 1017,
+        IDC_CANCEL = 1033,
+        IDC_TARGET_LABEL = 1034,
+        IDC_DONE_LABEL = 1035,
+        IDC_SAVE_LOG = 1072,
+    };
+
+    CScanResultDlg(AppState& app, QWidget* parent);
+    // Cancels a worker that still runs and waits for it.
+    ~CScanResultDlg() override;
+
+    // The rows of the result list.
+    const ResultListModel& model() const { return model_; }
+    // The last scan's rows and cure script; read it only while no worker exists.
+    const engine::ScanResult& scanResult() const { return result_; }
+    // True while a scan or cure thread exists (until its done message is handled).
+    bool WorkerExists() const { return scanWorker_.Exists() || cureWorker_.Exists(); }
+    // The jobs of the two workers (cancel flag and pause gate).
+    const ScanJob& scanJob() const { return scanJob_; }
+    const ScanJob& cureJob() const { return cureJob_; }
+
+  protected:
+    bool OnAppMessage(const AppEvent& message) override;
+    void OnPageResized() override;
+
+  private:
+    void CreateControls();
+    WorkerSink MakeSink();
+
+    void OnStartScan();
+    void OnScanDone(bool completed);
+    void OnStartCure();
+    void OnCureDone(bool completed);
+    void OnCancel();
+    void OnCheckAll(bool checked);
+    void OnSaveLog();
+    void OnColumnClick();
+
+    void ResetProgress();
+    void SetProgressRange(int total);
+    void EnableResultButtons(bool enabled);
+    // Asks whether to cancel `worker` with `job` paused meanwhile.
+    void AskCancelWorker(ScanJob& job, const QString& text, const QString& caption);
+    void ShowStartPage();
+
+    ResultListModel model_;
+    engine::ScanResult result_;  // rows and cure script of the last scan
+    ScanJob scanJob_;
+    ScanJob cureJob_;
+    std::time_t scanStartTime_ = 0;
+    bool finished_ = false;  // nothing was found, or a cure has started
+
+    CResultList* list_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* status_ = nullptr;
+    QLabel* percent_ = nullptr;
+    QPushButton* checkAll_ = nullptr;
+    QPushButton* uncheckAll_ = nullptr;
+    QPushButton* cure_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QPushButton* saveLog_ = nullptr;
+
+    // Last members: destroyed (and joined) before everything they use.
+    ScanWorker scanWorker_{ScanWorker::Kind::Scan};
+    ScanWorker cureWorker_{ScanWorker::Kind::Cure};
+};
+
+}  // namespace veldan::ui

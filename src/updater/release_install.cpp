@@ -1,0 +1,104 @@
+#include "updater/release_install.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "updater/zip_archive.h"
+#include "updater/zip_result.h"
+
+namespace veldan::updater {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int Fail(InstallFailure& failure, int code, std::string entry) {
+    failure.code = code;
+    failure.entry = std::move(entry);
+    return code;
+}
+
+// Makes a fresh staging folder inside `target`; "" when none can be made.
+std::string MakeStage(const std::string& target) {
+    std::string pattern = target + "/.VLUXXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) return {};
+    return pattern;
+}
+
+// Removes the staging folder, read-only entries included.
+void RemoveStage(const std::string& stage) {
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(stage, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec)) {
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
+    }
+    fs::remove_all(stage, ec);
+}
+
+// Extracts every entry of the archive into `stage`. Returns kZipOk or the code
+// of the first failure.
+int ExtractAll(const std::string& archivePath, const std::string& stage, int bufferSize,
+               InstallFailure& failure) {
+    ZipArchive zip;
+    int rc = zip.Open(archivePath);
+    if (rc != kZipOk) return Fail(failure, rc, {});
+    for (int i = 0; i < zip.Count(); ++i) {
+        rc = zip.ExtractFile(i, stage, true, bufferSize);
+        // A file whose time or attributes could not be set is still complete.
+        if (rc != kZipOk && rc != kZipAttributesFailed) {
+            std::string name = zip.Entry(i).name;
+            zip.Close();
+            return Fail(failure, rc, std::move(name));
+        }
+    }
+    zip.Close();
+    return kZipOk;
+}
+
+// Moves everything staged into `target`, folders first. Returns kZipOk or
+// kZipWriteFailed for the first file or folder that cannot be put in place.
+int MoveStaged(const std::string& stage, const std::string& target, InstallFailure& failure) {
+    // Listed before anything moves, so the walk never sees its own renames.
+    std::vector<fs::path> staged;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(stage, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        staged.push_back(it->path().lexically_relative(stage));
+    }
+    if (ec) return Fail(failure, kZipWriteFailed, {});
+    for (const fs::path& relative : staged) {
+        fs::path from = fs::path(stage) / relative;
+        fs::path to = fs::path(target) / relative;
+        if (fs::is_directory(fs::symlink_status(from, ec))) {
+            if (fs::is_directory(fs::symlink_status(to, ec))) continue;
+            if (!fs::create_directory(to, ec) || ec) {
+                return Fail(failure, kZipWriteFailed, relative.generic_string());
+            }
+            fs::permissions(to, fs::status(from, ec).permissions(), ec);
+            continue;
+        }
+        fs::rename(from, to, ec);
+        if (ec) return Fail(failure, kZipWriteFailed, relative.generic_string());
+    }
+    return kZipOk;
+}
+
+}  // namespace
+
+int InstallRelease(const std::string& archivePath, const std::string& targetFolder, int bufferSize,
+                   InstallFailure& failure) {
+    failure = {};
+    std::string stage = MakeStage(targetFolder);
+    if (stage.empty()) return Fail(failure, kZipWriteFailed, {});
+    int rc = ExtractAll(archivePath, stage, bufferSize, failure);
+    if (rc == kZipOk) rc = MoveStaged(stage, targetFolder, failure);
+    RemoveStage(stage);
+    return rc;
+}
+
+}  // namespace veldan::updater

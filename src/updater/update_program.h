@@ -1,0 +1,83 @@
+#pragma once
+// The steps of VeldanUpdate, free of any window: check the command line,
+// download the release archive into a temporary file, install it over the
+// program folder and start Veldan again. The program supplies the status
+// window, the message box and the process start as hooks; tests supply their
+// own.
+//
+// Installation is all or nothing as far as the archive goes: every entry is
+// first extracted into a staging folder inside the program folder, and only
+// when the whole archive came out intact are the files moved over the old
+// ones. A damaged archive therefore leaves the program folder as it was.
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/debug.h"
+
+namespace veldan::updater {
+
+inline constexpr std::string_view kUpdateTitle = "VELDAN Update";
+inline constexpr std::string_view kWrongStartText =
+    "최신 업데이트를 다운로드하려면, VELDAN를 실행해야 합니다.";
+inline constexpr std::string_view kDownloadingText = "최신 업데이트를 다운로드합니다...";
+inline constexpr std::string_view kInstallingText = "업데이트를 설치합니다...";
+inline constexpr std::string_view kInstallFailedText = "업데이트를 설치하지 못했습니다.";
+inline constexpr std::string_view kArchiveDamagedText = "받은 업데이트 파일이 손상되었습니다.";
+inline constexpr std::string_view kCannotWriteText = "프로그램 폴더에 파일을 쓸 수 없습니다: ";
+
+// The name of the main program in the program folder.
+inline constexpr std::string_view kMainProgramName = "Veldan";
+// The prefix of the temporary archive file.
+inline constexpr std::string_view kTempFilePrefix = "VLU";
+// The size of the extraction buffer.
+inline constexpr int kExtractBufferSize = 65536;
+
+enum UpdateResult : int {
+    kUpdateDone = 0,            // downloaded and installed
+    kUpdateWrongStart = 1,      // not started with one program folder; nothing else happened
+    kUpdateNoTempFile = 2,      // no temporary file could be made; nothing was downloaded
+    kUpdateDownloadFailed = 3,  // the download failed; nothing was installed
+    kUpdateInstallFailed = 4,   // the archive could not be installed; reported to the user
+};
+
+struct UpdateHooks {
+    // Shows the status window (on the first call) with `text`.
+    std::function<void(const std::string& text)> showStatus;
+    // Destroys the status window.
+    std::function<void()> closeStatus;
+    // A message box with an OK button and the caption kUpdateTitle.
+    std::function<void(const std::string& text)> message;
+    // Starts `program` with `workingFolder` as its working folder, detached.
+    std::function<void(const std::string& program, const std::string& workingFolder)> start;
+};
+
+struct UpdateOptions {
+    // Where the temporary archive file is made; "" takes HostTempFolder().
+    std::string tempFolder;
+    // The host (with an optional :port) of the update server; "" takes
+    // platform::UpdateHost(target folder).
+    std::string host;
+};
+
+// The host's temporary folder: TMPDIR when set and not empty, else "/tmp";
+// without a trailing slash.
+std::string HostTempFolder();
+
+// The address of the release archive on `host`: "http://" + host + "/veldan/bin.zip".
+std::string ArchiveAddress(std::string_view host);
+
+// Runs the updater on the command line `args` (the program name first). With
+// anything but exactly one argument naming an existing folder it shows
+// kWrongStartText and returns kUpdateWrongStart. Otherwise it downloads the
+// archive, installs it only when the download succeeded, deletes the
+// temporary file, reports an installation failure (status text and message
+// box kInstallFailedText with the reason), closes the status window and starts
+// <folder>/Veldan in the folder, whatever happened before. Diagnostics go to
+// `debug`. Returns an UpdateResult.
+int RunUpdate(const std::vector<std::string>& args, const UpdateHooks& hooks,
+              text::DebugSink& debug, const UpdateOptions& options = {});
+
+}  // namespace veldan::updater
