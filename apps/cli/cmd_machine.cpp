@@ -27,6 +27,8 @@ bool CopyForExport(ImageMachine& m, machine::HKEY root, const std::string& subKe
              {machine::HKEY_CURRENT_USER, machine::HKEY_LOCAL_MACHINE, machine::HKEY_USERS}) {
             (void)machine::hive::CopyRegistryTree(reg, r, "", copy, r, "");
         }
+        // The current control set once, under its own name, as an image shows it.
+        copy.LinkCurrentControlSet();
         return true;
     }
     if (reg.OpenKey(root, subKey) != machine::ERROR_SUCCESS) return false;

@@ -246,9 +246,11 @@ bool ConvertImageToInstallation(const std::string& image, const std::string& tar
                        error)) {
         return false;
     }
-    // SYSTEM: the current control set goes into the set Select names.
+    // SYSTEM: the current control set is the set Select names. A link to it is
+    // that set already; a CurrentControlSet key of its own goes into it.
     HiveTreeKey system = TreeOf(reg, HKEY_LOCAL_MACHINE, "SYSTEM", {"CurrentControlSet"});
-    if (KeyExists(reg, HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet")) {
+    if (m->imageRegistry().linkedControlSet().empty() &&
+        KeyExists(reg, HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet")) {
         system.Child(CurrentControlSetName(reg))
             .Merge(TreeOf(reg, HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet"));
     }
@@ -313,6 +315,9 @@ bool ConvertInstallationToImage(const std::string& installation, const Installat
             return false;
         }
     }
+    // The installation shows its current control set under both names; the
+    // image keeps the set once, with CurrentControlSet linked to it again on load.
+    copy.LinkCurrentControlSet();
     std::error_code ec;
     fs::create_directories(root / "registry", ec);
     const std::string regPath = (root / "registry" / "machine.reg").string();

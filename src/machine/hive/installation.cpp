@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "machine/image/image_registry.h"
 #include "text/strings.h"
 
 namespace veldan::machine::hive {
@@ -71,14 +72,8 @@ std::string FindProfileSid(const Registry& reg, const std::string& windir,
 }
 
 std::string CurrentControlSetName(const Registry& registry) {
-    RegValue current;
-    std::uint32_t n = 1;
-    if (registry.QueryValue(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", "Current", current) ==
-            ERROR_SUCCESS &&
-        current.type == REG_DWORD && current.AsDword() != 0 && current.AsDword() < 1000) {
-        n = current.AsDword();
-    }
-    return text::Format("ControlSet%03u", n);
+    std::string set = image::SelectedControlSet(registry);
+    return set.empty() ? "ControlSet001" : set;
 }
 
 namespace {

@@ -151,6 +151,10 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder,
         }
     }
 
+    // Windows links CurrentControlSet to the set Select names when it starts;
+    // the image starts here.
+    m->registry_->LinkCurrentControlSet();
+
     for (const auto& key : m->ini_.protectedKeys) {
         HKEY hive = 0;
         std::string sub;

@@ -72,6 +72,22 @@ bool TreeHasDenyDelete(const Key& key) {
     return false;
 }
 
+// Takes the values and sub-keys of `from` into `into`: values of `from` replace
+// those of the same name, sub-keys merge likewise, and a key that may not be
+// deleted stays so.
+void MergeKey(Key& into, Key& from) {
+    for (const Value& v : from.values) into.PutValue(v.name, v.value);
+    into.denyDelete = into.denyDelete || from.denyDelete;
+    for (auto& [upper, child] : from.children) {
+        auto it = into.children.find(upper);
+        if (it == into.children.end()) {
+            into.children.emplace(upper, std::move(child));
+        } else {
+            MergeKey(*it->second, *child);
+        }
+    }
+}
+
 void CollectProtected(const Key& key, const std::string& path, std::vector<std::string>& out) {
     if (key.denyDelete) out.push_back(path);
     for (const auto& [upper, child] : key.children) {
@@ -139,12 +155,58 @@ ImageRegistry::~ImageRegistry() = default;
 
 void ImageRegistry::Clear() {
     ++generation_;
+    controlSetLink_.clear();
     hklm_ = std::make_unique<Key>();
     hklm_->name = "HKEY_LOCAL_MACHINE";
     hkcu_ = std::make_unique<Key>();
     hkcu_->name = "HKEY_CURRENT_USER";
     hku_ = std::make_unique<Key>();
     hku_->name = "HKEY_USERS";
+}
+
+std::string ImageRegistry::LinkCurrentControlSet() {
+    ++generation_;
+    controlSetLink_.clear();
+    const std::string set = SelectedControlSet(*this);
+    Key* system = Child(hklm_.get(), "SYSTEM");
+    Key* target = set.empty() || system == nullptr ? nullptr : Child(system, set);
+    if (target == nullptr) return {};
+    auto own = system->children.find(text::UpperAscii(kCurrentControlSetName));
+    if (own != system->children.end()) {
+        MergeKey(*target, *own->second);
+        system->children.erase(own);
+    }
+    controlSetLink_ = target->name;
+    return controlSetLink_;
+}
+
+const ImageRegistry::Key* ImageRegistry::LinkParent() const {
+    return controlSetLink_.empty() ? nullptr : Child(hklm_.get(), "SYSTEM");
+}
+
+const ImageRegistry::Key* ImageRegistry::LinkedChild(const Key* parent,
+                                                     std::string_view name) const {
+    if (parent == nullptr || parent != LinkParent() ||
+        !text::EqualsNoCase(name, kCurrentControlSetName)) {
+        return nullptr;
+    }
+    return Child(parent, controlSetLink_);
+}
+
+std::vector<std::string_view> ImageRegistry::Parts(HKEY root, std::string_view subKey) const {
+    std::vector<std::string_view> parts = Components(root, subKey);
+    if (root == HKEY_LOCAL_MACHINE && !controlSetLink_.empty() && parts.size() >= 2 &&
+        text::EqualsNoCase(parts[0], "SYSTEM") &&
+        text::EqualsNoCase(parts[1], kCurrentControlSetName)) {
+        parts[1] = controlSetLink_;
+    }
+    return parts;
+}
+
+bool ImageRegistry::HoldsLinkedSet(HKEY root, const std::vector<std::string_view>& parts) const {
+    return root == HKEY_LOCAL_MACHINE && !controlSetLink_.empty() && !parts.empty() &&
+           parts.size() <= 2 && text::EqualsNoCase(parts[0], "SYSTEM") &&
+           (parts.size() == 1 || text::EqualsNoCase(parts[1], controlSetLink_));
 }
 
 ImageRegistry::Key* ImageRegistry::StoredRoot(HKEY root) const {
@@ -172,7 +234,7 @@ const ImageRegistry::Key* ImageRegistry::Node(HKEY root, std::string_view subKey
 ImageRegistry::Key* ImageRegistry::Find(HKEY root, std::string_view subKey) const {
     Key* node = StoredRoot(root);
     if (node == nullptr) return nullptr;
-    for (std::string_view part : Components(root, subKey)) {
+    for (std::string_view part : Parts(root, subKey)) {
         node = Child(node, part);
         if (node == nullptr) return nullptr;
     }
@@ -182,7 +244,7 @@ ImageRegistry::Key* ImageRegistry::Find(HKEY root, std::string_view subKey) cons
 ImageRegistry::Key* ImageRegistry::Create(HKEY root, std::string_view subKey) {
     Key* node = StoredRoot(root);
     if (node == nullptr) return nullptr;
-    for (std::string_view part : Components(root, subKey)) {
+    for (std::string_view part : Parts(root, subKey)) {
         std::unique_ptr<Key>& slot = node->children[text::UpperAscii(part)];
         if (!slot) {
             ++generation_;
@@ -209,7 +271,7 @@ WinError ImageRegistry::QueryInfoKey(HKEY root, std::string_view subKey, RegKeyI
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     const Key* key = Find(root, subKey);
     if (key == nullptr) return ERROR_FILE_NOT_FOUND;
-    info.subKeys = static_cast<std::uint32_t>(key->children.size());
+    info.subKeys = static_cast<std::uint32_t>(key->children.size() + (key == LinkParent() ? 1 : 0));
     info.values = static_cast<std::uint32_t>(key->values.size());
     return ERROR_SUCCESS;
 }
@@ -219,6 +281,17 @@ WinError ImageRegistry::EnumKey(HKEY root, std::string_view subKey, std::uint32_
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     const Key* key = Find(root, subKey);
     if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+    // HKLM\SYSTEM lists the link among its sub-keys, in its place by name.
+    if (key == LinkParent()) {
+        const auto linkAt = static_cast<std::uint32_t>(
+            std::distance(key->children.begin(),
+                          key->children.lower_bound(text::UpperAscii(kCurrentControlSetName))));
+        if (index == linkAt) {
+            name = kCurrentControlSetName;
+            return ERROR_SUCCESS;
+        }
+        if (index > linkAt) --index;
+    }
     if (index >= key->children.size()) return ERROR_NO_MORE_ITEMS;
     // A map has no random access: go on from the last call when it was on this
     // key at this index or before it, else walk from the start.
@@ -277,8 +350,10 @@ WinError ImageRegistry::DeleteValue(HKEY root, std::string_view subKey, std::str
 WinError ImageRegistry::DeleteKey(HKEY root, std::string_view subKey) {
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     if (IsRootPath(subKey)) return ERROR_ACCESS_DENIED;
+    const std::vector<std::string_view> parts = Parts(root, subKey);
     Key* parent = nullptr;
-    auto it = FindInParent(StoredRoot(root), Components(root, subKey), parent);
+    auto it = FindInParent(StoredRoot(root), parts, parent);
+    if (parent != nullptr && HoldsLinkedSet(root, parts)) return ERROR_ACCESS_DENIED;
     if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
     const Key& key = *it->second;
     if (!key.children.empty() || key.denyDelete) return ERROR_ACCESS_DENIED;
@@ -290,8 +365,10 @@ WinError ImageRegistry::DeleteKey(HKEY root, std::string_view subKey) {
 WinError ImageRegistry::DeleteTree(HKEY root, std::string_view subKey) {
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     if (IsRootPath(subKey)) return ERROR_ACCESS_DENIED;
+    const std::vector<std::string_view> parts = Parts(root, subKey);
     Key* parent = nullptr;
-    auto it = FindInParent(StoredRoot(root), Components(root, subKey), parent);
+    auto it = FindInParent(StoredRoot(root), parts, parent);
+    if (parent != nullptr && HoldsLinkedSet(root, parts)) return ERROR_ACCESS_DENIED;
     if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
     // All or nothing: one key that may not be deleted keeps the whole tree.
     if (TreeHasDenyDelete(*it->second)) return ERROR_ACCESS_DENIED;
@@ -334,6 +411,18 @@ std::vector<std::string> ImageRegistry::ProtectedKeys() const {
         CollectProtected(*StoredRoot(root), std::string(RootShortName(root)), out);
     }
     return out;
+}
+
+std::string SelectedControlSet(const Registry& registry) {
+    RegValue current;
+    if (registry.QueryValue(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", "Current", current) !=
+            ERROR_SUCCESS ||
+        current.type != REG_DWORD) {
+        return {};
+    }
+    const std::uint32_t n = current.AsDword();
+    if (n == 0 || n > 999) return {};
+    return text::Format("ControlSet%03u", n);
 }
 
 // ---- Root names ----

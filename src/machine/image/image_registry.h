@@ -2,6 +2,14 @@
 // An in-memory registry: the registry of a machine image, loaded from and saved
 // to .reg files. HKCR is the view of HKLM\Software\Classes. Sub-keys are kept in
 // the ordinal order of their upper-cased names, values in creation order.
+//
+// HKLM\SYSTEM\CurrentControlSet can be a link, as Windows makes it at start:
+// after LinkCurrentControlSet, when HKLM\SYSTEM\Select "Current" names an
+// existing control set N, CurrentControlSet is another name of
+// HKLM\SYSTEM\ControlSet00N. Every operation through either name reaches the
+// one key; enumeration of HKLM\SYSTEM lists both names; the link and the set
+// (and SYSTEM above them) cannot be deleted while the link stands. The tree
+// holds the set only, so .reg text written from it names the set, not the link.
 
 #include <cstddef>
 #include <cstdint>
@@ -49,8 +57,17 @@ class ImageRegistry final : public Registry {
     // Every protected key as "HKLM\\..." text, in tree order.
     std::vector<std::string> ProtectedKeys() const;
 
-    // Removes everything.
+    // Removes everything (and the control set link).
     void Clear();
+
+    // Makes HKLM\SYSTEM\CurrentControlSet the link to the control set that
+    // SelectedControlSet names, when that set exists; a CurrentControlSet key of
+    // its own is then merged into the set (its values win) and goes. Without a
+    // Select "Current" or without the set nothing changes and CurrentControlSet
+    // stays an ordinary key. Returns the linked set's name, or "" when none.
+    std::string LinkCurrentControlSet();
+    // The control set CurrentControlSet links to ("ControlSet001"), or "".
+    const std::string& linkedControlSet() const { return controlSetLink_; }
 
     // Internal tree node; public so the .reg reader and writer can walk it.
     struct Value {
@@ -83,13 +100,26 @@ class ImageRegistry final : public Registry {
     // the handle is unknown or the key does not exist.
     const Key* Node(HKEY root, std::string_view subKey) const;
 
+    // The key a link child of `parent` stands for: the linked control set when
+    // `parent` is HKLM\SYSTEM and `name` is CurrentControlSet (any case) and the
+    // link stands; else null. Stored children are not looked at.
+    const Key* LinkedChild(const Key* parent, std::string_view name) const;
+
   private:
+    // The components of a sub-key path below its stored root: HKCR gets the
+    // Software\Classes prefix, and the link is followed.
+    std::vector<std::string_view> Parts(HKEY root, std::string_view subKey) const;
+    // HKLM\SYSTEM when the link stands (its enumeration shows the link), else null.
+    const Key* LinkParent() const;
+    // True when deleting the key at `parts` would take the linked set with it.
+    bool HoldsLinkedSet(HKEY root, const std::vector<std::string_view>& parts) const;
     Key* StoredRoot(HKEY root) const;
     Key* Find(HKEY root, std::string_view subKey) const;
     Key* Create(HKEY root, std::string_view subKey);
 
     bool hasSecurity_;
     std::unique_ptr<Key> hklm_, hkcu_, hku_;
+    std::string controlSetLink_;  // the stored name of the linked set; "" when unlinked
 
     // Where the last EnumKey stopped, so that enumerating a key with thousands of
     // sub-keys from 0 upwards costs one step per call, not a walk from the start.
@@ -104,6 +134,13 @@ class ImageRegistry final : public Registry {
     mutable std::mutex cursorMutex_;
     mutable EnumCursor cursor_;
 };
+
+// The name of the link Windows makes to the current control set.
+inline constexpr std::string_view kCurrentControlSetName = "CurrentControlSet";
+
+// The control set HKLM\SYSTEM\Select "Current" names ("ControlSet001"), or ""
+// when that value is missing, not a REG_DWORD, 0 or above 999.
+std::string SelectedControlSet(const Registry& registry);
 
 // Long name of a root ("HKEY_LOCAL_MACHINE"), or "" for an unknown handle.
 std::string_view RootLongName(HKEY root);

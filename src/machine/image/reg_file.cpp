@@ -460,10 +460,17 @@ bool WriteRegKeyText(const ImageRegistry& registry, HKEY root, std::string_view 
     for (const std::string& part : text::Split(subKey, '\\')) {
         if (part.empty()) continue;
         auto it = key->children.find(text::UpperAscii(part));
-        if (it == key->children.end()) return false;
-        key = it->second.get();
         path += '\\';
-        path += key->name;
+        if (it != key->children.end()) {
+            key = it->second.get();
+            path += key->name;
+        } else if (const Key* linked = registry.LinkedChild(key, part)) {
+            // The link to the current control set, under its own name.
+            key = linked;
+            path += kCurrentControlSetName;
+        } else {
+            return false;
+        }
         isRoot = false;
     }
     std::string out(kHeader5);
