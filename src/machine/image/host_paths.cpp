@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "text/codepage.h"
@@ -416,7 +417,16 @@ WinError WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes
     return ERROR_SUCCESS;
 }
 
-HostPaths::HostPaths(std::string driveRoot) : driveRoot_(TrimDir(std::move(driveRoot))) {}
+int ReadNtfsDosName(const std::string& hostPath, std::string& dosName) {
+    char buffer[64];
+    const ssize_t n = ::lgetxattr(hostPath.c_str(), "system.ntfs_dos_name", buffer, sizeof buffer);
+    if (n < 0) return errno == ENOTSUP ? -1 : 0;
+    dosName.assign(buffer, static_cast<std::size_t>(n));
+    return 1;
+}
+
+HostPaths::HostPaths(std::string driveRoot, DosNameReader dosNames)
+    : driveRoot_(TrimDir(std::move(driveRoot))), dosNames_(std::move(dosNames)) {}
 
 HostPaths::Folder& HostPaths::Assign(const std::string& hostDir,
                                      const std::vector<std::string>& names) const {
@@ -432,6 +442,26 @@ HostPaths::Folder& HostPaths::Assign(const std::string& hostDir,
     }
     std::sort(fresh.begin(), fresh.end(),
               [](const std::string* a, const std::string* b) { return EnumerationLess(*a, *b); });
+    // The names the file system keeps come first, so that no generated name
+    // takes one of them.
+    if (dosNames_) {
+        std::vector<const std::string*> unnamed;
+        bool ask = true;
+        for (const std::string* name : fresh) {
+            std::string dos;
+            const int r = ask ? dosNames_(Join(hostDir, *name), dos) : 0;
+            if (r < 0) ask = false;
+            dos = text::UpperAscii(dos);
+            if (r <= 0 || !text::IsValidUtf8(dos) || !IsShortName(dos) ||
+                folder.longOf.count(dos) != 0 || taken.count(dos) != 0) {
+                unnamed.push_back(name);
+                continue;
+            }
+            folder.shortOf.emplace(*name, dos);
+            folder.longOf.emplace(std::move(dos), *name);
+        }
+        fresh = std::move(unnamed);
+    }
     for (const std::string* name : fresh) {
         const ShortNameMaker maker(*name);
         // Numbers of a stem are handed out upward and never again, so the search

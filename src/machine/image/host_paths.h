@@ -6,6 +6,7 @@
 // life of this object (a name once given is never given to another entry).
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -51,6 +52,16 @@ WinError WinErrorFromErrno(int err);
 // owner's write permission and for a folder without it (also for root).
 WinError WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes);
 
+// Reads the 8.3 name the host file system keeps for a file. Returns 1 with
+// `dosName` set when the file has one, 0 when it has none, and -1 when the file
+// system keeps no such names at all (the other entries of the folder are then
+// not asked).
+using DosNameReader = std::function<int(const std::string& hostPath, std::string& dosName)>;
+
+// The DosNameReader of a mounted NTFS partition: ntfs-3g shows a file's short
+// name as the extended attribute "system.ntfs_dos_name".
+int ReadNtfsDosName(const std::string& hostPath, std::string& dosName);
+
 // One entry of a host folder with its 8.3 name ("" when the name is one already).
 struct FolderEntry {
     std::string name;
@@ -59,7 +70,10 @@ struct FolderEntry {
 
 class HostPaths {
   public:
-    explicit HostPaths(std::string driveRoot);
+    // Short names are the ones `dosNames` reads when it gives a valid 8.3 name
+    // that no other entry of the folder has; the others are generated. Without
+    // a reader every short name is generated.
+    explicit HostPaths(std::string driveRoot, DosNameReader dosNames = ReadNtfsDosName);
 
     // The host folder holding drive C:.
     const std::string& driveRoot() const { return driveRoot_; }
@@ -123,6 +137,7 @@ class HostPaths {
                          std::string* match = nullptr, const std::string* name = nullptr) const;
 
     std::string driveRoot_;
+    DosNameReader dosNames_;
     mutable std::mutex mutex_;
     mutable std::map<std::string, Folder> folders_;
     mutable std::mutex listingMutex_;
