@@ -288,7 +288,11 @@ bool ImageMachine::Save(ImageError& error) {
     std::error_code ec;
 
     // The registry: a complete new folder first, then swapped in with one rename.
-    std::string regText = WriteRegText(*registry_, RegWriteOptions{});
+    std::string regText;
+    {
+        auto lock = registry_->Lock();
+        regText = WriteRegText(*registry_, RegWriteOptions{});
+    }
     fs::path regDir = root / "registry";
     fs::path newDir = root / "registry.saving";
     fs::remove_all(newDir, ec);

@@ -154,6 +154,7 @@ ImageRegistry::ImageRegistry(bool hasSecurity) : hasSecurity_(hasSecurity) {
 ImageRegistry::~ImageRegistry() = default;
 
 void ImageRegistry::Clear() {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     ++generation_;
     controlSetLink_.clear();
     hklm_ = std::make_unique<Key>();
@@ -165,6 +166,7 @@ void ImageRegistry::Clear() {
 }
 
 std::string ImageRegistry::LinkCurrentControlSet() {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     ++generation_;
     controlSetLink_.clear();
     const std::string set = SelectedControlSet(*this);
@@ -257,17 +259,20 @@ ImageRegistry::Key* ImageRegistry::Create(HKEY root, std::string_view subKey) {
 }
 
 WinError ImageRegistry::OpenKey(HKEY root, std::string_view subKey) const {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     return Find(root, subKey) != nullptr ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
 WinError ImageRegistry::CreateKey(HKEY root, std::string_view subKey) {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     Create(root, subKey);
     return ERROR_SUCCESS;
 }
 
 WinError ImageRegistry::QueryInfoKey(HKEY root, std::string_view subKey, RegKeyInfo& info) const {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     const Key* key = Find(root, subKey);
     if (key == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -278,6 +283,7 @@ WinError ImageRegistry::QueryInfoKey(HKEY root, std::string_view subKey, RegKeyI
 
 WinError ImageRegistry::EnumKey(HKEY root, std::string_view subKey, std::uint32_t index,
                                 std::string& name) const {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     const Key* key = Find(root, subKey);
     if (key == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -295,7 +301,6 @@ WinError ImageRegistry::EnumKey(HKEY root, std::string_view subKey, std::uint32_
     if (index >= key->children.size()) return ERROR_NO_MORE_ITEMS;
     // A map has no random access: go on from the last call when it was on this
     // key at this index or before it, else walk from the start.
-    std::lock_guard<std::mutex> lock(cursorMutex_);
     auto it = key->children.begin();
     std::uint32_t at = 0;
     if (cursor_.key == key && cursor_.generation == generation_ && cursor_.index <= index) {
@@ -310,6 +315,7 @@ WinError ImageRegistry::EnumKey(HKEY root, std::string_view subKey, std::uint32_
 
 WinError ImageRegistry::EnumValue(HKEY root, std::string_view subKey, std::uint32_t index,
                                   std::string& name, RegValue* value) const {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     const Key* key = Find(root, subKey);
     if (key == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -322,6 +328,7 @@ WinError ImageRegistry::EnumValue(HKEY root, std::string_view subKey, std::uint3
 
 WinError ImageRegistry::QueryValue(HKEY root, std::string_view subKey, std::string_view name,
                                    RegValue& value) const {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     const Key* key = Find(root, subKey);
     if (key == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -333,6 +340,7 @@ WinError ImageRegistry::QueryValue(HKEY root, std::string_view subKey, std::stri
 
 WinError ImageRegistry::SetValue(HKEY root, std::string_view subKey, std::string_view name,
                                  const RegValue& value) {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     Key* key = Find(root, subKey);
     if (key == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -341,6 +349,7 @@ WinError ImageRegistry::SetValue(HKEY root, std::string_view subKey, std::string
 }
 
 WinError ImageRegistry::DeleteValue(HKEY root, std::string_view subKey, std::string_view name) {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     Key* key = Find(root, subKey);
     if (key == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -348,6 +357,7 @@ WinError ImageRegistry::DeleteValue(HKEY root, std::string_view subKey, std::str
 }
 
 WinError ImageRegistry::DeleteKey(HKEY root, std::string_view subKey) {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     if (IsRootPath(subKey)) return ERROR_ACCESS_DENIED;
     const std::vector<std::string_view> parts = Parts(root, subKey);
@@ -363,6 +373,7 @@ WinError ImageRegistry::DeleteKey(HKEY root, std::string_view subKey) {
 }
 
 WinError ImageRegistry::DeleteTree(HKEY root, std::string_view subKey) {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     if (IsRootPath(subKey)) return ERROR_ACCESS_DENIED;
     const std::vector<std::string_view> parts = Parts(root, subKey);
@@ -379,6 +390,7 @@ WinError ImageRegistry::DeleteTree(HKEY root, std::string_view subKey) {
 
 WinError ImageRegistry::GetKeySecurity(HKEY root, std::string_view subKey,
                                        KeySecurity& security) const {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!hasSecurity_) return ERROR_CALL_NOT_IMPLEMENTED;
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     const Key* key = Find(root, subKey);
@@ -389,6 +401,7 @@ WinError ImageRegistry::GetKeySecurity(HKEY root, std::string_view subKey,
 
 WinError ImageRegistry::SetKeySecurity(HKEY root, std::string_view subKey,
                                        const KeySecurity& security) {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!hasSecurity_) return ERROR_CALL_NOT_IMPLEMENTED;
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     Key* key = Find(root, subKey);
@@ -398,6 +411,7 @@ WinError ImageRegistry::SetKeySecurity(HKEY root, std::string_view subKey,
 }
 
 WinError ImageRegistry::Protect(HKEY root, std::string_view subKey) {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     Key* key = Find(root, subKey);
     if (key == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -406,6 +420,7 @@ WinError ImageRegistry::Protect(HKEY root, std::string_view subKey) {
 }
 
 std::vector<std::string> ImageRegistry::ProtectedKeys() const {
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
     std::vector<std::string> out;
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
         CollectProtected(*StoredRoot(root), std::string(RootShortName(root)), out);

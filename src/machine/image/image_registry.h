@@ -69,6 +69,12 @@ class ImageRegistry final : public Registry {
     // The control set CurrentControlSet links to ("ControlSet001"), or "".
     const std::string& linkedControlSet() const { return controlSetLink_; }
 
+    // Holds off every other thread's calls while the caller walks the nodes
+    // (the .reg writer); calls of this thread still work.
+    std::unique_lock<std::recursive_mutex> Lock() const {
+        return std::unique_lock<std::recursive_mutex>(mutex_);
+    }
+
     // Internal tree node; public so the .reg reader and writer can walk it.
     struct Value {
         std::string name;
@@ -131,7 +137,9 @@ class ImageRegistry final : public Registry {
         std::map<std::string, std::unique_ptr<Key>>::const_iterator it;
     };
     std::uint64_t generation_ = 1;
-    mutable std::mutex cursorMutex_;
+    // Every call holds it: the scan and cure workers and the window's thread
+    // use the registry at the same time, as they may on Windows.
+    mutable std::recursive_mutex mutex_;
     mutable EnumCursor cursor_;
 };
 
