@@ -40,7 +40,7 @@ CStartDlg::CStartDlg(AppState& app, QWidget* parent) : CEZPropertyPage(kDialogId
     homeGroup->setGeometry(Dlu(7, 71, 261, 52));
     auto* icon = AddControl(new QLabel(this), 138, "static", Dlu(15, 84, 16, 16));
     icon->setPixmap(style()->standardIcon(QStyle::SP_DirHomeIcon).pixmap(24, 24));
-    auto* hint = label(QStringLiteral("홈 페이지로 사용할 주소를 입력합니다. 예) http://www.veldan.test/"),
+    auto* hint = label(QStringLiteral("홈 페이지로 사용할 주소를 입력합니다. 예) http://veldan.test/"),
                        Dlu(37, 82, 226, 18));
     hint->setWordWrap(true);
     label(QStringLiteral("주소:"), Dlu(17, 105, 25, 10));

@@ -93,12 +93,8 @@ void ZipWriter::AddFolder(std::string_view name, const ZipFileOptions& options) 
 }
 
 std::string ZipWriter::Finish() const {
-    std::string archive;  // offsets are relative to the archive, not the stub
-    std::vector<std::uint32_t> offsets;
-    for (const Item& item : items_) {
-        offsets.push_back(static_cast<std::uint32_t>(archive.size()));
-        Put32(archive, 0x04034b50);
-        Put16(archive, 20);
+    // The fields the local and the central header share, from the flags to the name length.
+    auto putShared = [](std::string& archive, const Item& item) {
         Put16(archive, item.flags);
         Put16(archive, item.method);
         Put16(archive, item.dosTime);
@@ -107,6 +103,14 @@ std::string ZipWriter::Finish() const {
         Put32(archive, item.compressedSize);
         Put32(archive, item.uncompressedSize);
         Put16(archive, static_cast<std::uint32_t>(item.name.size()));
+    };
+    std::string archive;  // offsets are relative to the archive, not the stub
+    std::vector<std::uint32_t> offsets;
+    for (const Item& item : items_) {
+        offsets.push_back(static_cast<std::uint32_t>(archive.size()));
+        Put32(archive, 0x04034b50);
+        Put16(archive, 20);
+        putShared(archive, item);
         Put16(archive, 0);
         archive += item.name;
         archive += item.data;
@@ -124,14 +128,7 @@ std::string ZipWriter::Finish() const {
         Put32(archive, 0x02014b50);
         Put16(archive, item.madeBy);
         Put16(archive, 20);
-        Put16(archive, item.flags);
-        Put16(archive, item.method);
-        Put16(archive, item.dosTime);
-        Put16(archive, item.dosDate);
-        Put32(archive, item.crc);
-        Put32(archive, item.compressedSize);
-        Put32(archive, item.uncompressedSize);
-        Put16(archive, static_cast<std::uint32_t>(item.name.size()));
+        putShared(archive, item);
         Put16(archive, 0);  // extra
         Put16(archive, 0);  // comment
         Put16(archive, 0);  // disk

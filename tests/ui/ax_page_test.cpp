@@ -48,20 +48,8 @@ class AxPage : public testing::Test {
     QTreeWidget* list() { return page->controlAs<QTreeWidget>(1003); }
     QCheckBox* Check(int id) { return page->controlAs<QCheckBox>(id); }
     QString CountText() { return page->controlAs<QLabel>(1023)->text(); }
-    QStringList Column(int column) {
-        QStringList texts;
-        for (int i = 0; i < list()->topLevelItemCount(); ++i) {
-            texts << list()->topLevelItem(i)->text(column);
-        }
-        return texts;
-    }
-    QList<bool> Ticks() {
-        QList<bool> ticks;
-        for (int i = 0; i < list()->topLevelItemCount(); ++i) {
-            ticks << (list()->topLevelItem(i)->checkState(0) == Qt::Checked);
-        }
-        return ticks;
-    }
+    QStringList Column(int column) { return test::ListColumn(list(), column); }
+    QList<bool> Ticks() { return test::ListTicks(list()); }
 
     test::ImmunizeRig rig;
     AppState* app = nullptr;

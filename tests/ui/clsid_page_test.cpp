@@ -87,20 +87,8 @@ class ClsidPage : public testing::Test {
     QTreeWidget* list() { return page->controlAs<QTreeWidget>(1003); }
     QString CountText() { return page->controlAs<QLabel>(1023)->text(); }
     void Click(int id) { page->controlAs<QPushButton>(id)->click(); }
-    QStringList Column(int column) {
-        QStringList texts;
-        for (int i = 0; i < list()->topLevelItemCount(); ++i) {
-            texts << list()->topLevelItem(i)->text(column);
-        }
-        return texts;
-    }
-    QList<bool> Ticks() {
-        QList<bool> ticks;
-        for (int i = 0; i < list()->topLevelItemCount(); ++i) {
-            ticks << (list()->topLevelItem(i)->checkState(0) == Qt::Checked);
-        }
-        return ticks;
-    }
+    QStringList Column(int column) { return test::ListColumn(list(), column); }
+    QList<bool> Ticks() { return test::ListTicks(list()); }
     int Selected() {
         const auto items = list()->selectedItems();
         return items.isEmpty() ? -1 : list()->indexOfTopLevelItem(items.front());

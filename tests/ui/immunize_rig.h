@@ -3,6 +3,9 @@
 // ActiveX Compatibility key, the program folder's list files, and short looks
 // at kill bits and cookie blocks in the machine's own registry.
 
+#include <QList>
+#include <QStringList>
+#include <QTreeWidget>
 #include <string>
 
 #include "machine/registry.h"
@@ -14,6 +17,21 @@ inline const std::string kCompatKey =
     "Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility";
 inline const std::string kP3PHistoryKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\P3P\\History";
+
+// The texts of one column of a list, top to bottom.
+inline QStringList ListColumn(QTreeWidget* list, int column) {
+    QStringList texts;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) texts << list->topLevelItem(i)->text(column);
+    return texts;
+}
+
+// The ticks of a list's rows, top to bottom.
+inline QList<bool> ListTicks(QTreeWidget* list) {
+    QList<bool> ticks;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        ticks << (list->topLevelItem(i)->checkState(0) == Qt::Checked);
+    return ticks;
+}
 
 struct ImmunizeRig {
     UiRig ui;

@@ -116,15 +116,28 @@ TEST_F(MainWindowTest, TheStartPageShowsTheDatabaseAndStartsAScanOnTheResultPage
         return !w.scanPage()->WorkerExists() && w.scanPage()->model().RowCount() == 1;
     })) << w.scanPage()->WorkerExists() << " rows " << w.scanPage()->model().RowCount() << " "
         << rig.rig.debug.Text();
+    // Check every entry and cure: the row is done, the file gone, the machine written back.
+    Find<QPushButton>(w.scanPage(), "button1016")->click();
+    EXPECT_TRUE(w.scanPage()->model().Row(0).IsChecked());
+    const int changesBefore = rig.machineChanges;
+    Find<QPushButton>(w.scanPage(), "button1004")->click();
+    EXPECT_TRUE(test::WaitFor([&] { return !w.scanPage()->WorkerExists(); }));
+    EXPECT_EQ(w.scanPage()->model().Row(0).status, "완료");
+    EXPECT_EQ(Find<QPushButton>(w.scanPage(), "button1033")->text(), "완료");
+    EXPECT_GT(rig.machineChanges, changesBefore);
+    std::uint32_t attributes = 0;
+    EXPECT_NE(rig.rig.ctx->files().GetAttributes("C:\\Program Files\\Demo\\demo.exe", attributes),
+              machine::ERROR_SUCCESS);
     // While the result page is current, "snd" shows it, not the start page.
     w.html()->OnAppCmd("imm");
     w.html()->OnAppCmd("snd");
     EXPECT_EQ(Visible(), "R");
-    // Leaving the result page brings the start page back.
-    rig.prompter.answers = {IDYES};
+    // Leaving the cured result page asks nothing and brings the start page back.
+    const std::size_t asked = rig.prompter.asked.size();
     Find<QPushButton>(w.scanPage(), "button1033")->click();
     EXPECT_TRUE(test::WaitFor([&] { return !w.scanPageCurrent(); }));
     EXPECT_EQ(Visible(), "S");
+    EXPECT_EQ(rig.prompter.asked.size(), asked);
 }
 
 TEST_F(MainWindowTest, EscapeAndEnterDoNotCloseTheWindow) {
