@@ -5,6 +5,7 @@
 #include <QResizeEvent>
 
 #include "engine/loader.h"
+#include "ui/app_icon.h"
 #include "ui/app_commands.h"
 #include "ui/ax_page.h"
 #include "ui/clsid_page.h"
@@ -21,6 +22,7 @@ constexpr int kHtmlPlaceholder = 1012;
 CMainDlg::CMainDlg(AppState& app, QWidget* parent) : QWidget(parent), app_(app) {
     setObjectName(QStringLiteral("CMainDlg"));
     setWindowTitle(QStringLiteral("VELDAN"));
+    setWindowIcon(AppIcon());
     SetUp();
 }
 

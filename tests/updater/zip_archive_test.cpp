@@ -30,11 +30,11 @@ using test::ZipFileOptions;
 using test::ZipWriter;
 
 // Bytes that deflate poorly, so stored and deflated data differ in size.
-std::string Noise(std::size_t size, unsigned seed) {
+std::string Noise(std::size_t size, unsigned state) {
     std::string s(size, '\0');
     for (char& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 16);
     }
     return s;
 }
