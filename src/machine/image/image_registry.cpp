@@ -357,6 +357,14 @@ WinError ImageRegistry::DeleteValue(HKEY root, std::string_view subKey, std::str
 }
 
 WinError ImageRegistry::DeleteKey(HKEY root, std::string_view subKey) {
+    return RemoveKey(root, subKey, false);
+}
+
+WinError ImageRegistry::DeleteTree(HKEY root, std::string_view subKey) {
+    return RemoveKey(root, subKey, true);
+}
+
+WinError ImageRegistry::RemoveKey(HKEY root, std::string_view subKey, bool tree) {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     if (IsRootPath(subKey)) return ERROR_ACCESS_DENIED;
@@ -366,23 +374,12 @@ WinError ImageRegistry::DeleteKey(HKEY root, std::string_view subKey) {
     if (parent != nullptr && HoldsLinkedSet(root, parts)) return ERROR_ACCESS_DENIED;
     if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
     const Key& key = *it->second;
-    if (!key.children.empty() || key.denyDelete) return ERROR_ACCESS_DENIED;
-    ++generation_;
-    parent->children.erase(it);
-    return ERROR_SUCCESS;
-}
-
-WinError ImageRegistry::DeleteTree(HKEY root, std::string_view subKey) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
-    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
-    if (IsRootPath(subKey)) return ERROR_ACCESS_DENIED;
-    const std::vector<std::string_view> parts = Parts(root, subKey);
-    Key* parent = nullptr;
-    auto it = FindInParent(StoredRoot(root), parts, parent);
-    if (parent != nullptr && HoldsLinkedSet(root, parts)) return ERROR_ACCESS_DENIED;
-    if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
-    // All or nothing: one key that may not be deleted keeps the whole tree.
-    if (TreeHasDenyDelete(*it->second)) return ERROR_ACCESS_DENIED;
+    if (tree) {
+        // All or nothing: one key that may not be deleted keeps the whole tree.
+        if (TreeHasDenyDelete(key)) return ERROR_ACCESS_DENIED;
+    } else if (!key.children.empty() || key.denyDelete) {
+        return ERROR_ACCESS_DENIED;
+    }
     ++generation_;
     parent->children.erase(it);
     return ERROR_SUCCESS;

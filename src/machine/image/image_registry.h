@@ -122,6 +122,8 @@ class ImageRegistry final : public Registry {
     Key* StoredRoot(HKEY root) const;
     Key* Find(HKEY root, std::string_view subKey) const;
     Key* Create(HKEY root, std::string_view subKey);
+    // DeleteKey (a key without sub-keys) and DeleteTree (`tree`: the key and all below it).
+    WinError RemoveKey(HKEY root, std::string_view subKey, bool tree);
 
     bool hasSecurity_;
     std::unique_ptr<Key> hklm_, hkcu_, hku_;
