@@ -1,5 +1,7 @@
 #include "machine/registry.h"
 
+#include "text/codepage.h"
+
 namespace veldan::machine {
 
 RegValue RegValue::String(std::string_view text, std::uint32_t type) {
@@ -54,6 +56,23 @@ std::uint32_t RegValue::AsDword() const {
     std::uint32_t n = 0;
     for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(data[i]);
     return n;
+}
+
+RegValue RegValue::FromUtf16(std::uint32_t type, std::string_view bytes) {
+    RegValue v;
+    v.type = type;
+    v.data = text::Utf16LeToUtf8(bytes);
+    if (text::Utf8ToUtf16Le(v.data) != bytes) v.utf16 = std::string(bytes);
+    return v;
+}
+
+std::string RegValue::StoredUtf16() const {
+    if (!utf16.empty() && text::Utf16LeToUtf8(utf16) == data) return utf16;
+    return text::Utf8ToUtf16Le(data);
+}
+
+bool IsStringType(std::uint32_t type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
 }  // namespace veldan::machine

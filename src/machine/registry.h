@@ -28,6 +28,11 @@ namespace veldan::machine {
 struct RegValue {
     std::uint32_t type = REG_NONE;
     std::string data;  // raw bytes; see the primer for strings
+    // String data whose stored UTF-16LE bytes are not valid text (a lone
+    // surrogate, an odd byte count) keeps those bytes here, so that they are
+    // written back unchanged; `data` then holds their nearest UTF-8. Empty for
+    // every other value.
+    std::string utf16;
 
     bool operator==(const RegValue&) const = default;
 
@@ -44,7 +49,19 @@ struct RegValue {
     std::vector<std::string> AsMultiString() const;
     // The number of a REG_DWORD value (0 when the data is shorter than 4 bytes).
     std::uint32_t AsDword() const;
+
+    // String data from its stored UTF-16LE bytes, kept exactly (see `utf16`).
+    static RegValue FromUtf16(std::uint32_t type, std::string_view bytes);
+    // The UTF-16LE bytes to store for string data: the kept bytes while `data`
+    // still matches them, else `data` converted.
+    std::string StoredUtf16() const;
 };
+
+// Windows refuses keys nested deeper than this below their root.
+inline constexpr std::size_t kMaxKeyDepth = 512;
+
+// True for the types whose data is text: REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ.
+bool IsStringType(std::uint32_t type);
 
 struct RegKeyInfo {
     std::uint32_t subKeys = 0;

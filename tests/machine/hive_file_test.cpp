@@ -198,6 +198,13 @@ TEST(HiveFile, StringsAreUtf16InTheHive) {
     EXPECT_EQ(multi.bytes, std::string("x\0\0\0y\0\0\0\0\0", 10));
     RegValue binary{REG_BINARY, std::string("\x01\x02\x03", 3)};
     EXPECT_EQ(ToHiveValue("b", binary).bytes, binary.data);
+    // Bytes that are not UTF-16 text go back into the hive unchanged.
+    for (const std::string& bytes : {std::string("\xff\xfe\x00\xd8\x41", 5),
+                                     std::string("\x41\x00\x42", 3),
+                                     std::string("\x00\xdc\x00\xd8", 4)}) {
+        RegValue v = FromHiveValue(RawValue{"odd", REG_MULTI_SZ, bytes});
+        EXPECT_EQ(ToHiveValue("odd", v).bytes, bytes);
+    }
 }
 
 TEST(HiveFile, LargeValuesAreRefusedWhereWindowsWouldSplitThem) {
@@ -227,6 +234,17 @@ TEST(HiveFile, UncleanHivesOpenOnlyWhenForced) {
     auto forced = HiveFile::Open(path, true, error);
     ASSERT_NE(forced, nullptr);
     EXPECT_FALSE(forced->header().Clean());
+
+    // A hive whose first bin is damaged: said where, the path named once.
+    std::string bytes = ReadFile(NewHive(dir, "damaged"));
+    bytes.replace(0x1000, 4, "XXXX");
+    const std::string damaged = dir.Write("damaged", bytes).string();
+    EXPECT_EQ(HiveFile::Open(damaged, true, error), nullptr);
+    EXPECT_EQ(error, damaged + ": damaged at offset 0x1000: no valid hive bin there");
+    // One that ends before its header says.
+    dir.Write("short", bytes.substr(0, 0x1000));
+    EXPECT_EQ(HiveFile::Open((dir.path() / "short").string(), true, error), nullptr);
+    EXPECT_NE(error.find("damaged: the header says"), std::string::npos) << error;
 
     dir.Write("junk", std::string(0x3000, 'x'));
     EXPECT_EQ(HiveFile::Open((dir.path() / "junk").string(), true, error), nullptr);
@@ -275,6 +293,20 @@ TEST(HiveFile, CommitBacksUpOnceReplacesWholeAndMarksTheHiveClean) {
     ASSERT_NE(reread, nullptr);
     EXPECT_NE(reread->FindChild(reread->root(), "other"), 0u);
     EXPECT_EQ(reread->FindChild(reread->root(), "spy"), 0u);
+}
+
+TEST(HiveFile, CommitRemovesTheNewFileOfACommitCutShort) {
+    TempDir dir;
+    const std::string path = NewHive(dir, "DEFAULT");
+    const std::string original = ReadFile(path);
+    std::string error;
+    auto f = HiveFile::Open(path, false, error);
+    ASSERT_NE(f, nullptr) << error;
+    // Killed after writing the new file, before renaming it: the hive is intact.
+    dir.Write("DEFAULT.veldan-new", original.substr(0, 100));
+    ASSERT_TRUE(f->Commit(true, error)) << error;
+    EXPECT_FALSE(fs::exists(path + ".veldan-new"));
+    EXPECT_EQ(ReadFile(path), original);
 }
 
 TEST(HiveFile, FailedCommitLeavesTheFileAndKeepsTheChanges) {

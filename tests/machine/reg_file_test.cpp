@@ -57,6 +57,12 @@ std::string Utf16File(std::string_view utf8) {
     return "\xFF\xFE" + text::Utf8ToUtf16Le(utf8);
 }
 
+std::string Repeat(std::string_view piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
 // ---- Reading ----
 
 TEST(ReadRegFile, ReadsBothHeadersEveryEncodingAndRootNames) {
@@ -175,6 +181,9 @@ TEST(ReadRegFile, ReportsTheFirstMalformedLineAndChangesNothing) {
         {"text after -", k + "\"a\"=- x\r\n", 4},
         {"stray line", k + "\r\n\"a\"=\"1\"\r\ngarbage\r\n", 6},
         {"late error", h + "[-HKLM\\K]\r\n[HKLM\\New]\r\n\"a\"=dword:1\r\n\"b\"=dword:x\r\n", 6},
+        {"root deleted", k + "[-HKEY_LOCAL_MACHINE]\r\n", 4},
+        {"short root deleted", k + "[-HKCU\\]\r\n", 4},
+        {"too deep", k + "[HKLM" + Repeat("\\k", 513) + "]\r\n", 4},
     };
     for (const auto& b : bad) {
         SCOPED_TRACE(b.what);
@@ -350,6 +359,70 @@ TEST(WriteRegText, RoundTripRebuildsAnIdenticalRegistry) {
     Apply(fromSorted, WriteRegText(original, {.sortValues = true}));
     EXPECT_EQ(WriteRegText(fromSorted, {.sortValues = true}),
               WriteRegText(original, {.sortValues = true}));
+}
+
+TEST(ReadRegFile, CarriageReturnsAloneEndLinesToo) {
+    ImageRegistry r;
+    Apply(r, "REGEDIT4\r\r[HKEY_LOCAL_MACHINE\\Old Mac]\r\"a\"=\"1\"\r\"b\"=hex:01,\\\r  02\r");
+    EXPECT_EQ(Query(r, HKEY_LOCAL_MACHINE, "Old Mac", "a").AsString(), "1");
+    EXPECT_EQ(Query(r, HKEY_LOCAL_MACHINE, "Old Mac", "b").data, "\x01\x02");
+    // The line numbers of errors count those lines as well.
+    RegFileError error;
+    EXPECT_FALSE(ApplyRegFile("REGEDIT4\r[HKLM\\K]\r\"a\"=?\r", "cr.reg", r, error));
+    EXPECT_EQ(error.line, 3);
+}
+
+TEST(ReadRegFile, KeysAtTheDepthLimitLoadAndWriteBack) {
+    const std::string path = "HKEY_LOCAL_MACHINE" + Repeat("\\k", 512);
+    ImageRegistry r;
+    Apply(r, kV5 + "[" + path + "]\r\n\"v\"=dword:1\r\n");
+    const std::string text = WriteRegText(r, {});
+    EXPECT_NE(text.find("[" + path + "]\r\n\"v\"=dword:00000001"), std::string::npos);
+    ImageRegistry again;
+    Apply(again, text);
+    EXPECT_EQ(Dump(again), Dump(r));
+}
+
+// String data whose bytes are not valid UTF-16 text must come back byte for byte
+// from every form the registry passes through.
+TEST(ReadRegFile, StringBytesThatAreNotTextKeepTheirExactBytes) {
+    const struct {
+        const char* name;
+        std::uint32_t type;
+        std::string hex;
+        std::string bytes;
+    } cases[] = {
+        {"multi", REG_MULTI_SZ, "ff,fe,00,d8,41", std::string("\xff\xfe\x00\xd8\x41", 5)},
+        {"expand", REG_EXPAND_SZ, "41,00,42", std::string("\x41\x00\x42", 3)},
+        {"sz", REG_SZ, "00,dc,00,d8", std::string("\x00\xdc\x00\xd8", 4)},
+    };
+    std::string text = kV5 + "[HKLM\\Odd]\r\n";
+    for (const auto& c : cases) {
+        text += "\"" + std::string(c.name) + "\"=hex(" + std::to_string(c.type) + "):" + c.hex + "\r\n";
+    }
+    ImageRegistry r;
+    Apply(r, text);
+    const std::string written = WriteRegText(r, {});
+    ImageRegistry reloaded;
+    Apply(reloaded, written);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_NE(written.find("\"" + std::string(c.name) + "\"=hex(" + std::to_string(c.type) +
+                               "):" + c.hex + "\r\n"),
+                  std::string::npos)
+            << written;
+        for (const ImageRegistry* reg : {&r, &reloaded}) {
+            RegValue v = Query(*reg, HKEY_LOCAL_MACHINE, "Odd", c.name);
+            EXPECT_EQ(v.type, c.type);
+            EXPECT_EQ(v.StoredUtf16(), c.bytes);
+        }
+    }
+    // Once the engine writes new text, the text is what is stored.
+    RegValue v = Query(r, HKEY_LOCAL_MACHINE, "Odd", "sz");
+    v.data = std::string("ab\0", 3);
+    EXPECT_EQ(v.StoredUtf16(), std::string("a\0b\0\0\0", 6));
+    // Valid text keeps no second copy.
+    EXPECT_TRUE(RegValue::FromUtf16(REG_SZ, std::string("a\0\0\0", 4)).utf16.empty());
 }
 
 // ---- What the image registry adds ----

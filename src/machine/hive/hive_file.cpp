@@ -36,6 +36,49 @@ struct FreeDeleter {
 template <typename T>
 using Owned = std::unique_ptr<T, FreeDeleter>;
 
+// What is wrong with a hive file that starts like a hive but that hivex will
+// not open: the first hive bin that is not where or what the header says, or
+// else damage inside the cells.
+std::string DescribeDamage(const std::string& hostPath) {
+    int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return "cannot be read: " + ErrnoText(errno);
+    struct stat st {};
+    ::fstat(fd, &st);
+    const std::uint64_t fileSize = static_cast<std::uint64_t>(st.st_size);
+    char head[kBaseBlockSize];
+    std::string what;
+    if (::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head)) {
+        const std::uint64_t binsSize = Get32(head + 0x28);
+        const std::uint64_t end = kBaseBlockSize + binsSize;
+        if (binsSize == 0 || binsSize % 0x1000 != 0) {
+            what = text::Format("damaged at offset 0x28: the size of its bins (0x%llx) is invalid",
+                                static_cast<unsigned long long>(binsSize));
+        } else if (end > fileSize) {
+            what = text::Format("damaged: the header says %llu bytes, the file has %llu",
+                                static_cast<unsigned long long>(end),
+                                static_cast<unsigned long long>(fileSize));
+        }
+        for (std::uint64_t at = kBaseBlockSize; what.empty() && at < end;) {
+            char bin[12];
+            if (::pread(fd, bin, sizeof bin, static_cast<off_t>(at)) != sizeof bin) {
+                what = text::Format("damaged at offset 0x%llx: the file ends inside a bin",
+                                    static_cast<unsigned long long>(at));
+                break;
+            }
+            const std::uint64_t size = Get32(bin + 8);
+            if (std::memcmp(bin, "hbin", 4) != 0 || Get32(bin + 4) != at - kBaseBlockSize ||
+                size == 0 || size % 0x1000 != 0 || at + size > end) {
+                what = text::Format("damaged at offset 0x%llx: no valid hive bin there",
+                                    static_cast<unsigned long long>(at));
+                break;
+            }
+            at += size;
+        }
+    }
+    ::close(fd);
+    return what.empty() ? "damaged: its keys and values cannot be read" : what;
+}
+
 bool SyncPath(const std::string& path, int flags) {
     int fd = ::open(path.c_str(), flags | O_CLOEXEC);
     if (fd < 0) return false;
@@ -94,24 +137,21 @@ bool CopyToNewFile(const std::string& from, const std::string& to, mode_t mode, 
     return ok;
 }
 
-bool IsStringType(std::uint32_t type) {
-    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
 }  // namespace
 
 RawValue ToHiveValue(std::string_view name, const RegValue& value) {
     RawValue raw;
     raw.name = std::string(name);
     raw.type = value.type;
-    raw.bytes = IsStringType(value.type) ? text::Utf8ToUtf16Le(value.data) : value.data;
+    raw.bytes = IsStringType(value.type) ? value.StoredUtf16() : value.data;
     return raw;
 }
 
 RegValue FromHiveValue(const RawValue& raw) {
+    if (IsStringType(raw.type)) return RegValue::FromUtf16(raw.type, raw.bytes);
     RegValue v;
     v.type = raw.type;
-    v.data = IsStringType(raw.type) ? text::Utf16LeToUtf8(raw.bytes) : raw.bytes;
+    v.data = raw.bytes;
     return v;
 }
 
@@ -156,7 +196,7 @@ std::unique_ptr<HiveFile> HiveFile::Open(const std::string& hostPath, bool force
     // nothing is written before Commit.
     hive_h* h = hivex_open(hostPath.c_str(), HIVEX_OPEN_WRITE);
     if (h == nullptr) {
-        error = hostPath + ": cannot be read as a hive: " + ErrnoText(errno);
+        error = hostPath + ": " + DescribeDamage(hostPath);
         return nullptr;
     }
     hive_node_h root = hivex_root(h);
@@ -362,6 +402,11 @@ int HiveFile::WriteValues(hive_node_h node, const std::vector<RawValue>& values)
 }
 
 bool HiveFile::Commit(bool backup, std::string& error) {
+    const std::string temp = path_ + std::string(kNewFileSuffix);
+    // A new file left by a commit that was cut short never replaced the hive
+    // (the rename is the last step): it is only in the way.
+    struct stat left {};
+    if (::lstat(temp.c_str(), &left) == 0 && S_ISREG(left.st_mode)) ::unlink(temp.c_str());
     if (!dirty_) return true;
     struct stat st {};
     if (::stat(path_.c_str(), &st) != 0) {
@@ -387,8 +432,6 @@ bool HiveFile::Commit(bool backup, std::string& error) {
         backupPath_ = candidate;
     }
 
-    const std::string temp = path_ + std::string(kNewFileSuffix);
-    ::unlink(temp.c_str());
     auto fail = [&](const std::string& what, int err) {
         ::unlink(temp.c_str());
         error = temp + ": " + what + ": " + ErrnoText(err);

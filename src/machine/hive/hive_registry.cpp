@@ -313,6 +313,9 @@ WinError HiveRegistry::EnumKey(HKEY root, std::string_view subKey, std::uint32_t
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     Parts parts = SplitPath(subKey);
+    // Keys below the depth Windows allows are not shown: whoever walks the tree
+    // stays bounded, whatever a damaged or crafted hive holds.
+    if (parts.size() >= kMaxKeyDepth) return ERROR_NO_MORE_ITEMS;
     ClassesPair pair;  // outlives `parts`, which may point into it
     if (root == HKEY_CLASSES_ROOT) {
         FindClasses(parts, pair);

@@ -237,6 +237,8 @@ bool OpenInstallation(const std::string& folder, const InstallationOptions& opti
     auto mount = [&](HKEY root, std::string_view path, const std::string& file,
                      std::string_view node) {
         if (reg->Mount(root, path, file, node, options.force, e)) return true;
+        // The file is named once, in front of what is wrong with it.
+        if (e.rfind(file + ": ", 0) == 0) e.erase(0, file.size() + 2);
         error = InstallationError{file, e, {}};
         return false;
     };

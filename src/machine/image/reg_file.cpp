@@ -1,6 +1,8 @@
 #include "machine/image/reg_file.h"
 
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -32,18 +34,21 @@ struct Op {
     RegValue value;    // kSetValue
 };
 
-// The lines of a text, LF or CR LF terminated, numbered from 1.
+// The lines of a text, CR LF, LF or CR terminated, numbered from 1.
 class LineReader {
   public:
     explicit LineReader(std::string_view text) : text_(text) {}
 
     bool Next(std::string_view& line) {
         if (pos_ > text_.size() || (pos_ == text_.size() && number_ > 0)) return false;
-        std::size_t end = text_.find('\n', pos_);
+        std::size_t end = text_.find_first_of("\r\n", pos_);
         if (end == std::string_view::npos) end = text_.size();
         line = text_.substr(pos_, end - pos_);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         pos_ = end + 1;
+        if (end < text_.size() && text_[end] == '\r' && pos_ < text_.size() &&
+            text_[pos_] == '\n') {
+            ++pos_;
+        }
         ++number_;
         return true;
     }
@@ -54,6 +59,21 @@ class LineReader {
     std::size_t pos_ = 0;
     int number_ = 0;
 };
+
+// The number of names in a key path ("A\\B" is 2; empty parts do not count).
+std::size_t KeyDepth(std::string_view path) {
+    std::size_t depth = 0;
+    bool inName = false;
+    for (char c : path) {
+        if (c == '\\') {
+            inName = false;
+        } else if (!inName) {
+            inName = true;
+            ++depth;
+        }
+    }
+    return depth;
+}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -141,6 +161,13 @@ class Parser {
         if (!SplitKeyPath(inner, op.root, op.path)) {
             std::string_view rootName = inner.substr(0, inner.find('\\'));
             return Fail("unknown root key \"" + std::string(rootName) + "\"");
+        }
+        if (op.kind == Op::kDeleteTree && text::TrimView(op.path).empty()) {
+            return Fail("a root key cannot be deleted");
+        }
+        if (KeyDepth(op.path) > kMaxKeyDepth) {
+            return Fail("key nested deeper than " + std::to_string(kMaxKeyDepth) +
+                        " levels (Windows refuses such keys)");
         }
         inSection_ = true;
         inDeletedSection_ = op.kind == Op::kDeleteTree;
@@ -231,8 +258,7 @@ class Parser {
             if (rest.empty() || rest.front() != ':') return Fail("expected ':' after hex");
             std::string bytes;
             if (!ReadHexList(rest.substr(1), bytes)) return false;
-            op.value.type = type;
-            op.value.data = DecodeHexData(type, std::move(bytes));
+            op.value = DecodeHexData(type, std::move(bytes));
             return true;
         }
         return Fail("unknown value data (expected \"text\", dword:, hex: or -)");
@@ -270,9 +296,13 @@ class Parser {
 
     // String-typed data is UTF-16LE in 5.00 files and ANSI (CP949) in REGEDIT4
     // files; the registry holds it as UTF-8.
-    std::string DecodeHexData(std::uint32_t type, std::string bytes) const {
-        if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return bytes;
-        return unicode_ ? text::Utf16LeToUtf8(bytes) : text::Cp949ToUtf8(bytes);
+    // UTF-16 bytes that are not valid text are kept as they are.
+    RegValue DecodeHexData(std::uint32_t type, std::string bytes) const {
+        if (IsStringType(type) && unicode_) return RegValue::FromUtf16(type, bytes);
+        RegValue v;
+        v.type = type;
+        v.data = IsStringType(type) ? text::Cp949ToUtf8(bytes) : std::move(bytes);
+        return v;
     }
 
     LineReader lines_;
@@ -333,7 +363,7 @@ std::size_t Columns(std::string_view s) {
 // and no other, valid UTF-8, nothing that would break the line.
 bool FitsStringForm(const RegValue& v) {
     const std::string& d = v.data;
-    return v.type == REG_SZ && !d.empty() && d.find('\0') == d.size() - 1 &&
+    return v.type == REG_SZ && v.utf16.empty() && !d.empty() && d.find('\0') == d.size() - 1 &&
            d.find_first_of("\r\n") == std::string::npos && text::IsValidUtf8(d);
 }
 
@@ -341,7 +371,7 @@ bool FitsStringForm(const RegValue& v) {
 // length write it), shown as text the way regedit shows it.
 bool FitsReadableStringForm(const RegValue& v) {
     const std::string& d = v.data;
-    return v.type == REG_SZ && d.find('\0') == std::string::npos &&
+    return v.type == REG_SZ && v.utf16.empty() && d.find('\0') == std::string::npos &&
            d.find_first_of("\r\n") == std::string::npos && text::IsValidUtf8(d);
 }
 
@@ -386,10 +416,9 @@ void AppendValue(std::string& out, const Value& v, const RegWriteOptions& option
     } else if (value.type == REG_DWORD && value.data.size() == 4) {
         out += text::Format("dword:%08x", value.AsDword());
     } else {
-        bool isString =
-            value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
         std::size_t column = Columns(std::string_view(out).substr(start));
-        AppendHex(out, column, value.type, isString ? text::Utf8ToUtf16Le(value.data) : value.data);
+        AppendHex(out, column, value.type,
+                  IsStringType(value.type) ? value.StoredUtf16() : value.data);
     }
     out += kEol;
 }
@@ -414,12 +443,31 @@ void AppendKeyBlock(std::string& out, const Key& key, const std::string& path,
     out += kEol;
 }
 
-// The key (unless it is a root without values) and every key below it.
-void AppendTree(std::string& out, const Key& key, const std::string& path, bool isRoot,
+// The key (unless it is a root without values) and every key below it, in tree
+// order. Walked with a stack of its own: the depth of a loaded tree is not ours
+// to trust.
+void AppendTree(std::string& out, const Key& top, const std::string& topPath, bool isRoot,
                 const RegWriteOptions& options) {
-    if (!isRoot || !key.values.empty()) AppendKeyBlock(out, key, path, options);
-    for (const auto& [upper, child] : key.children) {
-        AppendTree(out, *child, path + "\\" + child->name, false, options);
+    if (!isRoot || !top.values.empty()) AppendKeyBlock(out, top, topPath, options);
+    struct Level {
+        const Key* key;
+        std::map<std::string, std::unique_ptr<Key>>::const_iterator next;
+        std::size_t pathLength;  // of `path` while this key's children are written
+    };
+    std::string path = topPath;
+    std::vector<Level> stack{{&top, top.children.begin(), path.size()}};
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        if (level.next == level.key->children.end()) {
+            stack.pop_back();
+            continue;
+        }
+        const Key& child = *(level.next++)->second;
+        path.resize(level.pathLength);
+        path += '\\';
+        path += child.name;
+        AppendKeyBlock(out, child, path, options);
+        stack.push_back({&child, child.children.begin(), path.size()});
     }
 }
 
