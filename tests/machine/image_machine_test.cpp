@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "machine/image/reg_file.h"
@@ -154,6 +156,12 @@ TEST(ImageRestart, NtPendingDeletesGoThroughTheRegistry) {
                            "\\??\\C:\\WINDOWS\\gone.dll" + '\0' + '\0' + '\0';
     EXPECT_EQ(v.data, expected);
     EXPECT_EQ(m->PendingDeletes().size(), 3u);
+    // Entries written by others that name nothing on this drive are refused, not "gone".
+    v.data.pop_back();
+    v.data += std::string("\\??\\D:\\other.dll") + '\0' + '\0' + "\\??\\C:\\..\\..\\etc" + '\0' +
+              '\0' + '\0';
+    ASSERT_EQ(m->registry().SetValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue, v),
+              ERROR_SUCCESS);
 
     // Saved and loaded again, the operations are still pending; the restart carries them out.
     ImageError error;
@@ -161,11 +169,15 @@ TEST(ImageRestart, NtPendingDeletesGoThroughTheRegistry) {
     m = b.Load();
     ASSERT_NE(m, nullptr);
     auto actions = m->Restart();
-    ASSERT_EQ(actions.size(), 3u);
+    ASSERT_EQ(actions.size(), 5u);
     EXPECT_TRUE(actions[0].done);
     EXPECT_TRUE(actions[1].done);
     EXPECT_FALSE(actions[2].done);
     EXPECT_EQ(actions[2].note, "already gone");
+    for (int i : {3, 4}) {
+        EXPECT_FALSE(actions[i].done);
+        EXPECT_EQ(actions[i].note.rfind("refused", 0), 0u) << actions[i].note;
+    }
     EXPECT_FALSE(std::filesystem::exists(b.Host("C:\\Program Files\\Bad\\bad.exe")));
     EXPECT_TRUE(m->processes().List().empty());
     EXPECT_TRUE(m->windows().Enumerate().empty());
@@ -242,6 +254,94 @@ TEST(ImageSave, LoadingTheSavedImageGivesTheSameMachine) {
     // Saving twice changes nothing.
     ASSERT_TRUE(again->Save(error));
     EXPECT_EQ(RegText(*b.Load()), before);
+}
+
+// An image whose save changes both the registry and machine.ini: a protected
+// key is taken over and deleted, and a process ends.
+struct SaveScenario {
+    explicit SaveScenario(const TempDir& dir, std::string_view name) : b(dir, name) {
+        b.Ini(std::string(kTwoProcesses) + "[protected]\nkey=HKLM\\Software\\Locked\n")
+            .Reg("1.reg", "[HKEY_LOCAL_MACHINE\\Software\\Locked\\Inner]\r\n@=\"x\"\r\n");
+        auto m = b.Load();
+        before = RegText(*m);
+    }
+    // Loads the image and makes the changes; their registry text in `after`.
+    std::unique_ptr<ImageMachine> Change() {
+        auto m = b.Load();
+        EXPECT_EQ(m->registry().SetKeySecurity(HKEY_LOCAL_MACHINE, "Software\\Locked",
+                                               KeySecurity::FullControl()),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(m->registry().DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Locked"), ERROR_SUCCESS);
+        EXPECT_EQ(m->processes().Terminate(m->processes().List()[0].id, 1), ERROR_SUCCESS);
+        after = RegText(*m);
+        return m;
+    }
+    ImageBuilder b;
+    std::string before, after;
+};
+
+TEST(ImageSave, ACutAtAnyStepLeavesAnImageThatLoadsWhollyBeforeOrAfter) {
+    TempDir dir;
+    int cutAt = 0;
+    bool sawBefore = false, sawAfter = false;
+    for (;; ++cutAt) {
+        SCOPED_TRACE("cut at step " + std::to_string(cutAt));
+        SaveScenario s(dir, "image" + std::to_string(cutAt));
+        auto m = s.Change();
+        bool cut = false;
+        m->SetSaveCutForTesting([&](int step) { return cut = cut || step == cutAt; });
+        ImageError error;
+        const bool saved = m->Save(error);
+        m.reset();
+        ImageError loadError;
+        auto again = ImageMachine::Load(s.b.folder(), loadError);
+        ASSERT_NE(again, nullptr) << loadError.ToString();
+        const std::string text = RegText(*again);
+        const std::size_t running = again->processes().List().size();
+        if (text == s.before) {
+            EXPECT_EQ(running, 2u);  // machine.ini as before as well
+            sawBefore = true;
+        } else {
+            EXPECT_EQ(text, s.after);
+            EXPECT_EQ(running, 1u);
+            sawAfter = true;
+        }
+        for (const char* left : {"registry.saving", "registry.commit", "registry.old",
+                                 "registry/machine.ini.pending"}) {
+            EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(s.b.folder()) / left))
+                << left;
+        }
+        if (!cut) {
+            EXPECT_TRUE(saved) << error.ToString();
+            break;
+        }
+        EXPECT_FALSE(saved);
+    }
+    EXPECT_GE(cutAt, 4);
+    EXPECT_TRUE(sawBefore);
+    EXPECT_TRUE(sawAfter);
+}
+
+TEST(ImageSave, AReadOnlyImageIsFoundOutBeforeAnythingChanges) {
+    TempDir dir;
+    for (const char* readOnly : {"", "machine.ini", "registry"}) {
+        SCOPED_TRACE(readOnly);
+        SaveScenario s(dir, std::string("image-") + readOnly);
+        const std::filesystem::path target = std::filesystem::path(s.b.folder()) / readOnly;
+        auto m = s.Change();
+        ASSERT_EQ(::chmod(target.c_str(), 0555), 0);
+        ImageError error;
+        EXPECT_FALSE(m->CheckWritable(error));
+        EXPECT_NE(error.ToString().find("read-only"), std::string::npos) << error.ToString();
+        EXPECT_FALSE(m->Save(error));
+        ASSERT_EQ(::chmod(target.c_str(), 0755), 0);
+        auto again = s.b.Load();
+        ASSERT_NE(again, nullptr);
+        EXPECT_EQ(RegText(*again), s.before);
+        EXPECT_EQ(again->processes().List().size(), 2u);
+        EXPECT_TRUE(m->CheckWritable(error));
+        EXPECT_TRUE(m->Save(error)) << error.ToString();
+    }
 }
 
 TEST(ImageSystem, NtDefaultsAndRegistryFolders) {

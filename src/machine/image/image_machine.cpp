@@ -14,6 +14,7 @@
 
 #include "machine/hive/hive_registry.h"
 #include "machine/hive/installation.h"
+#include "machine/image/image_save.h"
 #include "machine/image/reg_file.h"
 #include "text/codepage.h"
 #include "text/strings.h"
@@ -22,8 +23,6 @@ namespace veldan::machine::image {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr std::string_view kSavedRegFile = "machine.reg";
 
 // Pending operations on the NT family: pairs of "\??\" paths; an empty target
 // means deletion. The list ends with an empty string.
@@ -63,14 +62,6 @@ std::string StripNtPrefix(const std::string& p) {
     return p;
 }
 
-bool SyncFolder(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 }  // namespace
 
 std::string ImageError::ToString() const {
@@ -100,6 +91,14 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder,
             return LoadInstallation(folder, options, error, std::move(clock));
         }
         error = ImageError{(root / "drive_c").string(), 0, "the image has no drive_c folder"};
+        return nullptr;
+    }
+
+    // A save cut short is completed (or, before its commit point, undone) first.
+    SaveFailure unfinished;
+    if (!FinishImageSave(folder, unfinished)) {
+        error = ImageError{unfinished.path, 0,
+                           "an interrupted save cannot be completed: " + unfinished.message};
         return nullptr;
     }
 
@@ -256,8 +255,17 @@ std::vector<RestartAction> ImageMachine::Restart() {
     for (const auto& [path, target] : ops) {
         RestartAction a{path, target, false, {}};
         std::string host;
-        if (paths_->Resolve(path, host) != ERROR_SUCCESS) {
-            a.note = "already gone";
+        WindowsPath parsed;
+        if (ParseWindowsPath(path, parsed) != ERROR_SUCCESS) {
+            // Another drive, no drive, or a climb above the root: nothing here to act on.
+            a.note = "refused: not a path on drive C:";
+            actions.push_back(a);
+            continue;
+        }
+        if (WinError e = paths_->Resolve(parsed, host); e != ERROR_SUCCESS) {
+            a.note = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND
+                         ? "already gone"
+                         : "refused (error " + std::to_string(e) + ")";
             actions.push_back(a);
             continue;
         }
@@ -269,7 +277,10 @@ std::vector<RestartAction> ImageMachine::Restart() {
             a.note = ok ? "deleted" : std::string("not deleted: ") + std::strerror(errno);
         } else {
             std::string dest;
-            if (paths_->ResolveForCreate(target, dest) != ERROR_SUCCESS) {
+            WindowsPath parsedTarget;
+            if (ParseWindowsPath(target, parsedTarget) != ERROR_SUCCESS) {
+                a.note = "refused: the target is not a path on drive C:";
+            } else if (paths_->ResolveForCreate(target, dest) != ERROR_SUCCESS) {
                 a.note = "target folder missing";
             } else {
                 bool ok = ::rename(host.c_str(), dest.c_str()) == 0;
@@ -284,83 +295,43 @@ std::vector<RestartAction> ImageMachine::Restart() {
 
 bool ImageMachine::Save(ImageError& error) {
     if (hives_) return SaveInstallation(error);
-    fs::path root(folder_);
-    std::error_code ec;
-
-    // The registry: a complete new folder first, then swapped in with one rename.
+    // The registry and machine.ini (what still runs, what is still open, what is
+    // still protected) change together or not at all.
     std::string regText;
     {
         auto lock = registry_->Lock();
         regText = WriteRegText(*registry_, RegWriteOptions{});
     }
-    fs::path regDir = root / "registry";
-    fs::path newDir = root / "registry.saving";
-    fs::remove_all(newDir, ec);
-    if (!fs::create_directory(newDir, ec)) {
-        error = ImageError{newDir.string(), 0, "cannot create: " + ec.message()};
-        return false;
-    }
-    fs::path regFile = newDir / std::string(kSavedRegFile);
-    {
-        std::ofstream out(regFile, std::ios::binary | std::ios::trunc);
-        out.write(regText.data(), static_cast<std::streamsize>(regText.size()));
-        out.flush();
-        if (!out) {
-            fs::remove_all(newDir, ec);
-            error = ImageError{regFile.string(), 0, "cannot be written"};
-            return false;
-        }
-    }
-    {
-        int fd = ::open(regFile.c_str(), O_RDONLY);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
-    }
-    SyncFolder(newDir.string());
-
-    bool hadRegistry = fs::is_directory(regDir, ec);
-    if (hadRegistry) {
-        if (::renameat2(AT_FDCWD, newDir.c_str(), AT_FDCWD, regDir.c_str(), RENAME_EXCHANGE) != 0) {
-            // No atomic exchange on this file system: move the old folder aside first.
-            fs::path oldDir = root / "registry.old";
-            fs::remove_all(oldDir, ec);
-            if (::rename(regDir.c_str(), oldDir.c_str()) != 0 ||
-                ::rename(newDir.c_str(), regDir.c_str()) != 0) {
-                int err = errno;
-                if (!fs::exists(regDir, ec)) ::rename(oldDir.c_str(), regDir.c_str());
-                fs::remove_all(newDir, ec);
-                error = ImageError{regDir.string(), 0,
-                                   std::string("cannot be replaced: ") + std::strerror(err)};
-                return false;
-            }
-            fs::remove_all(oldDir, ec);
-        } else {
-            fs::remove_all(newDir, ec);  // now holds the old registry
-        }
-    } else if (::rename(newDir.c_str(), regDir.c_str()) != 0) {
-        int err = errno;
-        fs::remove_all(newDir, ec);
-        error =
-            ImageError{regDir.string(), 0, std::string("cannot be created: ") + std::strerror(err)};
-        return false;
-    }
-    SyncFolder(root.string());
-
-    // machine.ini: what still runs, what is still open, what is still protected.
     MachineIni ini = ini_;
     ini.processes = processes_->RunningProcesses();
     ini.windows = processes_->OpenWindows();
     ini.protectedKeys = registry_->ProtectedKeys();
-    fs::path iniPath = root / "machine.ini";
-    WinError e = WriteHostFileAtomic(iniPath.string(), WriteMachineIni(ini));
-    if (e != ERROR_SUCCESS) {
-        error =
-            ImageError{iniPath.string(), 0, "cannot be written (error " + std::to_string(e) + ")"};
+    SaveFailure failure;
+    if (!SaveImageFiles(folder_, regText, WriteMachineIni(ini), failure, saveCut_)) {
+        error = ImageError{failure.path, 0, failure.message};
         return false;
     }
     return true;
+}
+
+bool ImageMachine::CheckWritable(ImageError& error) const {
+    if (hives_) {
+        // Each hive is replaced by a new file beside it.
+        for (const std::string& file : hives_->Files()) {
+            const std::string dir = fs::path(file).parent_path().string();
+            for (const std::string& p : {file, dir}) {
+                if (::access(p.c_str(), W_OK) != 0) {
+                    error = ImageError{p, 0, std::string("read-only: ") + std::strerror(errno)};
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+    SaveFailure failure;
+    if (CheckImageWritable(folder_, failure)) return true;
+    error = ImageError{failure.path, 0, failure.message};
+    return false;
 }
 
 }  // namespace veldan::machine::image

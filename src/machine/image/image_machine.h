@@ -21,6 +21,7 @@
 #include "machine/image/image_processes.h"
 #include "machine/image/image_profiles.h"
 #include "machine/image/image_registry.h"
+#include "machine/image/image_save.h"
 #include "machine/image/image_shell_links.h"
 #include "machine/image/image_system_info.h"
 #include "machine/image/machine_ini.h"
@@ -101,6 +102,11 @@ class ImageMachine final : public Machine {
     // the one before the call. An installation writes its changed hives instead,
     // each backed up before its first change and replaced whole.
     bool Save(ImageError& error);
+    // True when Save may write the machine; false with `error` naming what is
+    // read-only. Nothing is written either way.
+    bool CheckWritable(ImageError& error) const;
+    // Tests only: cuts the next saves short at a step (see image_save.h).
+    void SetSaveCutForTesting(SaveCut cut) { saveCut_ = std::move(cut); }
 
     // A restart: every process ends, every window closes, then the operations
     // pending for the restart are carried out in order and cleared. Not saved.
@@ -134,6 +140,7 @@ class ImageMachine final : public Machine {
     std::unique_ptr<ImageShellLinks> links_;
     std::unique_ptr<ImageSystemInfo> system_;
     ImageLauncher launcher_;
+    SaveCut saveCut_;
 };
 
 // The registry key and value that hold the NT family's pending operations.
