@@ -8,6 +8,7 @@
 
 #include "args.h"
 #include "commands.h"
+#include "engine/loader.h"
 #include "engine/scan.h"
 #include "json.h"
 #include "platform/found_items.h"
@@ -164,6 +165,10 @@ int RunScanCommand(const Globals& g, const std::vector<std::string>& argv) {
     Session s;
     int code = kExitOk;
     if (!OpenSession(g, *folder, true, s, code, MachineLoadOptions(args))) return code;
+    // Without signatures a scan would call any machine clean.
+    if (std::string problem = engine::SignatureProblem(*s.ctx); !problem.empty()) {
+        return Fail(kExitFailure, "cannot scan: " + problem);
+    }
     engine::ScanResult result;
     std::atomic<int> cancel{0};
     int completed;
@@ -209,6 +214,17 @@ int RunCureCommand(const Globals& g, const std::vector<std::string>& argv) {
     Session s;
     int code = kExitOk;
     if (!OpenSession(g, *folder, true, s, code, MachineLoadOptions(args))) return code;
+    // Without signatures a scan would call any machine clean.
+    if (std::string problem = engine::SignatureProblem(*s.ctx); !problem.empty()) {
+        return Fail(kExitFailure, "cannot scan: " + problem);
+    }
+    // A cure changes files at once and the registry at the end: a machine that
+    // cannot be written back is found out before anything changes.
+    machine::image::ImageError notWritable;
+    if (!s.machine->CheckWritable(notWritable)) {
+        return Fail(kExitFailure, "cannot cure: the machine cannot be written: " +
+                                      notWritable.ToString());
+    }
     engine::ScanResult result;
     std::atomic<int> cancel{0};
     ConsoleObserver observer;

@@ -35,6 +35,10 @@ int AddExclusionIndexed(Context& ctx, std::string_view text,
     return 1;
 }
 
+DatabaseFile::DebugFn DebugTo(Context& ctx) {
+    return [&ctx](const std::string& message) { ctx.Debug(message); };
+}
+
 // Leading decimal digits of `field` (no digits: 0). False when the number does
 // not fit 32 bits: no file of such a size can be fingerprinted.
 bool ParseSize(std::string_view field, std::uint32_t& out) {
@@ -117,17 +121,37 @@ void LoadDatabases(Context& ctx) {
     LoadDetectionDb(ctx);
 
     std::vector<std::string> cookies;
-    if (ReadListFile(PlainDatabasePath(ctx, "ckdb"), ScrambledDatabasePath(ctx, "ckdb"), cookies)) {
+    if (ReadListFile(PlainDatabasePath(ctx, "ckdb"), ScrambledDatabasePath(ctx, "ckdb"), cookies,
+                     DebugTo(ctx))) {
         db.CookieList = std::move(cookies);
     }
     ctx.Debug(text::Format("CLSID: %d, COOKIE: %d\n", static_cast<int>(db.KillBitClsids.size()),
                            static_cast<int>(db.CookieList.size())));
 }
 
+std::string SignatureProblem(Context& ctx) {
+    if (ctx.db().EntryCount > 0) return {};
+    const std::string plain = PlainDatabasePath(ctx, "addb");
+    const std::string scrambled = ScrambledDatabasePath(ctx, "addb");
+    std::error_code ec;
+    const bool plainThere = std::filesystem::exists(plain, ec);
+    const bool scrambledThere = std::filesystem::exists(scrambled, ec);
+    if (!plainThere && !scrambledThere) {
+        return "no detection database: neither " + plain + " nor " + scrambled + " exists";
+    }
+    const std::string& used = plainThere ? plain : scrambled;
+    DatabaseFile probe;
+    if (!probe.Open(plainThere ? plain : "", plainThere ? "" : scrambled)) {
+        return "the detection database " + used + " cannot be read";
+    }
+    return "the detection database " + used + " holds no detection entries";
+}
+
 int LoadDeepScanDb(Context& ctx) {
     FreeDeepScanDb(ctx);
     std::vector<std::string> lines;
-    if (!ReadListFile(PlainDatabasePath(ctx, "dsdb"), ScrambledDatabasePath(ctx, "dsdb"), lines))
+    if (!ReadListFile(PlainDatabasePath(ctx, "dsdb"), ScrambledDatabasePath(ctx, "dsdb"), lines,
+                      DebugTo(ctx)))
         return 0;
 
     CSignatureDb& db = ctx.db();

@@ -20,6 +20,11 @@ std::string ScrambledDatabasePath(const Context& ctx, std::string_view name);
 // does before it posts WM_DB_LOADED. Missing files leave lists empty and counts 0.
 void LoadDatabases(Context& ctx);
 
+// Why a scan cannot run on the loaded databases: "" when the detection database
+// holds at least one detection entry, else what is wrong, naming the files
+// looked for (missing, unreadable, or without entries).
+std::string SignatureProblem(Context& ctx);
+
 // Loads the deep-scan fingerprints; returns the number of records.
 int LoadDeepScanDb(Context& ctx);
 // Empties the deep-scan names and records and resets the size window.

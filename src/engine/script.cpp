@@ -37,54 +37,6 @@ bool IsAsciiPunct(unsigned char c) {
            (c >= 0x7B && c <= 0x7E);
 }
 
-// Reads a host file that is a file (a folder of that name does not open).
-bool ReadRegularFile(const std::string& path, std::string& bytes) {
-    if (path.empty()) return false;
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return false;
-    return text::ReadHostFile(path, bytes);
-}
-
-// Opens the plain file (decoded as a whole), else the scrambled one (kept as
-// bytes; lines are unscrambled and decoded one by one).
-bool OpenDatabaseFile(const std::string& plainPath, const std::string& scrambledPath,
-                      std::string& data, bool& scrambled) {
-    std::string bytes;
-    if (ReadRegularFile(plainPath, bytes)) {
-        data = text::DecodeText(bytes);
-        scrambled = false;
-        return true;
-    }
-    if (ReadRegularFile(scrambledPath, bytes)) {
-        data = std::move(bytes);
-        scrambled = true;
-        return true;
-    }
-    return false;
-}
-
-// The next line of `data` from `pos`: line end LF or CR LF; a NUL byte ends the
-// line's text. Scrambled lines are unscrambled and decoded here.
-bool NextDataLine(const std::string& data, std::size_t& pos, bool scrambled, std::string& line) {
-    if (pos >= data.size()) return false;
-    std::size_t nl = data.find('\n', pos);
-    std::size_t end = nl == std::string::npos ? data.size() : nl;
-    std::string_view raw(data.data() + pos, end - pos);
-    pos = nl == std::string::npos ? data.size() : nl + 1;
-    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
-    raw = raw.substr(0, raw.find('\0'));
-    if (!scrambled) {
-        line.assign(raw);
-        return true;
-    }
-    std::string plain;
-    Unscramble(raw, plain);
-    std::size_t nul = plain.find('\0');
-    if (nul != std::string::npos) plain.resize(nul);
-    line = text::DecodeText(plain);
-    return true;
-}
-
 bool StartsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
 }
@@ -255,15 +207,12 @@ ScriptReader::ScriptReader(Context& ctx) : ctx_(ctx) {}
 ScriptReader::~ScriptReader() = default;
 
 bool ScriptReader::Open(const std::string& plainPath, const std::string& scrambledPath) {
-    data_.clear();
-    pos_ = 0;
     pending_.clear();
-    scrambled_ = false;
-    return OpenDatabaseFile(plainPath, scrambledPath, data_, scrambled_);
+    return file_.Open(plainPath, scrambledPath);
 }
 
 bool ScriptReader::NextRawLine(std::string& line) {
-    return NextDataLine(data_, pos_, scrambled_, line);
+    return file_.Next(line, [this](const std::string& message) { ctx_.Debug(message); });
 }
 
 bool ScriptReader::Next(ScriptEvent& event) {
@@ -278,14 +227,12 @@ bool ScriptReader::Next(ScriptEvent& event) {
 }
 
 bool ReadListFile(const std::string& plainPath, const std::string& scrambledPath,
-                  std::vector<std::string>& lines) {
-    std::string data;
-    bool scrambled = false;
+                  std::vector<std::string>& lines, const DatabaseFile::DebugFn& debug) {
+    DatabaseFile file;
     lines.clear();
-    if (!OpenDatabaseFile(plainPath, scrambledPath, data, scrambled)) return false;
-    std::size_t pos = 0;
+    if (!file.Open(plainPath, scrambledPath)) return false;
     std::string line;
-    while (NextDataLine(data, pos, scrambled, line)) {
+    while (file.Next(line, debug)) {
         std::string_view t = text::TrimView(line);
         if (!t.empty()) lines.emplace_back(t);
     }

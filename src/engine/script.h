@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/database_file.h"
 #include "platform/clsid.h"
 #include "platform/context.h"
 
@@ -84,22 +85,20 @@ class ScriptReader {
     // The next event; false at the end of the file.
     bool Next(ScriptEvent& event);
     // True when the scrambled file is being read.
-    bool scrambled() const { return scrambled_; }
+    bool scrambled() const { return file_.scrambled(); }
 
   private:
     bool NextRawLine(std::string& line);
 
     Context& ctx_;
-    std::string data_;
-    std::size_t pos_ = 0;
-    bool scrambled_ = false;
+    DatabaseFile file_;
     std::vector<ScriptEvent> pending_;  // a type line gives two events
 };
 
 // Reads the lines of a plain-or-scrambled list file (cookie database, deep-scan
-// database, KillBit list): trimmed, empty lines skipped, decoded to UTF-8.
-// False when neither file opens.
+// database, KillBit list): trimmed, empty lines skipped, decoded to UTF-8; lines
+// too long to be real are skipped and told to `debug`. False when neither file opens.
 bool ReadListFile(const std::string& plainPath, const std::string& scrambledPath,
-                  std::vector<std::string>& lines);
+                  std::vector<std::string>& lines, const DatabaseFile::DebugFn& debug = nullptr);
 
 }  // namespace veldan::engine

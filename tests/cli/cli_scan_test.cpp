@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "support/image_builder.h"
@@ -95,6 +96,54 @@ TEST_F(SampleMachine, HomePageComesFromTheSettingsFile) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto start = Cli({"reg", "export", "HKCU\\Software\\Microsoft\\Internet Explorer\\Main"});
     EXPECT_NE(start.out.find("\"Start Page\"=\"http://portal.veldan.test/\""), std::string::npos) << start.out;
+}
+
+TEST_F(SampleMachine, ACureOfAMachineThatCannotBeWrittenChangesNothing) {
+    const std::string before = Cli({"reg", "export"}).out;
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(machine))
+        files.push_back(e.path().string());
+    std::filesystem::permissions(machine, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    auto r = Cli({"cure", "--all"});
+    std::filesystem::permissions(machine, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("read-only"), std::string::npos) << r.err;
+    EXPECT_EQ(Cli({"reg", "export"}).out, before);
+    std::vector<std::string> after;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(machine))
+        after.push_back(e.path().string());
+    EXPECT_EQ(after, files);
+}
+
+// Every path below `root` with its modification time.
+std::vector<std::string> TreeState(const std::string& root) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+        out.push_back(e.path().string() + " " +
+                      std::to_string(e.last_write_time().time_since_epoch().count()));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(CliReadOnlyCommands, LookingNeverChangesTheMachine) {
+    TempDir dir;
+    // A machine without any of the shell's folders.
+    ImageBuilder b(dir);
+    b.Ini("[machine]\nos=nt\n").File("C:\\WINDOWS\\notepad.exe");
+    const auto before = TreeState(b.folder());
+    for (std::vector<std::string> args : {std::vector<std::string>{"scan", "--json"},
+                                          {"db", "info"},
+                                          {"immunize", "list"},
+                                          {"killbit", "list"},
+                                          {"reg", "export"}}) {
+        args.insert(args.begin() + (args[0] == "db" ? 2 : 1), {"--machine", b.folder()});
+        auto r = RunProgram("veldan-cli", args);
+        EXPECT_EQ(r.exitCode, 0) << args[0] << ": " << r.err;
+        EXPECT_EQ(TreeState(b.folder()), before) << args[0];
+    }
 }
 
 TEST(CliScanUsage, ErrorsAndMissingMachines) {

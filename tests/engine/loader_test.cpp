@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "engine/database_file.h"
 #include "engine/loader.h"
 #include "engine/scramble.h"
 #include "support/image_builder.h"
@@ -135,12 +136,27 @@ TEST_F(LoaderTest, PlainOrScrambledOrNothing) {
     EXPECT_EQ(KillBits(), (Pairs{{kB, "P"}}));
 }
 
+TEST_F(LoaderTest, ASignatureProblemNamesWhatIsMissing) {
+    LoadDatabases(ctx);
+    EXPECT_NE(SignatureProblem(ctx).find("no detection database"), std::string::npos);
+    EXPECT_NE(SignatureProblem(ctx).find("addb.txt"), std::string::npos);
+    Load("#VERSION 1\n// only a comment\n");
+    EXPECT_NE(SignatureProblem(ctx).find("holds no detection entries"), std::string::npos);
+    Load("#NAME A\nFile a.exe\n");
+    EXPECT_EQ(SignatureProblem(ctx), "");
+    // A folder where the file should be cannot be read.
+    std::filesystem::remove(dir.path() / "prog/core/addb.txt");
+    std::filesystem::create_directories(dir.path() / "prog/core/addb.txt");
+    LoadDatabases(ctx);
+    EXPECT_NE(SignatureProblem(ctx).find("cannot be read"), std::string::npos) << SignatureProblem(ctx);
+}
+
 TEST_F(LoaderTest, DamagedDatabasesLoadWhatIsValid) {
     std::string garbage;
     for (int i = 0; i < (1 << 20); ++i) garbage.push_back(static_cast<char>((i * 131) % 256));
     Load("#NAME A\nCLSID " + kA + "\n" + garbage + "\nFile " + std::string(1 << 20, 'x') +
          "\n\xB0\xA1\xFF\n" + "Fi\0le y\n#NAME B\nFile z.exe\n"s);
-    EXPECT_GE(db.PatternCount, 5);
+    EXPECT_GE(db.PatternCount, 4);  // the 1 MB line is too long to be a command
     EXPECT_GE(db.EntryCount, 2);
     EXPECT_EQ(KillBits().at(0), (std::pair{kA, "A"s}));
 
@@ -153,6 +169,44 @@ TEST_F(LoaderTest, DamagedDatabasesLoadWhatIsValid) {
     LoadDatabases(ctx);
     EXPECT_GE(db.PatternCount, 2);
     EXPECT_EQ(db.EntryCount, 1);
+}
+
+// A line too long for any real database is skipped and told; memory stays
+// bounded by the limit, not by the line.
+TEST_F(LoaderTest, OverlongLinesAreSkippedAndTold) {
+    const std::string huge = "File " + std::string(kMaxDatabaseLine * 3, 'q');
+    Load("#NAME A\n" + huge + "\nCLSID " + kA + "\n");
+    EXPECT_EQ(db.PatternCount, 2);
+    EXPECT_EQ(KillBits(), (Pairs{{kA, "A"}}));
+    EXPECT_NE(sink.Text().find("ReadLine... line too long, skipped... File qqq"), std::string::npos)
+        << sink.Text();
+
+    // Scrambled, and a list file.
+    std::filesystem::remove(dir.path() / "prog/core/addb.txt");
+    WriteScrambled("addb", {"#NAME S", huge, "CLSID " + kB});
+    dir.Write("prog/core/ckdb.txt", "a.com\n" + std::string(kMaxDatabaseLine + 1, 'c') + "\nb.com");
+    LoadDatabases(ctx);
+    EXPECT_EQ(KillBits(), (Pairs{{kB, "S"}}));
+    EXPECT_EQ(db.CookieList, (Strings{"a.com", "b.com"}));
+
+    // The longest line allowed is read.
+    Load("#NAME L\nFile " + std::string(kMaxDatabaseLine - 5, 'x') + "\nCLSID " + kA + "\n");
+    EXPECT_EQ(db.PatternCount, 3);
+}
+
+// The file's encoding is decided by all of it, however it is read in pieces.
+TEST_F(LoaderTest, EncodingIsDecidedByTheWholeFile) {
+    const std::string pad(100000, '/');  // comment lines past the first read
+    std::string padLines;
+    for (std::size_t i = 0; i < pad.size(); i += 1000) padLines += pad.substr(i, 999) + "\n";
+    // CP949 (\xC7\xD1 is 한) far into the file makes the whole file CP949.
+    Load("#NAME \xC7\xD1\n" + padLines + "CLSID " + kA + "\n#NAME x\xB1\xDB\n");
+    EXPECT_EQ(KillBits(), (Pairs{{kA, "\xED\x95\x9C"}}));
+    // UTF-8 whose characters straddle every read boundary stays UTF-8.
+    std::string utf8Lines;
+    while (utf8Lines.size() < 200000) utf8Lines += "/ \xED\x95\x9C\xEA\xB8\x80\xED\x95\x9C\n";
+    Load("\xEF\xBB\xBF#NAME \xED\x95\x9C\n" + utf8Lines + "CLSID " + kB + "\n");
+    EXPECT_EQ(KillBits(), (Pairs{{kB, "\xED\x95\x9C"}}));
 }
 
 TEST_F(LoaderTest, DeepScanDatabase) {
