@@ -81,6 +81,17 @@ bool UsableGuidKey(Context& ctx, const std::string& text) {
     return false;
 }
 
+// The AppID key named by the registration: "AppID\\{GUID}" as registrations
+// write it, or a bare well-formed identifier. Anything else could name a shared key.
+bool UsableAppIdKey(Context& ctx, const std::string& text) {
+    constexpr std::string_view kPrefix = "AppID\\";
+    if (text.size() > kPrefix.size() && text::StartsWithNoCase(text, kPrefix) &&
+        IsWellFormedClsid(std::string_view(text).substr(kPrefix.size()))) {
+        return true;
+    }
+    return UsableGuidKey(ctx, text);
+}
+
 // A ProgID key named by the registration belongs to the class when it is one
 // key name, not a file type or a key the class machinery relies on, and does not
 // point at another class.
@@ -110,7 +121,7 @@ Registration ReadRegistration(Context& ctx, std::string_view clsid) {
     r.viProgId = ReadDefault(ctx, clsid, "VersionIndependentProgID");
     // What cannot be one of this class's own keys is dropped here, so that
     // scanning lists only what the cure would remove.
-    if (!r.appId.empty() && !UsableGuidKey(ctx, r.appId)) r.appId.clear();
+    if (!r.appId.empty() && !UsableAppIdKey(ctx, r.appId)) r.appId.clear();
     if (!r.progId.empty() && !UsableProgIdKey(ctx, r.progId, clsid)) r.progId.clear();
     if (!r.typeLib.empty() && !UsableGuidKey(ctx, r.typeLib)) r.typeLib.clear();
     if (!r.viProgId.empty() && !UsableProgIdKey(ctx, r.viProgId, clsid)) r.viProgId.clear();

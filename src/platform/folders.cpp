@@ -27,10 +27,11 @@ class FolderFinder {
   public:
     explicit FolderFinder(Context& ctx) : ctx_(ctx) {}
 
-    // A shell special folder, created when it is missing; "" when unknown.
+    // A shell special folder, whether it exists or not (looking must not change
+    // the machine); "" when unknown.
     std::string Shell(int csidl) {
         std::string path;
-        if (ctx_.machine().system().GetSpecialFolderPath(csidl, true, path) !=
+        if (ctx_.machine().system().GetSpecialFolderPath(csidl, false, path) !=
             machine::ERROR_SUCCESS) {
             return std::string();
         }

@@ -24,10 +24,12 @@ std::string ProfileText(bool brackets, std::string_view section, std::string_vie
     return out;
 }
 
-// The long form of a path; "" when it does not exist.
+// The long form of a path; "" when it does not exist. A long form longer than
+// the platform's path buffer is reported whole: the cure acts on the file, so
+// the report must name it.
 std::string LongForm(Context& ctx, std::string_view path) {
     std::string longPath;
-    ToLongPath(ctx, path, longPath);
+    if (ctx.files().GetLongPathName(path, longPath) != machine::ERROR_SUCCESS) return {};
     return longPath;
 }
 

@@ -35,8 +35,6 @@ struct CatalogRecord {
 struct Catalog {
     std::string_view catalogKey;
     std::string_view entriesKey;
-    // The values an entry is rewritten with.
-    ValueList (*read)(Context& ctx, const std::string& entryKey);
     // The library path an entry's pattern is matched against.
     std::string (*libraryPath)(Context& ctx, const std::string& entryKey);
 };
@@ -54,16 +52,18 @@ std::string EntryName(std::size_t position) {
 
 // ---- transport catalog entries
 
-// "PackedCatalogItem" is carried whole, as REG_BINARY.
-ValueList ReadProtocolEntry(Context& ctx, const std::string& entryKey) {
+// Every value of an entry exactly as stored (name, type, bytes) in its order:
+// Windows versions keep values beside "PackedCatalogItem" (ProtocolName,
+// ProviderInfo, ...) that a renumbered entry must keep too.
+ValueList ReadEntry(Context& ctx, const std::string& entryKey) {
     ValueList values;
-    RegValue stored;
-    if (ctx.registry().QueryValue(HKEY_LOCAL_MACHINE, entryKey, kPackedCatalogItem, stored) ==
-        ERROR_SUCCESS) {
-        RegValue blob;
-        blob.type = machine::REG_BINARY;
-        blob.data = std::move(stored.data);
-        values.emplace_back(kPackedCatalogItem, std::move(blob));
+    for (std::uint32_t i = 0;; ++i) {
+        std::string name;
+        RegValue value;
+        machine::WinError e = ctx.registry().EnumValue(HKEY_LOCAL_MACHINE, entryKey, i, name, &value);
+        if (e == ERROR_NO_MORE_ITEMS) break;
+        if (e != ERROR_SUCCESS) continue;
+        values.emplace_back(std::move(name), std::move(value));
     }
     return values;
 }
@@ -83,50 +83,14 @@ std::string ProtocolLibraryPath(Context& ctx, const std::string& entryKey) {
 
 // ---- name-space catalog entries
 
-// A text of REG_SZ or REG_EXPAND_SZ that fits 260 bytes is written back as
-// REG_SZ of the text alone (no terminating NUL), as the other string writes do.
-// Anything else that is present is carried as stored; a missing value stays missing.
-void AddNameSpaceValue(Context& ctx, const std::string& entryKey, std::string_view name,
-                       bool isText, ValueList& values) {
-    RegValue stored;
-    if (ctx.registry().QueryValue(HKEY_LOCAL_MACHINE, entryKey, name, stored) != ERROR_SUCCESS) {
-        return;
-    }
-    if (isText && (stored.type == machine::REG_SZ || stored.type == machine::REG_EXPAND_SZ)) {
-        std::string textValue = stored.AsString();
-        if (text::Cp949Length(stored.data) <= kMaxPath &&
-            text::Cp949Length(textValue) + 1 <= kMaxPath) {
-            RegValue written;
-            written.type = machine::REG_SZ;
-            written.data = std::move(textValue);
-            values.emplace_back(name, std::move(written));
-            return;
-        }
-    }
-    values.emplace_back(name, std::move(stored));
-}
-
-ValueList ReadNameSpaceEntry(Context& ctx, const std::string& entryKey) {
-    ValueList values;
-    AddNameSpaceValue(ctx, entryKey, "DisplayString", true, values);
-    AddNameSpaceValue(ctx, entryKey, "Enabled", false, values);
-    AddNameSpaceValue(ctx, entryKey, kLibraryPath, true, values);
-    AddNameSpaceValue(ctx, entryKey, "ProviderId", false, values);
-    AddNameSpaceValue(ctx, entryKey, "StoresServiceClassInfo", false, values);
-    AddNameSpaceValue(ctx, entryKey, "SupportedNameSpace", false, values);
-    AddNameSpaceValue(ctx, entryKey, "Version", false, values);
-    return values;
-}
-
 std::string NameSpaceLibraryPath(Context& ctx, const std::string& entryKey) {
     std::string path;
     ReadStringValue(ctx, HKEY_LOCAL_MACHINE, entryKey, kLibraryPath, path);
     return path;
 }
 
-constexpr Catalog kProtocolCatalog{kProtocolCatalogKey, kProtocolEntriesKey, &ReadProtocolEntry,
-                                   &ProtocolLibraryPath};
-constexpr Catalog kNameSpaceCatalog{kNameSpaceCatalogKey, kNameSpaceEntriesKey, &ReadNameSpaceEntry,
+constexpr Catalog kProtocolCatalog{kProtocolCatalogKey, kProtocolEntriesKey, &ProtocolLibraryPath};
+constexpr Catalog kNameSpaceCatalog{kNameSpaceCatalogKey, kNameSpaceEntriesKey,
                                     &NameSpaceLibraryPath};
 
 // ---- the rewrite
@@ -168,7 +132,7 @@ int Renumber(Context& ctx, const Catalog& catalog) {
     std::vector<CatalogRecord> records;
     records.reserve(names.size());
     for (std::string& name : names) {
-        ValueList values = catalog.read(ctx, EntryKey(catalog.entriesKey, name));
+        ValueList values = ReadEntry(ctx, EntryKey(catalog.entriesKey, name));
         records.push_back({std::move(name), std::move(values)});
     }
     const std::size_t n = records.size();

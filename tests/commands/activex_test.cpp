@@ -10,6 +10,7 @@
 #include "platform/muicache.h"
 #include "platform/shortcuts.h"
 #include "support/platform_rig.h"
+#include "text/strings.h"
 
 namespace veldan::commands {
 namespace {
@@ -277,6 +278,41 @@ TEST_F(ActiveX, RegistrationDataNamesOnlyKeysOfTheClass) {
     EXPECT_TRUE(Has(HKEY_CLASSES_ROOT, "TypeLib\\" + kA));
     EXPECT_TRUE(rig.debug.Contains("ComObject... not a class key... CLSID\n"));
     EXPECT_TRUE(rig.debug.Contains("ComObject... not a class key... Shell.Good\n"));
+}
+
+TEST_F(ActiveX, AppIdNamesItsKeyInEitherFormButNoSharedKey) {
+    Context& ctx = Load();
+    // The registration's AppID text and the key it names ("" when none), with
+    // @ standing for the case's own application identifier.
+    const std::pair<std::string, std::string> cases[] = {
+        {"AppID\\@", "AppID\\@"}, {"appid\\@", "appid\\@"}, {"@", "@"},
+        {"AppID", ""},              {"AppID\\", ""},            {"AppID\\@\\..", ""},
+        {"CLSID", ""},
+    };
+    for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
+        const auto& [pattern, named] = cases[i];
+        SCOPED_TRACE(pattern);
+        const std::string clsid = text::Format("{1A2B3C4D-0000-1111-2222-%012d}", i);
+        const std::string app = text::Format("{AAAAAAAA-0000-1111-2222-%012d}", i);
+        auto fill = [&](std::string s) {
+            const auto at = s.find('@');
+            return at == std::string::npos ? s : s.replace(at, 1, app);
+        };
+        Str(HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\AppID", "", fill(pattern));
+        Key(HKEY_CLASSES_ROOT, "AppID\\" + app);
+        Key(HKEY_CLASSES_ROOT, app);
+        ctx.report().ClearAll();
+        ASSERT_EQ(engine::RunScriptLine(ctx, "CLSID " + clsid + " ", 1), 1);
+        std::vector<std::string> expected{"HKCR\\CLSID\\" + clsid};
+        if (!named.empty()) expected.push_back("HKCR\\" + fill(named));
+        EXPECT_EQ(Found(), expected);
+        engine::RunScriptLine(ctx, "CLSID " + clsid + " ", 0);
+        EXPECT_EQ(Has(HKEY_CLASSES_ROOT, "AppID\\" + app),
+                  !text::EqualsNoCase(named, "AppID\\@"));
+        EXPECT_EQ(Has(HKEY_CLASSES_ROOT, app), named != "@");
+        EXPECT_TRUE(Has(HKEY_CLASSES_ROOT, "AppID"));
+        EXPECT_TRUE(Has(HKEY_CLASSES_ROOT, "CLSID"));
+    }
 }
 
 TEST_F(ActiveX, ClsidOnlyTakesAnyTextButNeverTheClassRoot) {

@@ -117,6 +117,16 @@ TEST_F(Reports, FilesAndFoldersCarryTheLongPath) {
     EXPECT_EQ(ReportFoundDir(ctx, "C:\\PROGRAM FILES"), 1);
     EXPECT_EQ(report().found().At(1).text, "C:\\Program Files");
 
+    // A path longer than the platform's buffer is reported whole, never as "".
+    std::string deep = "C:\\Deep";
+    while (deep.size() < 300) deep += "\\folder";
+    ASSERT_EQ(ctx.files().CreateDirectory("C:\\Deep"), machine::ERROR_SUCCESS);
+    for (std::size_t at = deep.find('\\', 8); at != std::string::npos; at = deep.find('\\', at + 1))
+        ASSERT_EQ(ctx.files().CreateDirectory(deep.substr(0, at)), machine::ERROR_SUCCESS);
+    ASSERT_EQ(ctx.files().CreateDirectory(deep), machine::ERROR_SUCCESS);
+    EXPECT_EQ(ReportFoundDir(ctx, deep), 1);
+    EXPECT_EQ(report().found().At(2).text, deep);
+
     EXPECT_EQ(ReportFailedFile(ctx, "C:\\missing.exe"), 1);  // a path that is gone has no long form
     EXPECT_EQ(report().failed().At(0).text, "");
     EXPECT_EQ(rig.debug.Text(), "FAIL.FILE   \n");

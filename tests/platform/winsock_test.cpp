@@ -214,7 +214,7 @@ TEST_F(Winsock, CureDeletesTheMatchAndMovesLaterEntriesDown) {
     EXPECT_EQ(Failed(), std::vector<std::string>{});
 }
 
-TEST_F(Winsock, CureWithoutMatchKeepsNamesAndContentsButWritesPathsAsPlainStrings) {
+TEST_F(Winsock, CureWithoutMatchKeepsEveryEntryExactly) {
     Context& ctx = Load();
     for (int i = 1; i <= 3; ++i) PutProtocol(Num(i), Blob("C:\\p.dll", i));
     PutNameSpace(Num(1), "%SystemRoot%\\System32\\mswsock.dll", 1, REG_EXPAND_SZ);
@@ -226,22 +226,40 @@ TEST_F(Winsock, CureWithoutMatchKeepsNamesAndContentsButWritesPathsAsPlainString
 
     EXPECT_EQ(LspFix(ctx, "absent.dll", true), 0);
     EXPECT_EQ(Read(kProtocolEntriesKey), protoBefore);
-    const Catalog nameAfter = Read(kNameSpaceEntriesKey);
-    ASSERT_EQ(Names(nameAfter), Names(nameBefore));
-    for (const auto& [name, entry] : nameBefore) {
-        const Entry& now = nameAfter.at(name);
-        ASSERT_EQ(now.size(), 7u) << name;
-        for (const auto& [value, v] : entry) {
-            if (v.type == REG_SZ || v.type == REG_EXPAND_SZ) {
-                EXPECT_EQ(now.at(value).type, REG_SZ) << name << " " << value;
-                EXPECT_EQ(now.at(value).AsString(), v.AsString()) << name << " " << value;
-            } else {
-                EXPECT_EQ(now.at(value), v) << name << " " << value;
-            }
-        }
-    }
+    EXPECT_EQ(Read(kNameSpaceEntriesKey), nameBefore);
     EXPECT_EQ(Count(kProtocolCatalogKey), 3u);
     EXPECT_EQ(Count(kNameSpaceCatalogKey), 2u);
+}
+
+// Windows Vista and later keep values beside PackedCatalogItem; a renumbered
+// entry keeps every value, its type and its bytes, in its order.
+TEST_F(Winsock, RenumberedEntriesKeepValuesOfLaterWindowsVersions) {
+    Context& ctx = Load();
+    for (int i = 1; i <= 4; ++i) {
+        PutProtocol(Num(i), Blob(i == 2 ? "C:\\bad\\lsp.dll" : "%SystemRoot%\\mswsock.dll", i));
+        Put(kProtocolEntriesKey, Num(i), "ProtocolName",
+            RegValue::String(text::Format("@%%SystemRoot%%\\system32\\wshtcpip.dll,-6010%d", i)));
+        Put(kProtocolEntriesKey, Num(i), "ProviderInfo", Binary(std::string(24, char(i))));
+        // An odd value: a string type whose bytes are not valid text.
+        Put(kProtocolEntriesKey, Num(i), "Odd",
+            RegValue::FromUtf16(REG_EXPAND_SZ, std::string("\x00\xd8\x41", 3)));
+    }
+    PutCount(kProtocolCatalogKey, 4);
+    const Catalog before = Read(kProtocolEntriesKey);
+
+    EXPECT_EQ(FixProtocolCatalog(ctx, "\\bad\\", true), 1);
+    const Catalog after = Read(kProtocolEntriesKey);
+    ASSERT_EQ(Names(after), (std::vector<std::string>{Num(1), Num(2), Num(3)}));
+    EXPECT_EQ(after.at(Num(1)), before.at(Num(1)));
+    EXPECT_EQ(after.at(Num(2)), before.at(Num(3)));
+    EXPECT_EQ(after.at(Num(3)), before.at(Num(4)));
+    EXPECT_EQ(after.at(Num(3)).at("ODD").StoredUtf16(), std::string("\x00\xd8\x41", 3));
+    // In the order they were written.
+    std::string first;
+    ASSERT_EQ(R().raw().EnumValue(HKEY_LOCAL_MACHINE, std::string(kProtocolEntriesKey) + "\\" + Num(2),
+                                  1, first, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(first, "ProtocolName");
 }
 
 TEST_F(Winsock, RenumberedNameSpaceEntryHoldsOnlyItsOwnValues) {
@@ -258,9 +276,10 @@ TEST_F(Winsock, RenumberedNameSpaceEntryHoldsOnlyItsOwnValues) {
     const Catalog after = Read(kNameSpaceEntriesKey);
     ASSERT_EQ(Names(after), (std::vector<std::string>{Num(1), Num(2)}));
     const Entry& first = after.at(Num(1));
-    EXPECT_EQ(first.size(), 2u);
+    EXPECT_EQ(first.size(), 3u);
     EXPECT_EQ(first.at("DISPLAYSTRING").AsString(), "Second");
     EXPECT_EQ(first.at("LIBRARYPATH").AsString(), "C:\\good.dll");
+    EXPECT_EQ(first.at("EXTRA").AsDword(), 5u);
     EXPECT_EQ(after.at(Num(2)).size(), 1u);
     EXPECT_EQ(after.at(Num(2)).at("LIBRARYPATH").AsString(), "C:\\third.dll");
     EXPECT_EQ(Count(kNameSpaceCatalogKey), 2u);
