@@ -32,6 +32,10 @@ class ConsoleObserver final : public engine::ScanObserver {
         total_ = total;
         Draw();
     }
+    void OnDeepScan(std::uint64_t filesChecked) override {
+        deepScanFiles_ = static_cast<long long>(filesChecked);
+        Draw();
+    }
     void OnStatus(std::string_view text) override {
         status_ = std::string(text.substr(0, 50));
         // File names change often during the deep-scan pass; redraw now and then.
@@ -45,8 +49,14 @@ class ConsoleObserver final : public engine::ScanObserver {
   private:
     void Draw() {
         if (!enabled_) return;
-        std::fprintf(stderr, "\r\033[K%d%% (%d/%d) %s", percent_, position_, total_,
-                     status_.c_str());
+        if (deepScanFiles_ >= 0) {
+            // The whole-drive pass: its end is not known, so count what it has seen.
+            std::fprintf(stderr, "\r\033[KDeep Scan: %lld files %s", deepScanFiles_,
+                         status_.c_str());
+        } else {
+            std::fprintf(stderr, "\r\033[K%d%% (%d/%d) %s", percent_, position_, total_,
+                         status_.c_str());
+        }
         std::fflush(stderr);
         drawn_ = true;
     }
@@ -54,6 +64,7 @@ class ConsoleObserver final : public engine::ScanObserver {
     bool drawn_ = false;
     int percent_ = 0, position_ = 0, total_ = 0;
     long statusUpdates_ = 0;
+    long long deepScanFiles_ = -1;  // -1 until the deep-scan pass starts
     std::string status_;
 };
 

@@ -178,6 +178,7 @@ public:
 
     // Walks C:\ and collects the hits; false when cancelled.
     bool Run() {
+        observer_.OnDeepScan(0);
         std::thread hasher([this] { HashLoop(); });
         bool completed = Walk("C:");
         {
@@ -217,6 +218,7 @@ private:
                 continue;
             }
             observer_.OnStatus(e.name);
+            if (++filesChecked_ % kDeepScanReportEvery == 0) observer_.OnDeepScan(filesChecked_);
             // The size window and the exact sizes reject almost every file before
             // anything is read.
             if (e.size > 0xFFFFFFFFull) continue;
@@ -252,9 +254,12 @@ private:
         }
     }
 
+    static constexpr std::uint64_t kDeepScanReportEvery = 256;
+
     Context& ctx_;
     ScanObserver& observer_;
     const std::atomic<int>& cancel_;
+    std::uint64_t filesChecked_ = 0;
     std::unordered_set<std::uint32_t> sizes_;
     std::unordered_map<std::string, int> digests_;
     std::unordered_set<std::string> seen_;

@@ -8,6 +8,7 @@
 // one engine; both stop between lines (and between files) when the cancel flag is set.
 
 #include <atomic>
+#include <cstdint>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -57,6 +58,9 @@ class ScanObserver {
     virtual void OnProgress(int percent, int position, int total) {}
     // The current entry or file name.
     virtual void OnStatus(std::string_view text) {}
+    // The deep-scan pass has looked at this many files of the drive so far; sent
+    // when the pass starts and now and then while it walks (its end is unknown).
+    virtual void OnDeepScan(std::uint64_t filesChecked) {}
     // A row was added (scan).
     virtual void OnRow(int index, const ScanRow& row) {}
     // A row's status was set (cure).

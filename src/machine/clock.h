@@ -25,6 +25,20 @@ class RealClock final : public Clock {
     std::uint64_t start_;
 };
 
+// The clock of a machine where nothing runs (an image, an offline disk): time
+// passes as on the host, but a sleep returns at once and counts as passed,
+// since waiting for another program to react only costs the user time.
+class NoWaitClock final : public Clock {
+  public:
+    NoWaitClock();
+    void Sleep(std::uint32_t milliseconds) override;
+    std::uint64_t TickCount() const override;
+
+  private:
+    std::uint64_t start_;
+    std::uint64_t slept_ = 0;
+};
+
 // A clock that only moves when slept on, for tests: sleeps return at once and
 // advance the time.
 class ManualClock final : public Clock {

@@ -50,6 +50,7 @@ class ShortcutOps : public ::testing::Test {
     // Loads the image, fills the folder table and builds the caches, as a scan starts.
     Context& Start() {
         Context& ctx = rig.Load();
+        test::CreateShellFolders(*rig.machine);
         platform::InitFolderTable(ctx);
         platform::BuildShortcutCaches(ctx);
         return ctx;

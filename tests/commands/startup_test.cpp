@@ -38,6 +38,7 @@ class Startup : public ::testing::Test {
         if (!reg.empty()) rig.image.Reg("a.reg", reg);
         if (!ini.empty()) rig.image.Ini(ini);
         platform::Context& ctx = rig.Load();
+        test::CreateShellFolders(*rig.machine);
         platform::InitFolderTable(ctx);
         platform::BuildMuiCacheList(ctx);
         return ctx;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 
 #include "engine/loader.h"
 #include "engine/scan.h"
@@ -24,11 +25,13 @@ class Recorder : public ScanObserver {
         ++progressCalls;
     }
     void OnRow(int index, const ScanRow& row) override { rows.push_back(row.name); }
+    void OnDeepScan(std::uint64_t files) override { deepScan.push_back(files); }
     void OnRowStatus(int index, std::string_view status) override {
         statuses.push_back(std::to_string(index) + ":" + std::string(status));
     }
     int range = -1, lastPercent = 0, lastPosition = 0, progressCalls = 0;
     std::vector<std::string> rows, statuses;
+    std::vector<std::uint64_t> deepScan;
 };
 
 struct ScanRig : test::PlatformRig {
@@ -188,6 +191,26 @@ TEST(DeepScan, FingerprintHitsGroupByEntry) {
     EXPECT_FALSE(std::filesystem::exists(rig.image.Host("C:\\WINDOWS\\a.bin")));
     EXPECT_TRUE(std::filesystem::exists(rig.image.Host("C:\\other.bin")));
     EXPECT_TRUE(rig.ctx->db().DeepScanRecords.empty());  // freed after the pass
+}
+
+TEST(DeepScan, TellsHowFarTheWalkGotAndNamesLongPathsWhole) {
+    ScanRig rig;
+    for (int i = 0; i < 600; ++i) rig.image.File("C:\\many\\f" + std::to_string(i) + ".txt", "zz");
+    // A fingerprinted file whose path is longer than the platform's 260-byte buffer.
+    std::string deep = "C:\\deep";
+    while (deep.size() < 300) deep += "\\folder";
+    rig.image.File(deep + "\\spy.bin", "abc");
+    rig.Setup("#NAME Nothing\nFile C:\\none.exe\n",
+              "#NAME Spy\nabc|3|900150983CD24FB0D6963F7D28E17F72\n");
+    ASSERT_EQ(rig.Scan(), 1);
+    EXPECT_EQ(rig.observer.deepScan, (std::vector<std::uint64_t>{0, 256, 512}));
+    ASSERT_EQ(rig.result.rows.size(), 1u);
+    ASSERT_EQ(rig.ctx->report().found().Count(), 1);
+    EXPECT_EQ(rig.ctx->report().found().At(0).text, deep + "\\spy.bin");
+    // The cure removes the file the report names.
+    rig.result.rows[0].checked = true;
+    ASSERT_EQ(rig.Cure(), 1);
+    EXPECT_FALSE(std::filesystem::exists(rig.image.Host(deep + "\\spy.bin")));
 }
 
 TEST(DeepScan, FileMd5) {

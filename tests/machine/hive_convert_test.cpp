@@ -153,6 +153,40 @@ TEST(ConvertToInstallation, RefusesWhatNoHiveCanHoldAndWritesNothing) {
     EXPECT_NE(error.message.find("no Windows installation"), std::string::npos);
 }
 
+TEST(Convert, ATargetInsideOrAroundTheSourceIsRefusedAndAFailedConvertLeavesNoTarget) {
+    TempDir dir;
+    ImageBuilder image(dir);
+    SampleImage(image);
+    ConvertReport report;
+    ConvertError error;
+    const std::string inside = image.folder() + "/drive_c/out";
+    EXPECT_FALSE(ConvertImageToInstallation(image.folder(), inside, report, error));
+    EXPECT_NE(error.message.find("inside the machine being converted"), std::string::npos)
+        << error.message;
+    EXPECT_FALSE(fs::exists(inside));
+    EXPECT_FALSE(ConvertImageToInstallation(image.folder(), image.folder() + "/", report, error));
+    EXPECT_FALSE(ConvertImageToInstallation(image.folder(), dir.str(), report, error));
+    EXPECT_NE(error.message.find("inside the target folder"), std::string::npos) << error.message;
+
+    const std::string installation = test::MakeInstallation(image, dir);
+    EXPECT_FALSE(ConvertInstallationToImage(installation, {}, installation + "/WINDOWS/img", report,
+                                            error));
+    EXPECT_NE(error.message.find("inside the machine being converted"), std::string::npos);
+    EXPECT_FALSE(fs::exists(installation + "/WINDOWS/img"));
+
+    // Failing half way (the hive folder is taken by a file) removes what was
+    // written; an empty folder given as the target stays, empty.
+    ImageBuilder broken(dir, "broken");
+    SampleImage(broken).File("C:\\WINDOWS\\system32\\config", "not a folder");
+    const std::string target = (dir.path() / "xp").string();
+    EXPECT_FALSE(ConvertImageToInstallation(broken.folder(), target, report, error));
+    EXPECT_FALSE(fs::exists(target)) << error.message;
+    fs::create_directory(target);
+    EXPECT_FALSE(ConvertImageToInstallation(broken.folder(), target, report, error));
+    EXPECT_TRUE(fs::is_directory(target));
+    EXPECT_TRUE(fs::is_empty(target));
+}
+
 TEST(ConvertToImage, KeepsTheRegistryTheUserSeesAndTheDrive) {
     TempDir dir;
     ImageBuilder image(dir);

@@ -344,6 +344,23 @@ TEST(ImageSave, AReadOnlyImageIsFoundOutBeforeAnythingChanges) {
     }
 }
 
+TEST(ImageLoad, AFileIsNoMachineAndNothingRunsToWaitFor) {
+    TempDir dir;
+    ImageError error;
+    const std::string file = dir.Write("passwd", "root:x:0:0").string();
+    EXPECT_EQ(ImageMachine::Load(file, error), nullptr);
+    EXPECT_EQ(error.ToString(), file + ": not a folder: a machine is a folder (a machine image or "
+                                       "the root of a Windows installation)");
+
+    // Without a clock of the caller's, sleeps return at once and count as passed.
+    ImageBuilder b(dir);
+    auto m = ImageMachine::Load(b.folder(), error);
+    ASSERT_NE(m, nullptr) << error.ToString();
+    const std::uint64_t before = m->clock().TickCount();
+    m->clock().Sleep(10 * 60 * 1000);
+    EXPECT_GE(m->clock().TickCount(), before + 10 * 60 * 1000);
+}
+
 TEST(ImageSystem, NtDefaultsAndRegistryFolders) {
     TempDir dir;
     ImageBuilder b(dir);

@@ -78,6 +78,7 @@ class Shortcuts : public ::testing::Test {
         rig.Load();
         machine = std::make_unique<LinkMachine>(*rig.machine);
         ctx = std::make_unique<Context>(*machine, rig.debug);
+        test::CreateShellFolders(*machine);
         InitFolderTable(*ctx);
         return *ctx;
     }

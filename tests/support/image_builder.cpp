@@ -65,4 +65,17 @@ std::unique_ptr<machine::image::ImageMachine> ImageBuilder::Load() const {
     return m;
 }
 
+void CreateShellFolders(machine::Machine& m) {
+    using namespace machine;
+    for (int csidl : {CSIDL_APPDATA, CSIDL_COMMON_APPDATA, CSIDL_COMMON_DESKTOPDIRECTORY,
+                      CSIDL_COMMON_FAVORITES, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTMENU,
+                      CSIDL_COMMON_STARTUP, CSIDL_DESKTOPDIRECTORY, CSIDL_FAVORITES, CSIDL_FONTS,
+                      CSIDL_LOCAL_APPDATA, CSIDL_PERSONAL, CSIDL_PROFILE, CSIDL_PROGRAMS,
+                      CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILES_COMMON, CSIDL_SENDTO,
+                      CSIDL_STARTMENU, CSIDL_STARTUP, CSIDL_TEMPLATES}) {
+        std::string path;
+        (void)m.system().GetSpecialFolderPath(csidl, true, path);
+    }
+}
+
 }  // namespace veldan::test

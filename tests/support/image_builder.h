@@ -38,4 +38,8 @@ class ImageBuilder {
     std::string folder_;
 };
 
+// Creates the shell's special folders the folder table names, as a machine
+// that has been in use has them (looking at a machine never creates them).
+void CreateShellFolders(machine::Machine& m);
+
 }  // namespace veldan::test

@@ -75,21 +75,71 @@ std::string HivePath(const std::string& folder, std::string_view name) {
     return found.empty() ? (fs::path(folder) / std::string(name)).string() : found;
 }
 
-bool PrepareTarget(const std::string& target, std::string& error) {
-    std::error_code ec;
-    if (fs::exists(target, ec)) {
-        if (!fs::is_directory(target, ec) || !fs::is_empty(target, ec)) {
-            error = target + ": the target must be a new or empty folder";
-            return false;
-        }
-        return true;
-    }
-    if (!fs::create_directories(target, ec)) {
-        error = target + ": cannot be created: " + ec.message();
-        return false;
+// True when `inner` is `outer` or lies below it (both made absolute, links resolved).
+bool Within(const fs::path& inner, const fs::path& outer) {
+    auto i = inner.begin();
+    for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
+        if (o->empty()) continue;  // a trailing separator
+        if (i == inner.end() || *i != *o) return false;
     }
     return true;
 }
+
+// The target folder of a conversion: never inside the source nor around it, new
+// or empty, and left as it was found (removed, or emptied) unless the
+// conversion completes.
+class TargetFolder {
+  public:
+    TargetFolder() = default;
+    TargetFolder(const TargetFolder&) = delete;
+    TargetFolder& operator=(const TargetFolder&) = delete;
+    ~TargetFolder() {
+        if (path_.empty() || kept_) return;
+        std::error_code ec;
+        if (created_) {
+            fs::remove_all(path_, ec);
+            return;
+        }
+        for (const auto& entry : fs::directory_iterator(path_, ec)) {
+            std::error_code ec2;
+            fs::remove_all(entry.path(), ec2);
+        }
+    }
+
+    bool Prepare(const std::string& source, const std::string& target, std::string& error) {
+        std::error_code ec;
+        const fs::path from = fs::weakly_canonical(fs::absolute(source, ec), ec);
+        const fs::path to = fs::weakly_canonical(fs::absolute(target, ec), ec);
+        if (!ec && Within(to, from)) {
+            error = target + ": the target folder is inside the machine being converted";
+            return false;
+        }
+        if (!ec && Within(from, to)) {
+            error = target + ": the machine being converted is inside the target folder";
+            return false;
+        }
+        if (fs::exists(target, ec)) {
+            if (!fs::is_directory(target, ec) || !fs::is_empty(target, ec)) {
+                error = target + ": the target must be a new or empty folder";
+                return false;
+            }
+        } else if (!fs::create_directories(target, ec)) {
+            error = target + ": cannot be created: " + ec.message();
+            return false;
+        } else {
+            created_ = true;
+        }
+        path_ = target;
+        return true;
+    }
+    // The conversion completed: what it wrote stays.
+    void Keep() { kept_ = true; }
+
+  private:
+    fs::path path_;
+    bool created_ = false;
+    bool kept_ = false;
+};
 
 bool CopyFolder(const fs::path& from, const fs::path& to,
                 const std::vector<std::string_view>& skipTop, std::string& error) {
@@ -224,7 +274,8 @@ bool ConvertImageToInstallation(const std::string& image, const std::string& tar
         return false;
     }
 
-    if (!PrepareTarget(target, error)) return false;
+    TargetFolder folder;
+    if (!folder.Prepare(image, target, error)) return false;
     if (!CopyFolder(fs::path(image) / "drive_c", target, {}, error)) return false;
 
     std::string config, profile, usrClassDir;
@@ -286,6 +337,7 @@ bool ConvertImageToInstallation(const std::string& image, const std::string& tar
             "temp=" + ini.temp +
             " left out: an installation uses the profile's Local Settings\\Temp");
     }
+    folder.Keep();
     return true;
 }
 
@@ -301,7 +353,8 @@ bool ConvertInstallationToImage(const std::string& installation, const Installat
         failure.profiles = ie.profiles;
         return false;
     }
-    if (!PrepareTarget(target, error)) return false;
+    TargetFolder folder;
+    if (!folder.Prepare(installation, target, error)) return false;
     const fs::path root(target);
     if (!CopyFolder(installation, root / "drive_c", {"pagefile.sys", "hiberfil.sys"}, error)) {
         return false;
@@ -338,6 +391,7 @@ bool ConvertInstallationToImage(const std::string& installation, const Installat
         return false;
     }
     report.written.push_back(iniPath);
+    folder.Keep();
     return true;
 }
 

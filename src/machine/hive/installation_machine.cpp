@@ -27,7 +27,7 @@ std::unique_ptr<ImageMachine> ImageMachine::LoadInstallation(const std::string& 
     m->ini_.os = OsFamily::Nt;
     m->ini_.user = inst.user.name;
     m->ini_.windir = inst.windir;
-    m->clock_ = clock ? std::move(clock) : std::make_unique<RealClock>();
+    m->clock_ = clock ? std::move(clock) : std::make_unique<NoWaitClock>();
     m->paths_ = std::make_unique<HostPaths>(folder);
     m->hives_ = std::move(inst.registry);
     m->active_ = m->hives_.get();

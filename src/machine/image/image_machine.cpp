@@ -82,7 +82,11 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder,
                                                  std::unique_ptr<Clock> clock) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
-        error = ImageError{folder, 0, "no machine image here (folder not found)"};
+        error = ImageError{folder, 0,
+                           fs::exists(folder, ec)
+                               ? "not a folder: a machine is a folder (a machine image or the "
+                                 "root of a Windows installation)"
+                               : "no machine image here (folder not found)"};
         return nullptr;
     }
     fs::path root(folder);
@@ -120,7 +124,7 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder,
     }
 
     const bool nt = m->ini_.os == OsFamily::Nt;
-    m->clock_ = clock ? std::move(clock) : std::make_unique<RealClock>();
+    m->clock_ = clock ? std::move(clock) : std::make_unique<NoWaitClock>();
     m->paths_ = std::make_unique<HostPaths>((root / "drive_c").string());
     m->registry_ = std::make_unique<ImageRegistry>(nt);
     m->active_ = m->registry_.get();

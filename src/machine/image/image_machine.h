@@ -66,7 +66,7 @@ class ImageMachine final : public Machine {
   public:
     // Loads the image in `folder`. Returns null with `error` filled when the folder,
     // machine.ini or a .reg file cannot be read; nothing is written either way.
-    // `clock` defaults to the real clock.
+    // `clock` defaults to a NoWaitClock: nothing runs on an image to wait for.
     static std::unique_ptr<ImageMachine> Load(const std::string& folder, ImageError& error,
                                               std::unique_ptr<Clock> clock = nullptr);
     // The same for an image or an installation.
