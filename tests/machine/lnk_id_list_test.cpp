@@ -55,6 +55,9 @@ TEST(LnkIdListTest, OtherShapesAndDamagedListsNameNoPath) {
     const std::string root = parts::MyComputerItem();
     const std::string drive = parts::DriveItem("C:\\");
     const std::string file = parts::FileItem("A.EXE", "", false);
+    // A file item whose primary name runs to the end of the item.
+    const std::string unterminated =
+        parts::Le16(20) + std::string("\x32\x00", 2) + std::string(10, '\0') + "AAAAAA";
     const std::string lists[] = {
         Items(parts::IdList({})),
         Items(parts::IdList({root})),                             // My Computer alone
@@ -63,6 +66,7 @@ TEST(LnkIdListTest, OtherShapesAndDamagedListsNameNoPath) {
         Items(parts::IdList({root, parts::OtherItem(), file})),
         Items(parts::IdList({root, parts::DriveItem("\\\\srv"), file})),
         Items(parts::IdList({root, drive, parts::OtherItem()})),
+        Items(parts::IdList({root, drive, unterminated})),
         Items(parts::IdList({root, drive, file})).substr(0, 40),  // an item runs past the list
         std::string("\x01\x00\x00\x00", 4),                       // an item shorter than its size
         std::string("\xFF\xFF", 2),
@@ -72,15 +76,6 @@ TEST(LnkIdListTest, OtherShapesAndDamagedListsNameNoPath) {
         EXPECT_FALSE(IdListPath(list, path));
         EXPECT_EQ(path, "untouched");
     }
-}
-
-TEST(LnkIdListTest, ItemWithoutTerminatedNameIsRefused) {
-    // A file item whose primary name runs to the end of the item.
-    std::string item =
-        parts::Le16(20) + std::string("\x32\x00", 2) + std::string(10, '\0') + std::string(6, 'A');
-    std::string path;
-    EXPECT_FALSE(IdListPath(
-        Items(parts::IdList({parts::MyComputerItem(), parts::DriveItem("C:\\"), item})), path));
 }
 
 }  // namespace

@@ -122,24 +122,5 @@ TEST_F(ShellLinkShapesTest, ExtraBlocksInUnusualOrder) {
     EXPECT_EQ(link.iconLocation, "C:\\old.ico");
 }
 
-TEST_F(ShellLinkShapesTest, HostileLengthsAreRefusedOrReadSafely) {
-    ShellLinkData link;
-    link.target = "untouched";
-    EXPECT_EQ(Load(parts::Header(flags::kHasLinkTargetIdList) + parts::Le16(0xFFFF), link),
-              ERROR_INVALID_DATA);
-    EXPECT_EQ(Load(parts::Header(flags::kHasArguments) + parts::Le16(0xFFFF) + "abc", link),
-              ERROR_INVALID_DATA);
-    EXPECT_EQ(link.target, "untouched");
-    // An ID list item claiming more than the list: no target from the list.
-    std::string list = SystemCmdIdList();
-    list.replace(2, 2, parts::Le16(0xFFF0));
-    ASSERT_EQ(Load(parts::Header(flags::kHasLinkTargetIdList | flags::kHasArguments) + list +
-                       parts::String("x", false) + parts::Le32(0xFFFFFFF8) + "zz",
-                   link),
-              ERROR_SUCCESS);
-    EXPECT_EQ(link.target, "");
-    EXPECT_EQ(link.arguments, "x");
-}
-
 }  // namespace
 }  // namespace veldan::machine
