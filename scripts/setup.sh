@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  liblnk-dev libbfio-dev libhivex-dev
+  libhivex-dev
   zlib1g-dev libssl-dev libcurl4-openssl-dev
   qt6-base-dev fonts-nanum
 )

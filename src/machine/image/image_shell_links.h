@@ -1,5 +1,6 @@
 #pragma once
-// Shortcut files of a machine image: .lnk read with liblnk, .url read as INI.
+// Shortcut files of a machine image: .lnk read by our own
+// reader of the shell link format, .url read as INI.
 
 #include "machine/image/host_paths.h"
 #include "machine/profiles.h"
