@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "ui/prompter.h"
+#include "ui/translations.h"
 #include "ui/veldan_app.h"
 
 int main(int argc, char** argv) {
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
                       QStringLiteral("Noto Sans CJK KR"), font.family()});
     font.setPointSize(9);
     QApplication::setFont(font);
+    // Qt's own dialogs and buttons speak Korean too.
+    veldan::ui::InstallKoreanTranslations(qt);
 
     veldan::ui::StartOptions options;
     std::string error;
