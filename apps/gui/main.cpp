@@ -8,6 +8,7 @@
 #include "ui/veldan_app.h"
 
 int main(int argc, char** argv) {
+    veldan::ui::PreferKoreanDates();
     QApplication qt(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VELDAN"));
     // Korean texts in the dialog font where it exists, else a Korean font of the desktop.

@@ -13,4 +13,9 @@ namespace veldan::ui {
 // then stay English and everything else works as before.
 bool InstallKoreanTranslations(QCoreApplication& app);
 
+// Makes Qt show dates in the Korean way where it follows the system's time
+// locale (the file dialog's "수정한 날짜"); call before the application object
+// exists. Sets LC_TIME for this process.
+void PreferKoreanDates();
+
 }  // namespace veldan::ui

@@ -89,6 +89,14 @@ TEST_F(KoreanDialogs, TheFolderDialogAtStartSpeaksKorean) {
     EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));
 }
 
+TEST_F(KoreanDialogs, FileKindsTheCatalogueLacksAreKoreanToo) {
+    ASSERT_TRUE(installed);
+    EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), "폴더");
+    EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Drive"), "드라이브");
+    // Everything else still comes from Qt's catalogue.
+    EXPECT_TRUE(HasHangul(QCoreApplication::translate("QFileDialog", "Look in:")));
+}
+
 TEST_F(KoreanDialogs, StandardButtonsAndTheLocaleAreKorean) {
     ASSERT_TRUE(installed);
     QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
