@@ -1,6 +1,7 @@
 #include "ui/machine_error_text.h"
 
 #include <QStringList>
+#include <cstring>
 #include <string_view>
 
 namespace veldan::ui {
@@ -112,9 +113,14 @@ MachineErrorKind ClassifyMachineError(const ImageError& error) {
 }
 
 QString MachineErrorText(const ImageError& error) {
-    QString text = Reason(ClassifyMachineError(error), error);
-    if (!error.file.empty()) {
-        text += QStringLiteral("\n\n위치: %1").arg(QString::fromStdString(error.file));
+    const MachineErrorKind kind = ClassifyMachineError(error);
+    QString text = Reason(kind, error);
+    QString file = QString::fromStdString(error.file);
+    // The folder the user chose, rather than the drive_c it lacks.
+    if (kind == MachineErrorKind::NotAMachine && file.endsWith(QLatin1String("/drive_c")))
+        file.chop(static_cast<int>(std::strlen("/drive_c")));
+    if (!file.isEmpty()) {
+        text += QStringLiteral("\n\n위치: %1").arg(file);
         if (error.line > 0) text += QStringLiteral(" (%1번째 줄)").arg(error.line);
     }
     return text;

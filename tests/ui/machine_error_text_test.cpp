@@ -27,7 +27,7 @@ class MachineErrorTextTest : public ::testing::Test {
     QString Told(const ImageError& error) {
         const QString text = MachineErrorText(error);
         EXPECT_FALSE(text.contains(QString::fromStdString(error.message))) << text.toStdString();
-        if (!error.file.empty()) {
+        if (!error.file.empty() && ClassifyMachineError(error) != MachineErrorKind::NotAMachine) {
             EXPECT_TRUE(text.contains(QString::fromStdString(error.file))) << text.toStdString();
         }
         return text;
@@ -46,6 +46,9 @@ TEST_F(MachineErrorTextTest, AFolderThatIsNoMachineSaysWhatToChoose) {
     EXPECT_EQ(ClassifyMachineError(notMachine), MachineErrorKind::NotAMachine);
     EXPECT_TRUE(Told(notMachine).contains("drive_c"));
     EXPECT_FALSE(Told(notMachine).contains("the image has no"));
+    // It names the folder that was chosen.
+    EXPECT_TRUE(Told(notMachine).endsWith(QString::fromStdString("위치: " + dir.str() + "/plain")))
+        << Told(notMachine).toStdString();
 }
 
 TEST_F(MachineErrorTextTest, BadLinesOfMachineIniAndRegFilesNameFileAndLine) {
