@@ -76,21 +76,22 @@ void QtPrompter::OpenInTextViewer(QWidget* owner, const QString& path,
         if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)) && failed) failed();
         return;
     }
-    // Owned by the application, so it outlives the page when the viewer stays open.
-    QObject* parent = owner ? static_cast<QObject*>(owner) : QCoreApplication::instance();
+    // The opener belongs to the application, so that closing the page does not
+    // end it; its report reaches `failed` only while the owner exists.
+    QObject* context = owner ? static_cast<QObject*>(owner) : QCoreApplication::instance();
     auto* process = new QProcess(QCoreApplication::instance());
     process->setProgram(opener);
     process->setArguments({path});
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
     auto report = std::make_shared<std::function<void()>>(std::move(failed));
-    QObject::connect(process, &QProcess::finished, parent,
+    QObject::connect(process, &QProcess::finished, context,
                      [process, report](int code, QProcess::ExitStatus status) {
                          if ((status != QProcess::NormalExit || code != 0) && *report) (*report)();
                          *report = nullptr;
                          process->deleteLater();
                      });
-    QObject::connect(process, &QProcess::errorOccurred, parent,
+    QObject::connect(process, &QProcess::errorOccurred, context,
                      [process, report](QProcess::ProcessError error) {
                          if (error != QProcess::FailedToStart) return;
                          if (*report) (*report)();
