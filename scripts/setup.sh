@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libhivex-dev
   zlib1g-dev libssl-dev libcurl4-openssl-dev
-  qt6-base-dev fonts-nanum
+  qt6-base-dev qt6-translations-l10n fonts-nanum
 )
 
 missing=()

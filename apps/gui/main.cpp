@@ -4,9 +4,11 @@
 #include <cstdio>
 
 #include "ui/prompter.h"
+#include "ui/translations.h"
 #include "ui/veldan_app.h"
 
 int main(int argc, char** argv) {
+    veldan::ui::PreferKoreanDates();
     QApplication qt(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VELDAN"));
     // Korean texts in the dialog font where it exists, else a Korean font of the desktop.
@@ -15,6 +17,8 @@ int main(int argc, char** argv) {
                       QStringLiteral("Noto Sans CJK KR"), font.family()});
     font.setPointSize(9);
     QApplication::setFont(font);
+    // Qt's own dialogs and buttons speak Korean too.
+    veldan::ui::InstallKoreanTranslations(qt);
 
     veldan::ui::StartOptions options;
     std::string error;

@@ -1,27 +1,39 @@
 // Renders every page of the main window over a copy of a machine image to PNG
 // files: the HTML page, the start page before a scan, the scan results (also
-// with an entry expanded), the result page after a cure, and the two
-// immunization pages. Runs on the offscreen platform; used by the
-// "screenshots" build target to refresh docs/screenshots.
+// with an entry expanded), the result page while the cure closes the other
+// programs and after the cure, the two immunization pages, the save dialog of
+// "로그 저장" and the folder dialog that asks for the machine (both with Qt's
+// Korean texts), then every page again in a larger window. Runs on the
+// offscreen platform; used by the "screenshots" build target to refresh
+// docs/screenshots.
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "machine/image/image_machine.h"
 #include "platform/folders.h"
 #include "text/debug.h"
 #include "ui/app_state.h"
+#include "ui/clsid_page.h"
 #include "ui/html_ctrl.h"
 #include "ui/main_window.h"
+#include "ui/prompter.h"
 #include "ui/result_list.h"
 #include "ui/scan_result_page.h"
 #include "ui/start_page.h"
+#include "ui/translations.h"
+#include "ui/veldan_app.h"
 
 namespace {
 
@@ -38,11 +50,10 @@ class SilentPrompter final : public ui::Prompter {
     }
     QString AskSaveFile(QWidget*, const QString&, const QString&) override { return {}; }
     QString AskFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    bool OpenInTextViewer(const QString&) override { return false; }
+    void OpenInTextViewer(QWidget*, const QString&, std::function<void()>) override {}
 };
 
-bool Shoot(QWidget& window, const QString& folder, const char* name) {
-    QCoreApplication::processEvents();
+bool Save(QWidget& window, const QString& folder, const char* name) {
     QString path = folder + "/" + name;
     bool ok = window.grab().save(path, "PNG");
     std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "cannot write",
@@ -50,14 +61,34 @@ bool Shoot(QWidget& window, const QString& folder, const char* name) {
     return ok;
 }
 
+bool Shoot(QWidget& window, const QString& folder, const char* name) {
+    QCoreApplication::processEvents();
+    return Save(window, folder, name);
+}
+
+// Shows `dialog` as the program would, renders it and closes it.
+bool ShootDialog(QFileDialog* dialog, const QString& folder, const char* name) {
+    std::unique_ptr<QFileDialog> owned(dialog);
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->resize(760, 440);
+    dialog->show();
+    QTest::qWait(300);  // the file list is read in the background
+    const bool ok = Shoot(*dialog, folder, name);
+    dialog->close();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    veldan::ui::PreferKoreanDates();
     QApplication qt(argc, argv);
     QFont font = QApplication::font();
     font.setFamilies({QStringLiteral("Gulim"), QStringLiteral("NanumGothic"), font.family()});
     font.setPointSize(9);
     QApplication::setFont(font);
+    if (!ui::InstallKoreanTranslations(qt))
+        std::fprintf(stderr, "Qt's Korean texts are missing (qt6-translations-l10n)\n");
 
     QStringList args = QApplication::arguments();
     QString programSource, machineSource, out;
@@ -126,13 +157,44 @@ int main(int argc, char** argv) {
 
     scan->findChild<QPushButton*>("button1016")->click();
     scan->findChild<QPushButton*>("button1004")->click();
+    // At once, while the cure's thread closes the other programs.
+    failures += !Save(window, out, "05-closing-programs.png");
     QTest::qWait(50);
     if (!QTest::qWaitFor([&] { return !scan->WorkerExists(); }, 120000)) return 1;
-    failures += !Shoot(window, out, "05-cured.png");
+    failures += !Shoot(window, out, "06-cured.png");
 
     window.html()->OnAppCmd("imm");
-    failures += !Shoot(window, out, "06-immunization.png");
+    failures += !Shoot(window, out, "07-immunization.png");
     window.html()->OnAppCmd("kb");
-    failures += !Shoot(window, out, "07-killbit.png");
+    // Sorted by identifier, ascending: the mark points up.
+    auto* killBits = window.clsidPage()->findChild<QTreeWidget*>("list1003");
+    QHeaderView* header = killBits->header();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
+    failures += !Shoot(window, out, "08-killbit.png");
+
+    // The dialogs, in Korean; the save dialog opens in the log folder, as 로그 저장 makes it.
+    QDir().mkpath(QFileInfo(scan->ProposedLogPath()).path());
+    failures +=
+        !ShootDialog(ui::MakeSaveFileDialog(&window, scan->ProposedLogPath(), ui::LogFileFilter()),
+                     out, "09-save-log-dialog.png");
+    failures += !ShootDialog(ui::MakeFolderDialog(nullptr, ui::MachineFolderTitle(),
+                                                  QString::fromStdString(machineFolder)),
+                             out, "10-folder-dialog.png");
+
+    // Every page in a larger window: the HTML page and the pages grow with it.
+    window.resize(1024, 720);
+    window.html()->OnAppCmd("home");
+    failures += !Shoot(window, out, "11-large-main.png");
+    window.html()->OnAppCmd("snd");
+    failures += !Shoot(window, out, "12-large-scan-results.png");
+    window.html()->OnAppCmd("imm");
+    failures += !Shoot(window, out, "13-large-immunization.png");
+    window.html()->OnAppCmd("kb");
+    failures += !Shoot(window, out, "14-large-killbit.png");
+    scan->findChild<QPushButton*>("button1033")->click();  // back to the start page
+    QTest::qWait(50);
+    window.html()->OnAppCmd("snd");
+    failures += !Shoot(window, out, "15-large-start.png");
     return failures ? 1 : 0;
 }

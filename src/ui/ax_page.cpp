@@ -28,6 +28,23 @@ constexpr AnchorPair kAnchors[] = {
 constexpr int kTemplateCx = 360;
 constexpr int kTemplateCy = 286;
 
+// Text of the inert list: dark enough to read on white and on the header's
+// face (well above 4.5:1), a little lighter than live text.
+const QColor kInertText(0x40, 0x40, 0x40);
+
+// A disabled list is drawn in the style's disabled colours (light grey on
+// grey); this one is disabled only so that it takes no input, and is drawn
+// like a list that can be read.
+void ReadableWhenDisabled(QWidget* list) {
+    QPalette pal = list->palette();
+    for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        pal.setColor(QPalette::Disabled, role, kInertText);
+    pal.setColor(QPalette::Disabled, QPalette::Base, pal.color(QPalette::Active, QPalette::Base));
+    pal.setColor(QPalette::Disabled, QPalette::Button,
+                 pal.color(QPalette::Active, QPalette::Button));
+    list->setPalette(pal);
+}
+
 QString KindText(engine::ImmunizationKind kind) {
     return kind == engine::ImmunizationKind::ActiveX ? QStringLiteral("ActiveX")
                                                      : QStringLiteral("쿠키");
@@ -55,6 +72,7 @@ CAxDlg::CAxDlg(AppState& app, QWidget* parent) : CEZPropertyPage(kDialogId, app,
     list1003_->setSelectionMode(QAbstractItemView::SingleSelection);
     // The list only shows what the check boxes and the fills decide.
     list1003_->setEnabled(false);
+    ReadableWhenDisabled(list1003_);
     header_->Lock(0);
 
     run_ = AddControl(new QPushButton(QStringLiteral("면역, 예방 실행")), kRun, "button",

@@ -10,6 +10,7 @@
 
 #include "text/strings.h"
 #include "ui/killbit_dialog.h"
+#include "ui/sort_header.h"
 
 namespace veldan::ui {
 namespace {
@@ -66,6 +67,9 @@ CCLSIDDlg::CCLSIDDlg(AppState& app, QWidget* parent)
     list1003_->setSelectionMode(QAbstractItemView::SingleSelection);
     list1003_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list1003_->setSortingEnabled(false);  // the page sorts the entries themselves
+    // An identifier wider than its column keeps both ends; its tooltip shows it whole.
+    list1003_->setTextElideMode(Qt::ElideMiddle);
+    list1003_->setHeader(new CSortHeader(list1003_));
     QHeaderView* header = list1003_->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
@@ -135,6 +139,8 @@ void CCLSIDDlg::Load() {
         Fill(-1);
     }
     busy_ = false;
+    // Also without a list file: "전체 0 개 중 0 개가 차단 상태입니다."
+    ShowCount();
 }
 
 void CCLSIDDlg::Fill(int select) {

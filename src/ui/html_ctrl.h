@@ -34,13 +34,22 @@ class CHtmlCtrl : public QTextBrowser {
     // one, such a link shows the error page.
     void setWebFetcher(WebFetcher fetcher) { fetcher_ = std::move(fetcher); }
 
+    // Rich text knows no table height, so a page laid out as one table would
+    // end where its content ends. When the page's first table is shorter than
+    // the view, its last row is stretched so that the table fills the view's
+    // height (widths come from the page: width="100%" fills the view's width).
+    // Runs after every navigation and resize; returns the pixels added.
+    int FitPageToView();
+
   protected:
+    void resizeEvent(QResizeEvent* e) override;
     // Every navigation passes here: "app:" addresses are commands and are never followed.
     void doSetSource(const QUrl& name, QTextDocument::ResourceType type) override;
     QVariant loadResource(int type, const QUrl& name) override;
 
   private:
     WebFetcher fetcher_;
+    bool fitting_ = false;
 };
 
 // The page shown when an address cannot be opened.

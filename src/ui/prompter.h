@@ -5,7 +5,9 @@
 // tests answer with a scripted one and read back what was asked.
 
 #include <QString>
+#include <functional>
 
+class QFileDialog;
 class QWidget;
 
 namespace veldan::ui {
@@ -23,22 +25,32 @@ class Prompter {
     virtual MsgAnswer Message(QWidget* owner, const QString& text, const QString& caption,
                               MsgIcon icon, MsgButtons buttons, bool defaultNo = false) = 0;
     // A save-file dialog proposing `proposed` with `filter` (Qt filter syntax),
-    // asking before overwriting; returns the chosen host path, "" when cancelled.
+    // asking before overwriting; a name typed without an extension gets the
+    // proposed name's extension. Returns the chosen host path, "" when cancelled.
     virtual QString AskSaveFile(QWidget* owner, const QString& proposed, const QString& filter) = 0;
     // A folder dialog starting at `start`; returns the chosen folder, "" when cancelled.
     virtual QString AskFolder(QWidget* owner, const QString& title, const QString& start) = 0;
-    // Opens a host text file in the desktop's text viewer; false when nothing could.
-    virtual bool OpenInTextViewer(const QString& path) = 0;
+    // Opens a host text file in the desktop's text viewer. When no viewer can
+    // be started, `failed` is called on this thread, at once or once the
+    // desktop's opener has given up.
+    virtual void OpenInTextViewer(QWidget* owner, const QString& path,
+                                  std::function<void()> failed) = 0;
 };
 
-// Message boxes and dialogs of Qt; files open through the desktop services.
+// Message boxes and dialogs of Qt; files open through the desktop's opener.
 class QtPrompter final : public Prompter {
   public:
     MsgAnswer Message(QWidget* owner, const QString& text, const QString& caption, MsgIcon icon,
                       MsgButtons buttons, bool defaultNo) override;
     QString AskSaveFile(QWidget* owner, const QString& proposed, const QString& filter) override;
     QString AskFolder(QWidget* owner, const QString& title, const QString& start) override;
-    bool OpenInTextViewer(const QString& path) override;
+    void OpenInTextViewer(QWidget* owner, const QString& path,
+                          std::function<void()> failed) override;
 };
+
+// The dialogs QtPrompter runs, set up but not shown (the screenshots show them
+// as they are). The caller owns them.
+QFileDialog* MakeSaveFileDialog(QWidget* owner, const QString& proposed, const QString& filter);
+QFileDialog* MakeFolderDialog(QWidget* owner, const QString& title, const QString& start);
 
 }  // namespace veldan::ui

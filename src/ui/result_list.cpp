@@ -250,6 +250,8 @@ void CResultList::mousePressEvent(QMouseEvent* e) {
         return;
     }
     setFocus(Qt::MouseFocusReason);
+    // While a scan or cure runs the list only shows; the cure moves the selection itself.
+    if (model_.Busy()) return;
     const QPoint pos = e->position().toPoint();
     const int row = RowAt(pos.y());
     model_.Select(row);

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -40,6 +41,21 @@ const QString kTextDone = QStringLiteral("완료");
 
 }  // namespace
 
+QString LogFileFilter() {
+    return QStringLiteral("모든 파일 (*.*)");
+}
+
+QString ClosingText(const std::string& programs) {
+    return QStringLiteral("%1을(를) 닫는 중...").arg(QString::fromStdString(programs));
+}
+
+QString SavedLogText(const QString& path) {
+    return QStringLiteral(
+               "로그 파일을 저장했습니다.\n\n%1\n\n이 파일을 열 프로그램을 찾을 수 없습니다. "
+               "텍스트 편집기로 직접 여세요.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 CScanResultDlg::CScanResultDlg(AppState& app, QWidget* parent)
     : CEZPropertyPage(kDialogId, app, parent), model_(app.ctx.debug()) {
     resize(DluX(kTemplateCx), DluY(kTemplateCy));
@@ -58,11 +74,12 @@ void CScanResultDlg::CreateControls() {
     AddControl(new QLabel(QStringLiteral("대상:"), this), IDC_TARGET_LABEL, "static",
                Dlu(7, 226, 26, 9));
     status_ = AddControl(new QLabel(this), IDC_STATUS, "static", Dlu(34, 226, 319, 9));
-    progress_ = AddControl(new QProgressBar(this), IDC_PROGRESS, "progress", Dlu(7, 240, 270, 10));
+    // The percent text has room for "100% (99999/99999)".
+    progress_ = AddControl(new QProgressBar(this), IDC_PROGRESS, "progress", Dlu(7, 240, 226, 10));
     progress_->setTextVisible(false);
     AddControl(new QLabel(QStringLiteral("완료:"), this), IDC_DONE_LABEL, "static",
-               Dlu(283, 241, 22, 9));
-    percent_ = AddControl(new QLabel(this), IDC_PERCENT, "static", Dlu(306, 241, 47, 9));
+               Dlu(239, 241, 22, 9));
+    percent_ = AddControl(new QLabel(this), IDC_PERCENT, "static", Dlu(262, 241, 91, 9));
 
     checkAll_ = AddControl(new QPushButton(QStringLiteral("모두 선택"), this), IDC_CHECK_ALL,
                            "button", Dlu(7, 262, 50, 16));
@@ -196,12 +213,19 @@ void CScanResultDlg::OnStartCure() {
                 .arg(QString::fromStdString(programs));
         app_.prompter.Message(this, text, kCaptionCure, MsgIcon::Warning, MsgButtons::Ok);
     }
-    engine::CloseProgramsForCure(app_.ctx);
 
     model_.CopyChecks(result_);
     cureJob_.Reset();
     model_.SetBusy(true);
-    cureWorker_.Start(app_.ctx, result_, cureJob_, this, MakeSink());
+    // Closing the programs waits for them to end; it runs on the cure's thread,
+    // before the cure, while the page says what it is doing.
+    if (!programs.empty()) {
+        status_->setText(ClosingText(programs));
+        progress_->setRange(0, 0);  // busy until the cure sets its range
+    }
+    platform::Context& ctx = app_.ctx;
+    cureWorker_.Start(ctx, result_, cureJob_, this, MakeSink(),
+                      [&ctx] { engine::CloseProgramsForCure(ctx); });
 }
 
 void CScanResultDlg::OnCureDone(bool completed) {
@@ -267,13 +291,9 @@ void CScanResultDlg::OnCheckAll(bool checked) {
 void CScanResultDlg::OnSaveLog() {
     // The found list belongs to a running worker until its done message.
     if (WorkerExists()) return;
-    const QString folder = QString::fromStdString(app_.programFolder) + QStringLiteral("/log");
-    QDir().mkpath(folder);
-    const QDate today = QDate::currentDate();
-    const QString proposed =
-        QString::asprintf("%s/scanlog_%d%02d%02d_%ld", folder.toUtf8().constData(), today.year(),
-                          today.month(), today.day(), static_cast<long>(scanStartTime_));
-    const QString path = app_.prompter.AskSaveFile(this, proposed, QStringLiteral("모든 파일 (*)"));
+    const QString proposed = ProposedLogPath();
+    QDir().mkpath(QFileInfo(proposed).path());
+    const QString path = app_.prompter.AskSaveFile(this, proposed, LogFileFilter());
     if (path.isEmpty()) return;
 
     const std::string text = engine::ScanLogText(app_.ctx);
@@ -289,7 +309,19 @@ void CScanResultDlg::OnSaveLog() {
                               QStringLiteral("로그 저장"), MsgIcon::Information, MsgButtons::Ok);
         return;
     }
-    app_.prompter.OpenInTextViewer(path);
+    app_.prompter.OpenInTextViewer(this, path, [this, path] {
+        app_.prompter.Message(this, SavedLogText(path), QStringLiteral("로그 저장"),
+                              MsgIcon::Information, MsgButtons::Ok);
+    });
+}
+
+QString CScanResultDlg::ProposedLogPath() const {
+    const QString folder = QString::fromStdString(app_.programFolder) + QStringLiteral("/log");
+    const QDate today = QDate::currentDate();
+    // A text file, so that the desktop opens it in its text viewer.
+    return QString::asprintf("%s/scanlog_%d%02d%02d_%ld.txt", folder.toUtf8().constData(),
+                             today.year(), today.month(), today.day(),
+                             static_cast<long>(scanStartTime_));
 }
 
 void CScanResultDlg::OnColumnClick() {

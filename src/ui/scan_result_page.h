@@ -4,7 +4,9 @@
 // cure and saves the scan log. It owns the cure script (the scan result) and
 // the scan and cure workers; only one of them runs at a time.
 
+#include <QString>
 #include <ctime>
+#include <string>
 
 #include "engine/scan.h"
 #include "ui/page.h"
@@ -18,6 +20,13 @@ class QPushButton;
 namespace veldan::ui {
 
 class CResultList;
+
+// The status text while the cure closes `programs` ("Internet Explorer, RUNDLL32"…).
+QString ClosingText(const std::string& programs);
+// What "로그 저장" says when no viewer could open the saved log at `path`.
+QString SavedLogText(const QString& path);
+// The save dialog's filter for the scan log.
+QString LogFileFilter();
 
 class CScanResultDlg : public CEZPropertyPage {
     Q_OBJECT
@@ -51,6 +60,8 @@ class CScanResultDlg : public CEZPropertyPage {
     // The jobs of the two workers (cancel flag and pause gate).
     const ScanJob& scanJob() const { return scanJob_; }
     const ScanJob& cureJob() const { return cureJob_; }
+    // The name "로그 저장" proposes: <program folder>/log/scanlog_<date>_<scan start>.txt.
+    QString ProposedLogPath() const;
 
   protected:
     bool OnAppMessage(const AppEvent& message) override;

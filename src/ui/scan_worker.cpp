@@ -137,13 +137,15 @@ ScanWorker::~ScanWorker() {
 }
 
 bool ScanWorker::Start(platform::Context& ctx, engine::ScanResult& result, ScanJob& job,
-                       QObject* receiver, WorkerSink sink) {
+                       QObject* receiver, WorkerSink sink, std::function<void()> before) {
     if (thread_.joinable()) return false;
     job_ = &job;
     running_.store(true);
     auto shared = std::make_shared<const WorkerSink>(std::move(sink));
     const Kind kind = kind_;
-    thread_ = std::thread([this, &ctx, &result, &job, receiver, shared, kind] {
+    thread_ = std::thread([this, &ctx, &result, &job, receiver, shared, kind,
+                           before = std::move(before)] {
+        if (before) before();
         QueuedObserver observer(job, receiver, shared);
         int completed = 0;
         if (kind == Kind::Scan) {

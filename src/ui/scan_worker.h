@@ -68,9 +68,11 @@ class ScanWorker {
 
     // Starts the thread over `ctx` and `result` with `job`, reporting to `sink`
     // through `receiver`; returns false when a thread of this worker exists.
+    // `before` (may be empty) runs first on the thread, ahead of the scan or
+    // cure: the steps that must precede it without holding up the window.
     // `ctx`, `result` and `job` must stay untouched by others until Join().
     bool Start(platform::Context& ctx, engine::ScanResult& result, ScanJob& job, QObject* receiver,
-               WorkerSink sink);
+               WorkerSink sink, std::function<void()> before = {});
     // True from Start() until Join(), also after the thread has finished.
     bool Exists() const { return thread_.joinable(); }
     // True while the thread has not finished its run.

@@ -4,9 +4,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 
 #include "text/strings.h"
+#include "ui/app_icon.h"
 
 namespace veldan::ui {
 
@@ -39,9 +39,10 @@ CStartDlg::CStartDlg(AppState& app, QWidget* parent) : CEZPropertyPage(kDialogId
     auto* homeGroup = new QGroupBox(QStringLiteral("홈 페이지"), this);
     homeGroup->setGeometry(Dlu(7, 71, 261, 52));
     auto* icon = AddControl(new QLabel(this), 138, "static", Dlu(15, 84, 16, 16));
-    icon->setPixmap(style()->standardIcon(QStyle::SP_DirHomeIcon).pixmap(24, 24));
-    auto* hint = label(QStringLiteral("홈 페이지로 사용할 주소를 입력합니다. 예) http://veldan.test/"),
-                       Dlu(37, 82, 226, 18));
+    icon->setPixmap(HomePageIcon(DluX(16)));
+    auto* hint =
+        label(QStringLiteral("홈 페이지로 사용할 주소를 입력합니다. 예) http://veldan.test/"),
+              Dlu(37, 82, 226, 18));
     hint->setWordWrap(true);
     label(QStringLiteral("주소:"), Dlu(17, 105, 25, 10));
     address_ = AddControl(new QLineEdit(this), kAddressEdit, "edit", Dlu(45, 103, 215, 13));

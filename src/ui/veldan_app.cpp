@@ -11,8 +11,9 @@
 #include "platform/registry_ops.h"
 #include "text/debug.h"
 #include "ui/app_state.h"
-#include "ui/instance_checker.h"
 #include "ui/html_ctrl.h"
+#include "ui/instance_checker.h"
+#include "ui/machine_error_text.h"
 #include "ui/main_window.h"
 #include "ui/update_check.h"
 
@@ -56,6 +57,10 @@ std::string StartUsage() {
            "  --program-folder DIR  the folder holding core/, data/ and Veldan.ini\n";
 }
 
+QString MachineFolderTitle() {
+    return QStringLiteral("검사할 컴퓨터의 폴더를 선택하세요");
+}
+
 namespace {
 
 // Links of the HTML page that leave the program folder are fetched over HTTP.
@@ -95,18 +100,17 @@ int CVeldanApp::Run(StartOptions options) {
     if (options.machineFolder.empty()) {
         QString last = QString::fromStdString(settings.ReadString("machine", ""));
         options.machineFolder =
-            prompter_.AskFolder(nullptr, QStringLiteral("검사할 컴퓨터의 폴더를 선택하세요"), last)
-                .toStdString();
+            prompter_.AskFolder(nullptr, MachineFolderTitle(), last).toStdString();
         if (options.machineFolder.empty()) return 0;
     }
     machine::image::ImageError error;
     machine::image::LoadOptions loadOptions{options.user, options.force};
     auto machine = machine::image::ImageMachine::Load(options.machineFolder, loadOptions, error);
     if (!machine) {
-        prompter_.Message(nullptr,
-                          QStringLiteral("검사할 컴퓨터를 열 수 없습니다.\n\n%1")
-                              .arg(QString::fromStdString(error.ToString())),
-                          QStringLiteral("VELDAN"), MsgIcon::Warning, MsgButtons::Ok);
+        prompter_.Message(
+            nullptr,
+            QStringLiteral("검사할 컴퓨터를 열 수 없습니다.\n\n%1").arg(MachineErrorText(error)),
+            QStringLiteral("VELDAN"), MsgIcon::Warning, MsgButtons::Ok);
         return 1;
     }
     settings.WriteString("machine", options.machineFolder);
@@ -129,10 +133,11 @@ int CVeldanApp::Run(StartOptions options) {
     app.machineChanged = [this, &machine] {
         machine::image::ImageError saveError;
         if (!machine->Save(saveError))
-            prompter_.Message(nullptr,
-                              QStringLiteral("검사한 컴퓨터에 변경 내용을 저장할 수 없습니다.\n\n%1")
-                                  .arg(QString::fromStdString(saveError.ToString())),
-                              QStringLiteral("VELDAN"), MsgIcon::Warning, MsgButtons::Ok);
+            prompter_.Message(
+                nullptr,
+                QStringLiteral("검사한 컴퓨터에 변경 내용을 저장할 수 없습니다.\n\n%1")
+                    .arg(MachineErrorText(saveError)),
+                QStringLiteral("VELDAN"), MsgIcon::Warning, MsgButtons::Ok);
     };
 
     int status = 0;

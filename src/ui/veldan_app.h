@@ -4,6 +4,7 @@
 // (--machine DIR, else chosen in a folder dialog and remembered), the debug
 // privilege, the folder table, then the main window until it closes.
 
+#include <QString>
 #include <QStringList>
 #include <memory>
 #include <string>
@@ -27,6 +28,9 @@ bool ParseStartArgs(const QStringList& args, StartOptions& options, std::string&
 
 // The usage text of --help.
 std::string StartUsage();
+
+// The title of the folder dialog that asks for the machine to scan.
+QString MachineFolderTitle();
 
 class CVeldanApp {
   public:

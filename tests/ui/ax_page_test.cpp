@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include "immunize_rig.h"
+#include "pixels.h"
 #include "ui/clsid_page.h"
 #include "ui/lock_header.h"
 
@@ -78,6 +80,36 @@ TEST_F(AxPage, WaitsForTheDatabaseThenListsControlsAndCookies) {
     for (int id : {1062, 1063, 1014}) EXPECT_TRUE(page->control(id)->isEnabled()) << id;
     EXPECT_FALSE(list()->isEnabled());  // the list only shows
     EXPECT_TRUE(page->control(1005)->isHidden());
+}
+
+TEST_F(AxPage, TheInertListIsDrawnReadably) {
+    Open();
+    Database({kA}, {"Evil Control"}, {"track.test"});
+    page->resize(540, 430);
+    page->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+    DbLoaded();
+    // It takes no input...
+    EXPECT_FALSE(list()->isEnabled());
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                      list()->visualItemRect(list()->topLevelItem(0)).center());
+    EXPECT_TRUE(list()->selectedItems().isEmpty());
+
+    // ...but its rows and its header read at least 4.5:1 against their background.
+    const QImage rows = list()->viewport()->grab().toImage();
+    const QRect first = list()->visualItemRect(list()->topLevelItem(0));
+    const QColor rowBackground = rows.pixelColor(rows.width() - 2, first.center().y());
+    EXPECT_GE(test::Contrast(test::Darkest(rows, first), rowBackground), 4.5);
+    const QRect kind = first.adjusted(list()->columnWidth(0), 0, 0, 0);
+    EXPECT_GE(test::Contrast(test::Darkest(rows, kind), rowBackground), 4.5);  // "ActiveX"
+
+    QHeaderView* header = list()->header();
+    const QImage head = header->grab().toImage();
+    const QColor face = head.pixelColor(header->sectionSize(0) - 4, 3);
+    EXPECT_GE(
+        test::Contrast(
+            test::Darkest(head, QRect(0, 2, header->sectionSize(0) - 2, head.height() - 4)), face),
+        4.5);
 }
 
 TEST_F(AxPage, NothingToBlockCountsAsAllBlocked) {

@@ -166,6 +166,7 @@ TEST_F(ClsidPage, WithoutAnyFileStartsEmptyAndCreatesTheScrambledFile) {
     rig.WriteProgramFile("data/.keep", "");
     Open();
     EXPECT_EQ(list()->topLevelItemCount(), 0);
+    EXPECT_EQ(CountText(), "전체 0 개 중 0 개가 차단 상태입니다.");
     AnswerDialog({{"Only", QString::fromStdString(kB)}});
     Click(1019);
     Close();
@@ -402,6 +403,71 @@ TEST_F(ClsidPage, HeaderClicksSortAndTheFileKeepsTheOrder) {
     Close();
     EXPECT_EQ(rig.ReadProgramFile("core/killbit.txt"),
               "{CCCC} beta\r\n{BBBB} Gamma\r\n{aaaa} Alpha\r\n");
+}
+
+// +1 when the sort mark of `header` points up, -1 when it points down, 0 when
+// none is drawn: the pixels the mark adds to the right end of the sorted
+// section (the text moves over when the mark is shown), top half against
+// bottom half (a mark pointing up is wider at its foot).
+int MarkDirection(QHeaderView* header) {
+    const int section = header->sortIndicatorSection();
+    const int right = header->sectionViewportPosition(section) + header->sectionSize(section);
+    const QImage with = header->grab().toImage();
+    header->setSortIndicatorShown(false);
+    const QImage without = header->grab().toImage();
+    header->setSortIndicatorShown(true);
+    std::vector<QPoint> mark;
+    for (int y = 0; y < with.height(); ++y) {
+        for (int x = std::max(0, right - 24); x < std::min(right, with.width()); ++x) {
+            if (with.pixel(x, y) != without.pixel(x, y)) mark.push_back({x, y});
+        }
+    }
+    if (mark.empty()) return 0;
+    int top = with.height(), bottom = 0;
+    for (const QPoint& p : mark) {
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    int upper = 0, lower = 0;
+    for (const QPoint& p : mark) (2 * p.y() < top + bottom ? upper : lower)++;
+    return lower > upper ? 1 : upper > lower ? -1 : 0;
+}
+
+TEST_F(ClsidPage, TheSortMarkPointsUpForAscendingOrder) {
+    rig.WriteProgramFile("core/killbit.txt", kB + " b\r\n" + kA + " a\r\n");
+    Open();
+    ShowPage();
+    ClickHeader(1);
+    ASSERT_EQ(list()->header()->sortIndicatorOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(MarkDirection(list()->header()), 1);
+    ClickHeader(1);
+    ASSERT_EQ(list()->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(MarkDirection(list()->header()), -1);
+}
+
+TEST_F(ClsidPage, AnIdentifierWiderThanItsColumnKeepsBothEnds) {
+    rig.WriteProgramFile("core/killbit.txt", kA + " a\r\n");
+    Open();
+    ShowPage();
+    QTreeWidgetItem* item = list()->topLevelItem(0);
+    const QString id = QString::fromStdString(kA);
+    ASSERT_GT(list()->fontMetrics().horizontalAdvance(id), list()->columnWidth(1));
+    EXPECT_EQ(list()->textElideMode(), Qt::ElideMiddle);
+    EXPECT_EQ(item->toolTip(1), id);
+    // The text drawn in the cell is cut in the middle: its right end shows the
+    // identifier's last characters ("4}", ink above the middle of the line),
+    // not an ellipsis (ink on the baseline only).
+    const QImage cells = list()->viewport()->grab().toImage();
+    const QRect cell = list()->visualItemRect(item).adjusted(list()->columnWidth(0), 0, 0, 0);
+    auto inked = [&](QRect area) {
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (qGray(cells.pixel(x, y)) < 128) return true;
+        return false;
+    };
+    const int middle = cell.center().y();
+    EXPECT_TRUE(inked(QRect(cell.left(), cell.top(), 20, middle - cell.top())));
+    EXPECT_TRUE(inked(QRect(cell.right() - 20, cell.top(), 20, middle - cell.top() - 1)));
 }
 
 TEST_F(ClsidPage, SortingScrollsTheSelectedEntryIntoView) {

@@ -4,9 +4,12 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QImage>
+#include <QScrollBar>
 #include <QTextBrowser>
 #include <fstream>
 
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "ui/app_commands.h"
 #include "ui/html_ctrl.h"
@@ -169,6 +172,51 @@ TEST_F(HtmlCtrlTest, AMissingPageShowsTheErrorPage) {
     html.Navigate(QString::fromStdString((dir.path() / "nothing.htm").string()));
     EXPECT_TRUE(html.toPlainText().contains("페이지를 표시할 수 없습니다"));
     EXPECT_TRUE(html.toPlainText().contains("nothing.htm"));
+}
+
+TEST_F(HtmlCtrlTest, TheShippedPageFillsTheControlAtEverySize) {
+    // Its three bands: the title across the top, the menu down the left, the
+    // white panel in the rest, each reaching the control's edges.
+    const QColor title(0x1d, 0x3f, 0x6e), menu(0x2b, 0x57, 0x97), panel(Qt::white);
+    CHtmlCtrl html;
+    ASSERT_TRUE(html.CreateFromStatic(1012, &parent));
+    html.Navigate(QString::fromStdString(test::SourceFolder() + "/data/main.htm"));
+    parent.show();
+    for (QSize size : {QSize(760, 540), QSize(1100, 820), QSize(760, 540)}) {
+        parent.resize(size);
+        html.resize(size);
+        QCoreApplication::processEvents();
+        const QImage shown = html.grab().toImage();
+        ASSERT_EQ(shown.size(), size);
+        const int w = size.width(), h = size.height();
+        EXPECT_EQ(shown.pixelColor(w - 2, 2), title) << w << "x" << h;
+        EXPECT_EQ(shown.pixelColor(2, h - 2), menu) << w << "x" << h;
+        EXPECT_EQ(shown.pixelColor(w - 2, h - 2), panel) << w << "x" << h;
+        EXPECT_EQ(shown.pixelColor(w / 2, h - 2), panel) << w << "x" << h;
+        EXPECT_FALSE(html.verticalScrollBar()->isVisible()) << w << "x" << h;
+    }
+}
+
+TEST_F(HtmlCtrlTest, APageLongerThanTheControlIsNotStretched) {
+    std::string rows;
+    for (int i = 0; i < 60; ++i) rows += "<tr><td>row</td></tr>";
+    WritePage("long.htm", "<html><body><table width=\"100%\">" + rows + "</table></body></html>");
+    CHtmlCtrl html;
+    ASSERT_TRUE(html.CreateFromStatic(1012, &parent));
+    html.Navigate(QString::fromStdString((dir.path() / "long.htm").string()));
+    EXPECT_EQ(html.FitPageToView(), 0);  // not laid out yet
+    parent.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(html.FitPageToView(), 0);
+    EXPECT_GT(html.document()->size().height(), html.viewport()->height());
+    WritePage("short.htm",
+              "<html><body><table width=\"100%\"><tr><td>row</td></tr></table></body></html>");
+    html.Navigate(QString::fromStdString((dir.path() / "short.htm").string()));
+    const int added = html.FitPageToView();
+    EXPECT_GT(added, 200);
+    EXPECT_EQ(html.FitPageToView(), added);  // a second fit adds nothing more
+    EXPECT_LE(html.document()->size().height(), html.viewport()->height());
+    EXPECT_GE(html.document()->size().height(), html.viewport()->height() - 1);
 }
 
 }  // namespace

@@ -218,7 +218,17 @@ TEST_F(ScanPage, ScanThenCheckAllAndCureTheSampleMachine) {
     EXPECT_EQ(ui.rig.debug.Lines().size(), result.rows.size());
     EXPECT_TRUE(ui.rig.debug.Contains("CHECK\n"));
 
+    // The programs still run while the user reads the warning; they are closed
+    // on the cure's thread afterwards, while the page says so.
+    std::string runningAtWarning;
+    ui.prompter.onAsk = [&](const Asked&) { runningAtWarning = engine::ProgramsToClose(ctx()); };
     Button(1004)->click();
+    const std::string programs = "Windows 탐색기, Internet Explorer, RUNDLL32";
+    EXPECT_EQ(runningAtWarning, programs);
+    EXPECT_TRUE(page->WorkerExists());
+    EXPECT_EQ(page->findChild<QLabel*>("static1009")->text().toStdString(),
+              programs + "을(를) 닫는 중...");
+    EXPECT_EQ(page->findChild<QProgressBar*>("progress1005")->maximum(), 0);  // busy
     ASSERT_GE(ui.prompter.asked.size(), 1u);
     const Asked& close = ui.prompter.asked[0];
     EXPECT_EQ(close.text,
@@ -254,6 +264,8 @@ TEST_F(ScanPage, ScanThenCheckAllAndCureTheSampleMachine) {
     EXPECT_EQ(ui.machineChanges, 1);
     EXPECT_EQ(Button(1033)->text(), "완료");
     for (int id : {1016, 1017, 1004, 1072}) EXPECT_TRUE(Button(id)->isEnabled()) << id;
+    EXPECT_EQ(engine::ProgramsToClose(ctx()), "");
+    EXPECT_TRUE(page->findChild<QLabel*>("static1009")->text().isEmpty());
 
     // After a cure the page is left without a question.
     Button(1033)->click();
@@ -444,6 +456,7 @@ TEST_F(ScanPage, ClicksDuringAScanDoNothing) {
     QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, RowPoint(0, 120));
     ClickHeader(0);
     Button(1016)->click();
+    EXPECT_EQ(model().Selected(), -1);  // not even the selection moves
     EXPECT_EQ(model().CheckedCount(), 0);
     EXPECT_FALSE(model().IsExpanded(0));
     EXPECT_FALSE(ui.rig.debug.Contains("CHECK"));
@@ -477,7 +490,7 @@ TEST_F(ScanPage, SaveLogWritesEveryFoundItemAndOpensIt) {
     EXPECT_TRUE(fs::is_directory(programFolder + "/log"));
     const QRegularExpression name(
         "^" + QRegularExpression::escape(QString::fromStdString(programFolder)) +
-        "/log/scanlog_(\\d{4})(\\d{2})(\\d{2})_(\\d+)$");
+        "/log/scanlog_(\\d{4})(\\d{2})(\\d{2})_(\\d+)\\.txt$");
     const auto m = name.match(ui.prompter.proposedSave);
     ASSERT_TRUE(m.hasMatch()) << ui.prompter.proposedSave.toStdString();
     const QDate today = QDate::currentDate();
@@ -486,6 +499,7 @@ TEST_F(ScanPage, SaveLogWritesEveryFoundItemAndOpensIt) {
     EXPECT_EQ(m.captured(3).toInt(), today.day());
     EXPECT_GE(m.captured(4).toLong(), before);
     EXPECT_LE(m.captured(4).toLong(), after);
+    EXPECT_EQ(ui.prompter.saveFilter, "모든 파일 (*.*)");
 
     const std::string path = (ui.rig.dir.path() / "saved.log").string();
     ui.prompter.saveAnswer = QString::fromStdString(path);
@@ -511,6 +525,18 @@ TEST_F(ScanPage, SaveLogWritesEveryFoundItemAndOpensIt) {
     EXPECT_EQ(ui.prompter.opened.size(), 1);
     ASSERT_FALSE(ui.prompter.asked.empty());
     EXPECT_EQ(ui.prompter.asked.back().text, "로그 파일을 저장할 수 없습니다.");
+
+    // When nothing on the desktop opens the log, the user is told where it is.
+    ui.prompter.viewerOpens = false;
+    ui.prompter.saveAnswer = QString::fromStdString(path);
+    const std::size_t askedBefore = ui.prompter.asked.size();
+    Button(1072)->click();
+    ASSERT_EQ(ui.prompter.asked.size(), askedBefore + 1);
+    const Asked& where = ui.prompter.asked.back();
+    EXPECT_TRUE(where.text.startsWith("로그 파일을 저장했습니다.")) << where.text.toStdString();
+    EXPECT_TRUE(where.text.contains(QString::fromStdString(path)));
+    EXPECT_EQ(where.caption, "로그 저장");
+    EXPECT_EQ(where.icon, ui::MsgIcon::Information);
 }
 
 TEST_F(ScanPage, ControlsAndColumnsFollowThePageSize) {
@@ -526,6 +552,11 @@ TEST_F(ScanPage, ControlsAndColumnsFollowThePageSize) {
     EXPECT_EQ(page->findChild<QLabel*>("static1035")->text(), "완료:");
     EXPECT_EQ(Button(1004)->text(), "치료");
     EXPECT_TRUE(Button(1004)->isDefault());
+
+    // The percent text is never cut.
+    auto* percent = page->findChild<QLabel*>("static1006");
+    EXPECT_GE(percent->width(),
+              percent->fontMetrics().horizontalAdvance(QStringLiteral("100% (99999/99999)")));
 
     const QRect listBefore = list->geometry();
     const QRect cancelBefore = Button(1033)->geometry();

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,10 +48,12 @@ class ScriptedPrompter final : public ui::Prompter {
     // look at the state of a worker paused by the question.
     std::function<void(const Asked&)> onAsk;
     std::vector<Asked> asked;
-    QString saveAnswer;    // AskSaveFile's answer
-    QString folderAnswer;  // AskFolder's answer
-    QString proposedSave;  // what AskSaveFile proposed
-    QStringList opened;    // files handed to the text viewer
+    QString saveAnswer;       // AskSaveFile's answer
+    QString folderAnswer;     // AskFolder's answer
+    QString proposedSave;     // what AskSaveFile proposed
+    QString saveFilter;       // and with which filter
+    QStringList opened;       // files handed to the text viewer
+    bool viewerOpens = true;  // false: the desktop has nothing that opens them
 
     ui::MsgAnswer Message(QWidget*, const QString& text, const QString& caption, ui::MsgIcon icon,
                           ui::MsgButtons buttons, bool defaultNo) override {
@@ -62,14 +65,15 @@ class ScriptedPrompter final : public ui::Prompter {
         answers.pop_front();
         return a;
     }
-    QString AskSaveFile(QWidget*, const QString& proposed, const QString&) override {
+    QString AskSaveFile(QWidget*, const QString& proposed, const QString& filter) override {
         proposedSave = proposed;
+        saveFilter = filter;
         return saveAnswer;
     }
     QString AskFolder(QWidget*, const QString&, const QString&) override { return folderAnswer; }
-    bool OpenInTextViewer(const QString& path) override {
+    void OpenInTextViewer(QWidget*, const QString& path, std::function<void()> failed) override {
         opened << path;
-        return true;
+        if (!viewerOpens && failed) failed();
     }
 };
 

@@ -14,8 +14,8 @@
 #include "platform/app_settings.h"
 #include "support/http_server.h"
 #include "support/run_program.h"
-#include "support/update_release.h"
 #include "support/temp_dir.h"
+#include "support/update_release.h"
 #include "ui/main_window.h"
 #include "ui_fixture.h"
 
@@ -73,7 +73,8 @@ class VeldanAppTest : public ::testing::Test {
     text::CaptureDebugSink debug;
 };
 
-constexpr const char* kLayout = "main_cx=760\nmain_cy=540\nsub_x=0\nsub_y=0\nsub_cx=540\nsub_cy=430\n";
+constexpr const char* kLayout =
+    "main_cx=760\nmain_cy=540\nsub_x=0\nsub_y=0\nsub_cx=540\nsub_cy=430\n";
 
 TEST_F(VeldanAppTest, WithoutACompleteLayoutNothingIsShown) {
     WriteLayout("main_cx=0\nmain_cy=540\nsub_cx=540\nsub_cy=430\n");
@@ -95,7 +96,10 @@ TEST_F(VeldanAppTest, AMachineThatCannotBeOpenedIsReported) {
     options.machineFolder = (dir.path() / "no-such-machine").string();
     EXPECT_EQ(CVeldanApp(prompter, &debug).Run(options), 1);
     ASSERT_EQ(prompter.asked.size(), 1u);
-    EXPECT_TRUE(prompter.asked[0].text.startsWith("검사할 컴퓨터를 열 수 없습니다."));
+    EXPECT_TRUE(
+        prompter.asked[0].text.startsWith("검사할 컴퓨터를 열 수 없습니다.\n\n폴더가 없습니다."))
+        << prompter.asked[0].text.toStdString();
+    EXPECT_FALSE(prompter.asked[0].text.contains("no machine image"));  // Korean only
 }
 
 TEST_F(VeldanAppTest, WithoutAMachineTheFolderIsAskedForAndRemembered) {
@@ -146,8 +150,8 @@ TEST_F(VeldanAppTest, StartsWithoutAdministrativeRightsAndRunsTheKillBitRunsAfte
     EXPECT_NE(lines.find("disarm white... begin... end\n"), std::string::npos);
     EXPECT_LT(lines.find("SetPrivilege() error"), lines.find("disarm white"));
     // The machine was written back with the kill bit gone.
-    test::RunResult exported = test::RunProgram("veldan-cli", {"reg", "export", "--machine",
-                                                               machineFolder, "HKLM\\SOFTWARE\\Microsoft"});
+    test::RunResult exported = test::RunProgram(
+        "veldan-cli", {"reg", "export", "--machine", machineFolder, "HKLM\\SOFTWARE\\Microsoft"});
     ASSERT_EQ(exported.exitCode, 0) << exported.err;
     EXPECT_EQ(exported.out.find("{0E5F0222-96B9-11D3-8997-00104BD12D94}"), std::string::npos);
     EXPECT_NE(exported.out.find("Internet Explorer"), std::string::npos);
@@ -179,7 +183,8 @@ TEST_F(VeldanAppTest, ANewerReleaseIsInstalledByTheUpdaterWhenTheUserAgrees) {
     ASSERT_EQ(prompter.asked.size(), 1u);
     EXPECT_EQ(prompter.asked[0].text, "최신 업데이트가 있습니다. 다운로드하시겠습니까?");
     EXPECT_EQ(prompter.asked[0].caption, "VELDAN Update");
-    EXPECT_NE(debug.Text().find("2026.12.08  <----> 2099.01.01\n"), std::string::npos) << debug.Text();
+    EXPECT_NE(debug.Text().find("2026.12.08  <----> 2099.01.01\n"), std::string::npos)
+        << debug.Text();
 
     // The updater ran from its copy in the temporary folder, unpacked the
     // release into the program folder and started the new Veldan there.

@@ -1,0 +1,109 @@
+// Why a machine cannot be opened, in Korean: each failure the machine layer
+// reports (in English, for the command line) is recognised by its kind and
+// told with the file and line it concerns, without the English text.
+#include "ui/machine_error_text.h"
+
+#include <gtest/gtest.h>
+
+#include "machine/image/image_machine.h"
+#include "support/temp_dir.h"
+
+namespace veldan::ui {
+namespace {
+
+using machine::image::ImageError;
+using machine::image::ImageMachine;
+
+class MachineErrorTextTest : public ::testing::Test {
+  protected:
+    // Opens `folder` (below the temporary folder) and returns the failure.
+    ImageError OpenFails(const std::string& folder) {
+        ImageError error;
+        auto machine = ImageMachine::Load(dir.str() + "/" + folder, error);
+        EXPECT_EQ(machine, nullptr) << folder;
+        return error;
+    }
+    // The text told to the user: Korean, naming the file, not the English message.
+    QString Told(const ImageError& error) {
+        const QString text = MachineErrorText(error);
+        EXPECT_FALSE(text.contains(QString::fromStdString(error.message))) << text.toStdString();
+        if (!error.file.empty() && ClassifyMachineError(error) != MachineErrorKind::NotAMachine) {
+            EXPECT_TRUE(text.contains(QString::fromStdString(error.file))) << text.toStdString();
+        }
+        return text;
+    }
+
+    test::TempDir dir;
+};
+
+TEST_F(MachineErrorTextTest, AFolderThatIsNoMachineSaysWhatToChoose) {
+    const ImageError missing = OpenFails("nowhere");
+    EXPECT_EQ(ClassifyMachineError(missing), MachineErrorKind::FolderMissing);
+    EXPECT_TRUE(Told(missing).startsWith("폴더가 없습니다."));
+
+    dir.Write("plain/readme.txt", "not a machine");
+    const ImageError notMachine = OpenFails("plain");
+    EXPECT_EQ(ClassifyMachineError(notMachine), MachineErrorKind::NotAMachine);
+    EXPECT_TRUE(Told(notMachine).contains("drive_c"));
+    EXPECT_FALSE(Told(notMachine).contains("the image has no"));
+    // It names the folder that was chosen.
+    EXPECT_TRUE(Told(notMachine).endsWith(QString::fromStdString("위치: " + dir.str() + "/plain")))
+        << Told(notMachine).toStdString();
+}
+
+TEST_F(MachineErrorTextTest, BadLinesOfMachineIniAndRegFilesNameFileAndLine) {
+    dir.Write("ini/drive_c/.keep", "");
+    dir.Write("ini/machine.ini", "[machine]\nos=nt\ncolour=blue\n");
+    const ImageError ini = OpenFails("ini");
+    EXPECT_EQ(ClassifyMachineError(ini), MachineErrorKind::BadLine);
+    EXPECT_TRUE(Told(ini).contains("(3번째 줄)")) << Told(ini).toStdString();
+
+    dir.Write("reg/drive_c/.keep", "");
+    dir.Write("reg/registry/1.reg", "REGEDIT4\n\n[HKEY_NOWHERE\\X]\n");
+    const ImageError reg = OpenFails("reg");
+    EXPECT_EQ(ClassifyMachineError(reg), MachineErrorKind::BadLine);
+    EXPECT_TRUE(Told(reg).contains("1.reg"));
+    EXPECT_TRUE(Told(reg).contains("번째 줄)"));
+}
+
+TEST_F(MachineErrorTextTest, AMissingProtectedKeyIsNamed) {
+    dir.Write("prot/drive_c/.keep", "");
+    dir.Write("prot/machine.ini", "[protected]\nkey=HKLM\\Software\\Gone\n");
+    const ImageError error = OpenFails("prot");
+    EXPECT_EQ(ClassifyMachineError(error), MachineErrorKind::ProtectedKeyMissing);
+    EXPECT_TRUE(Told(error).contains("HKLM\\Software\\Gone"));
+    EXPECT_TRUE(Told(error).startsWith("machine.ini의 보호 키가 레지스트리에 없습니다"));
+}
+
+TEST_F(MachineErrorTextTest, InstallationFailuresTellTheUserWhatToDo) {
+    // As the installation reader reports them.
+    ImageError several{"/mnt/xp", 0,
+                       "the installation has several user profiles; choose one with --user: "
+                       "Alice, Bob"};
+    several.chooseUser = true;
+    several.profiles = {"Alice", "Bob"};
+    EXPECT_EQ(ClassifyMachineError(several), MachineErrorKind::ChooseUser);
+    EXPECT_TRUE(Told(several).contains("--user"));
+    EXPECT_TRUE(Told(several).contains("Alice, Bob"));
+
+    ImageError unknown{"/mnt/xp", 0, "no user profile 'Carol' (profiles: Alice, Bob)"};
+    unknown.chooseUser = true;
+    unknown.profiles = {"Alice", "Bob"};
+    EXPECT_EQ(ClassifyMachineError(unknown), MachineErrorKind::UnknownUser);
+    EXPECT_TRUE(Told(unknown).startsWith("사용자 프로필 'Carol'이(가) 없습니다."));
+
+    const ImageError dirty{"/mnt/xp/WINDOWS/system32/config/SOFTWARE", 0,
+                           "/mnt/xp/WINDOWS/system32/config/SOFTWARE: the hive was not cleanly "
+                           "written (sequence numbers 5 and 4)"};
+    EXPECT_EQ(ClassifyMachineError(dirty), MachineErrorKind::HiveNotClean);
+    EXPECT_TRUE(Told(dirty).contains("--force"));
+}
+
+TEST_F(MachineErrorTextTest, AnUnknownFailureIsStillKorean) {
+    const ImageError odd{"/x", 0, "something new went wrong"};
+    EXPECT_EQ(ClassifyMachineError(odd), MachineErrorKind::Other);
+    EXPECT_EQ(Told(odd), "알 수 없는 오류가 발생했습니다.\n\n위치: /x");
+}
+
+}  // namespace
+}  // namespace veldan::ui
