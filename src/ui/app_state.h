@@ -4,6 +4,7 @@
 // the versions, the settings, the way to ask the user, and the hook that
 // writes the machine back after a change.
 
+#include <QString>
 #include <functional>
 #include <string>
 
@@ -28,10 +29,14 @@ struct AppState {
     // Called on the user-interface thread after the machine was changed (a cure,
     // an immunization run, a kill bit); writes it back. May be empty.
     std::function<void()> machineChanged;
+    // Why the machine cannot be written back, in Korean; "" when it can (or when
+    // empty). Asked before a cure changes anything.
+    std::function<QString()> machineNotWritable;
 
     void MachineChanged() {
         if (machineChanged) machineChanged();
     }
+    QString MachineNotWritable() const { return machineNotWritable ? machineNotWritable() : QString(); }
 };
 
 }  // namespace veldan::ui

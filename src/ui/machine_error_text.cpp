@@ -81,6 +81,12 @@ QString Reason(MachineErrorKind kind, const ImageError& error) {
             return QStringLiteral("레지스트리 파일로 읽을 수 없습니다.");
         case MachineErrorKind::NotWritten:
             return QStringLiteral("파일을 쓸 수 없습니다. 폴더에 쓰기 권한이 있는지 확인하세요.");
+        case MachineErrorKind::ReadOnly:
+            return QStringLiteral(
+                "읽기 전용입니다. 쓰기 권한을 주거나 쓰기 가능한 곳에 복사한 뒤 다시 시도하세요.");
+        case MachineErrorKind::InterruptedSave:
+            return QStringLiteral(
+                "중단된 저장을 마무리할 수 없습니다. 폴더에 쓰기 권한이 있는지 확인하세요.");
         case MachineErrorKind::Other:
             break;
     }
@@ -96,13 +102,18 @@ MachineErrorKind ClassifyMachineError(const ImageError& error) {
                                               : MachineErrorKind::ChooseUser;
     }
     if (Starts(m, "no machine image here")) return MachineErrorKind::FolderMissing;
-    if (Has(m, "has no drive_c folder")) return MachineErrorKind::NotAMachine;
+    if (Has(m, "has no drive_c folder") || Starts(m, "not a folder")) {
+        return MachineErrorKind::NotAMachine;
+    }
+    if (Starts(m, "an interrupted save")) return MachineErrorKind::InterruptedSave;
+    if (Has(m, "read-only")) return MachineErrorKind::ReadOnly;
     if (Starts(m, "no Windows installation here")) return MachineErrorKind::NoInstallation;
     if (Starts(m, "no user profile")) return MachineErrorKind::NoUser;
     if (Starts(m, "protected key with an unknown root")) return MachineErrorKind::ProtectedKeyRoot;
     if (Starts(m, "protected key does not exist")) return MachineErrorKind::ProtectedKeyMissing;
     if (Has(m, "was not cleanly written")) return MachineErrorKind::HiveNotClean;
-    if (Has(m, "cannot be read as a hive") || Has(m, "the hive has no root key"))
+    if (Has(m, "not a registry hive") || Starts(m, "damaged") ||
+        Has(m, "the hive has no root key"))
         return MachineErrorKind::HiveUnreadable;
     if (Has(m, "cannot be written") || Has(m, "cannot create") || Has(m, "cannot be created") ||
         Has(m, "was not written back"))

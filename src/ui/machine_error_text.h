@@ -25,6 +25,8 @@ enum class MachineErrorKind {
     HiveNotClean,         // a hive that Windows did not finish writing
     HiveUnreadable,       // a file that is not a readable hive
     NotWritten,           // a change could not be written back
+    ReadOnly,             // the machine (or a file of it) may not be written
+    InterruptedSave,      // a save that was cut short cannot be completed
     Other,
 };
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "engine/loader.h"
 #include "ui/result_list.h"
 
 namespace veldan::ui {
@@ -155,6 +156,18 @@ WorkerSink CScanResultDlg::MakeSink() {
 
 void CScanResultDlg::OnStartScan() {
     if (scanWorker_.Exists()) return;
+    // Without signatures a scan would call any machine clean.
+    if (!engine::SignatureProblem(app_.ctx).empty()) {
+        app_.prompter.Message(
+            this,
+            QStringLiteral("악성코드 데이터베이스가 없거나, 읽을 수 없거나, 비어 있어 검사할 수 "
+                           "없습니다.\n\n위치: %1")
+                .arg(QString::fromStdString(engine::PlainDatabasePath(app_.ctx, "addb") + ", " +
+                                            engine::ScrambledDatabasePath(app_.ctx, "addb"))),
+            QStringLiteral("검사"), MsgIcon::Warning, MsgButtons::Ok);
+        ShowStartPage();
+        return;
+    }
     scanStartTime_ = std::time(nullptr);
     finished_ = false;
     result_.Clear();
@@ -197,6 +210,14 @@ void CScanResultDlg::OnStartCure() {
     if (model_.CheckedCount() == 0) {
         app_.prompter.Message(this, QStringLiteral("먼저 치료할 항목을 선택해야 합니다."),
                               kCaptionCure, MsgIcon::Information, MsgButtons::Ok);
+        return;
+    }
+    // A cure changes files at once: a machine that cannot be written back is
+    // found out before anything changes.
+    if (const QString why = app_.MachineNotWritable(); !why.isEmpty()) {
+        app_.prompter.Message(
+            this, QStringLiteral("검사한 컴퓨터에 쓸 수 없어 치료할 수 없습니다.\n\n%1").arg(why),
+            kCaptionCure, MsgIcon::Warning, MsgButtons::Ok);
         return;
     }
     finished_ = true;

@@ -140,6 +140,11 @@ int CVeldanApp::Run(StartOptions options) {
                 QStringLiteral("VELDAN"), MsgIcon::Warning, MsgButtons::Ok);
     };
 
+    app.machineNotWritable = [&machine] {
+        machine::image::ImageError error;
+        return machine->CheckWritable(error) ? QString() : MachineErrorText(error);
+    };
+
     int status = 0;
     {
         // The update question is asked while the database loads.

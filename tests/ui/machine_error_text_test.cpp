@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "machine/image/image_machine.h"
 #include "support/temp_dir.h"
 
@@ -97,6 +99,29 @@ TEST_F(MachineErrorTextTest, InstallationFailuresTellTheUserWhatToDo) {
                            "written (sequence numbers 5 and 4)"};
     EXPECT_EQ(ClassifyMachineError(dirty), MachineErrorKind::HiveNotClean);
     EXPECT_TRUE(Told(dirty).contains("--force"));
+}
+
+TEST_F(MachineErrorTextTest, FilesDamagedHivesAndReadOnlyMachinesAreTold) {
+    dir.Write("passwd", "root:x:0:0");
+    const ImageError file = OpenFails("passwd");
+    EXPECT_EQ(ClassifyMachineError(file), MachineErrorKind::NotAMachine);
+    EXPECT_TRUE(Told(file).contains(QString::fromStdString(dir.str() + "/passwd")));
+
+    const ImageError damaged{"/mnt/xp/WINDOWS/system32/config/SYSTEM", 0,
+                             "damaged at offset 0x1000: no valid hive bin there"};
+    EXPECT_EQ(ClassifyMachineError(damaged), MachineErrorKind::HiveUnreadable);
+
+    dir.Write("ro/drive_c/.keep", "");
+    ImageError error;
+    auto machine = ImageMachine::Load(dir.str() + "/ro", error);
+    ASSERT_NE(machine, nullptr) << error.ToString();
+    std::filesystem::permissions(dir.str() + "/ro", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    EXPECT_FALSE(machine->CheckWritable(error));
+    std::filesystem::permissions(dir.str() + "/ro", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    EXPECT_EQ(ClassifyMachineError(error), MachineErrorKind::ReadOnly);
+    EXPECT_TRUE(Told(error).startsWith("읽기 전용입니다."));
 }
 
 TEST_F(MachineErrorTextTest, AnUnknownFailureIsStillKorean) {

@@ -394,6 +394,32 @@ TEST_F(ScanPage, NothingFoundOnACleanMachine) {
     EXPECT_FALSE(inked(List()->viewport()->grab().toImage(), band));
 }
 
+TEST_F(ScanPage, NoScanWithoutSignaturesAndNoCureOfAMachineThatCannotBeWritten) {
+    SampleMachine();
+    Open();  // no databases in the program folder
+    StartScan();
+    EXPECT_FALSE(page->WorkerExists());
+    ASSERT_EQ(ui.prompter.asked.size(), 1u);
+    EXPECT_TRUE(ui.prompter.asked[0].text.startsWith("악성코드 데이터베이스가 없거나"));
+    EXPECT_TRUE(ui.prompter.asked[0].text.contains("addb.txt"));
+    ASSERT_TRUE(WaitFor([this] { return main->showStart == 1; }));
+
+    BundledDatabases();
+    engine::LoadDatabases(ctx());
+    Scan();
+    ASSERT_GT(model().RowCount(), 0);
+    ui.app->machineNotWritable = [] { return QStringLiteral("읽기 전용입니다."); };
+    Button(1016)->click();  // 모두 선택
+    const auto before = ctx().report().found().Count();
+    Button(1004)->click();
+    ASSERT_EQ(ui.prompter.asked.size(), 2u);
+    EXPECT_EQ(ui.prompter.asked[1].text, "검사한 컴퓨터에 쓸 수 없어 치료할 수 없습니다.\n\n읽기 전용입니다.");
+    EXPECT_FALSE(page->WorkerExists());
+    EXPECT_EQ(ui.machineChanges, 0);
+    EXPECT_EQ(ctx().report().found().Count(), before);
+    EXPECT_TRUE(std::filesystem::exists(ui.rig.image.folder() + "/drive_c"));
+}
+
 TEST_F(ScanPage, CureWithNothingCheckedOnlyAsksForASelection) {
     SampleMachine();
     BundledDatabases();
