@@ -8,7 +8,10 @@ include(GNUInstallDirs)
 set(VELDAN_INSTALL_DIR lib/veldan)
 
 install(TARGETS veldan-cli Veldan VeldanUpdate RUNTIME DESTINATION ${VELDAN_INSTALL_DIR})
-install(DIRECTORY ${VELDAN_PROGRAM_DIR}/data DESTINATION ${VELDAN_INSTALL_DIR})
+# The shipped data only, whatever else a run left in the build's program folder.
+foreach(file addb ckdb dsdb main.htm help.htm layout)
+  install(FILES ${VELDAN_PROGRAM_DIR}/data/${file} DESTINATION ${VELDAN_INSTALL_DIR}/data)
+endforeach()
 install(CODE "
   set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
   file(MAKE_DIRECTORY \"\${bin}\")

@@ -125,8 +125,9 @@ int RunConvert(bool scramble, const std::string& in, const std::string& out) {
 int RunDb(const Globals& g, const CLI::App& cmd, const DbOptions& o) {
     const std::string word = ChosenWord(cmd);
     if (word.empty()) {
-        return Fail(kExitUsage,
-                    "usage: db info [--machine M] [--json] | db scramble IN OUT | db unscramble IN OUT");
+        return Fail(
+            kExitUsage,
+            "usage: db info [--machine M] [--json] | db scramble IN OUT | db unscramble IN OUT");
     }
     if (word == "info") return RunInfo(g, o);
     if (o.json || !o.machine.empty() || !o.load.user.empty() || o.load.force) {

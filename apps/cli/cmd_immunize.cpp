@@ -173,8 +173,8 @@ CLI::App* AddAction(CLI::App& cmd, const char* name, const char* description, Gl
 
 void AddImmunizeCommand(CLI::App& app, Globals& g, Action& action) {
     auto o = std::make_shared<ListOptions>();
-    CLI::App* cmd = AddCommand(
-        app, "immunize", "the ActiveX controls and tracking cookies the databases block", g);
+    CLI::App* cmd = AddCommand(app, "immunize",
+                               "the ActiveX controls and tracking cookies the databases block", g);
     AddListOptions(*cmd, *o);
     cmd->require_subcommand(0, 1);
     AddAction(*cmd, "list", "each control and cookie with its state", g, *o);

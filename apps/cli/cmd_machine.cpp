@@ -142,9 +142,8 @@ void AddRegCommand(CLI::App& app, Globals& g, Action& action) {
         g);
     options(*exp);
     exp->add_option("KEY", o->key, "a key with its long or short root name (HKLM\\Software\\X)");
-    cmd->callback([&action, cmd, o] {
-        action = [cmd, o] { return RunReg(ChosenWord(*cmd), *o); };
-    });
+    cmd->callback(
+        [&action, cmd, o] { action = [cmd, o] { return RunReg(ChosenWord(*cmd), *o); }; });
 }
 
 void AddMachineCommand(CLI::App& app, Globals& g, Action& action) {
@@ -170,13 +169,12 @@ void AddMachineCommand(CLI::App& app, Globals& g, Action& action) {
         AddCommand(*cmd, "restart", "carry out pending delete-at-restart operations", g);
     restartOptions(*restart);
     AddMachineOptions(*restart, o->load);
-    CLI::App* convert = AddCommand(
-        *cmd, "convert", "a machine image to a Windows disk with hive files, or back", g);
+    CLI::App* convert = AddCommand(*cmd, "convert",
+                                   "a machine image to a Windows disk with hive files, or back", g);
     convertOptions(*convert);
     AddMachineOptions(*convert, o->load);
-    cmd->callback([&action, cmd, o] {
-        action = [cmd, o] { return RunMachine(ChosenWord(*cmd), *o); };
-    });
+    cmd->callback(
+        [&action, cmd, o] { action = [cmd, o] { return RunMachine(ChosenWord(*cmd), *o); }; });
 }
 
 }  // namespace veldan::cli

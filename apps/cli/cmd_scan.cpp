@@ -93,7 +93,8 @@ int RunScan(const Globals& g, const ScanOptions& o) {
 
 int RunCure(const Globals& g, const CureOptions& o) {
     if (o.machine.empty()) return Fail(kExitUsage, "cure needs --machine M");
-    if (o.all == !o.entries.empty()) return Fail(kExitUsage, "cure needs either --all or --entry NAME");
+    if (o.all == !o.entries.empty())
+        return Fail(kExitUsage, "cure needs either --all or --entry NAME");
 
     Session s;
     int code = kExitOk;
@@ -159,7 +160,8 @@ int RunCure(const Globals& g, const CureOptions& o) {
 
 void AddScanCommand(CLI::App& app, Globals& g, Action& action) {
     auto o = std::make_shared<ScanOptions>();
-    CLI::App* cmd = AddCommand(app, "scan", "scan a machine: detected programs and their traces", g);
+    CLI::App* cmd =
+        AddCommand(app, "scan", "scan a machine: detected programs and their traces", g);
     cmd->add_option("-m,--machine", o->machines,
                     "machine image or Windows installation; repeat it to scan several "
                     "(with --json-lines)")
@@ -169,8 +171,9 @@ void AddScanCommand(CLI::App& app, Globals& g, Action& action) {
     cmd->add_flag("-j,--json", o->json, "the result as one JSON document");
     cmd->add_flag("--json-lines", o->jsonLines,
                   "one JSON document per machine and line, then a summary line");
-    cmd->add_option("--jobs", o->jobs, "machines scanned at once with --json-lines (default: one "
-                                       "per processor)")
+    cmd->add_option("--jobs", o->jobs,
+                    "machines scanned at once with --json-lines (default: one "
+                    "per processor)")
         ->check(CLI::PositiveNumber);
     cmd->add_option("--log", o->log, "write the scan log (one trace per line) to FILE")
         ->type_name("FILE");

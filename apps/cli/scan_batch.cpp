@@ -26,8 +26,8 @@ namespace {
 // keeps it open and reads it after the child ends.
 int AnonymousFile() {
     const char* tmp = std::getenv("TMPDIR");
-    std::string path = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                       "/veldan-scan-XXXXXX";
+    std::string path =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/veldan-scan-XXXXXX";
     int fd = ::mkstemp(path.data());
     if (fd >= 0) ::unlink(path.c_str());
     return fd;
@@ -62,8 +62,8 @@ struct Child {
 // Starts "scan --machine M --json --quiet" for one machine. -1 when it cannot.
 pid_t Start(const std::string& program, const Globals& g, const BatchOptions& o,
             const std::string& machine, Child& child) {
-    std::vector<std::string> args = {program, "scan", "--program-folder", g.programFolder,
-                                     "--machine", machine, "--json", "--quiet"};
+    std::vector<std::string> args = {program,     "scan",  "--program-folder", g.programFolder,
+                                     "--machine", machine, "--json",           "--quiet"};
     if (!o.machine.user.empty()) args.insert(args.end(), {"--user", o.machine.user});
     if (o.machine.force) args.push_back("--force");
     std::vector<char*> argv;

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "platform/found_items.h"
-#include "text/strings.h"
 #include "text/codepage.h"
+#include "text/strings.h"
 
 namespace veldan::cli {
 namespace {

@@ -45,8 +45,8 @@ class CliBatch : public testing::Test {
 };
 
 TEST_F(CliBatch, EachMachineOnItsOwnLineThenASummary) {
-    RunResult r = RunProgram("veldan-cli", {"scan", "--json-lines", "--jobs", "2", "--machine", infected,
-                                            "-m", missing, "--machine", cured});
+    RunResult r = RunProgram("veldan-cli", {"scan", "--json-lines", "--jobs", "2", "--machine",
+                                            infected, "-m", missing, "--machine", cured});
     EXPECT_EQ(r.exitCode, 1);  // one machine could not be read
     std::vector<Json> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 4u) << r.out;
@@ -87,8 +87,9 @@ TEST_F(CliBatch, EachMachineOnItsOwnLineThenASummary) {
 
 TEST_F(CliBatch, ExitZeroOnlyWhenEveryMachineWasRead) {
     for (const char* jobs : {"1", "3"}) {
-        RunResult r = RunProgram("veldan-cli", {"scan", "--json-lines", "--jobs", jobs, "--machine",
-                                                infected, "--machine", cured, "--machine", infected});
+        RunResult r =
+            RunProgram("veldan-cli", {"scan", "--json-lines", "--jobs", jobs, "--machine", infected,
+                                      "--machine", cured, "--machine", infected});
         EXPECT_EQ(r.exitCode, 0) << r.err;
         std::vector<Json> lines = Lines(r.out);
         ASSERT_EQ(lines.size(), 4u);
@@ -101,7 +102,8 @@ TEST_F(CliBatch, ExitZeroOnlyWhenEveryMachineWasRead) {
     EXPECT_EQ(r.exitCode, 1);
     std::vector<Json> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0]["error"].get<std::string>().find("is a file, not a folder"), std::string::npos);
+    EXPECT_NE(lines[0]["error"].get<std::string>().find("is a file, not a folder"),
+              std::string::npos);
 }
 
 }  // namespace

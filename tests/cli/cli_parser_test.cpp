@@ -26,7 +26,9 @@ std::string Sample() {
 
 TEST(CliParser, EveryCommandHasItsOwnHelp) {
     const std::vector<std::pair<Strings, Strings>> cases = {
-        {{"scan"}, {"--machine", "-m,", "--json", "-j,", "--json-lines", "--jobs", "--log", "--user", "--force", "--quiet"}},
+        {{"scan"},
+         {"--machine", "-m,", "--json", "-j,", "--json-lines", "--jobs", "--log", "--user",
+          "--force", "--quiet"}},
         {{"cure"}, {"--machine", "--all", "--entry", "--homepage", "--json"}},
         {{"db"}, {"--machine", "--json", "info", "scramble", "unscramble"}},
         {{"db", "scramble"}, {"IN", "OUT"}},
@@ -46,13 +48,15 @@ TEST(CliParser, EveryCommandHasItsOwnHelp) {
             EXPECT_EQ(r.exitCode, 0) << testing::PrintToString(args) << r.err;
             EXPECT_TRUE(r.err.empty()) << r.err;
             for (const auto& option : options) {
-                EXPECT_TRUE(Has(r.out, option)) << testing::PrintToString(args) << " lacks " << option;
+                EXPECT_TRUE(Has(r.out, option))
+                    << testing::PrintToString(args) << " lacks " << option;
             }
         }
     }
     RunResult top = RunProgram("veldan-cli", {"--help"});
     EXPECT_EQ(top.exitCode, 0);
-    for (const char* word : {"scan", "cure", "db", "immunize", "killbit", "reg", "machine", "--version"}) {
+    for (const char* word :
+         {"scan", "cure", "db", "immunize", "killbit", "reg", "machine", "--version"}) {
         EXPECT_TRUE(Has(top.out, word)) << word;
     }
     EXPECT_EQ(RunProgram("veldan-cli", {"help"}).out, top.out);
@@ -79,13 +83,15 @@ TEST(CliParser, OptionsStandAnywhereAndShortFormsWork) {
         EXPECT_EQ(r.out, reference.out) << testing::PrintToString(args);
     }
     // A command's options also follow its action word, and the global ones follow everything.
-    RunResult before = RunProgram("veldan-cli", {"immunize", "--machine", Sample(), "--json", "list"});
-    RunResult after = RunProgram(
-        "veldan-cli", {"immunize", "list", "-j", "-m", Sample(), "--program-folder", program.str()});
+    RunResult before =
+        RunProgram("veldan-cli", {"immunize", "--machine", Sample(), "--json", "list"});
+    RunResult after = RunProgram("veldan-cli", {"immunize", "list", "-j", "-m", Sample(),
+                                                "--program-folder", program.str()});
     ASSERT_EQ(before.exitCode, 0) << before.err;
     EXPECT_EQ(after.exitCode, 0) << after.err;
     EXPECT_EQ(before.out, after.out);
-    RunResult info = RunProgram("veldan-cli", {"db", "info", "--json", "--program-folder", program.str()});
+    RunResult info =
+        RunProgram("veldan-cli", {"db", "info", "--json", "--program-folder", program.str()});
     EXPECT_EQ(info.exitCode, 0) << info.err;
     EXPECT_EQ(info.out, RunProgram("veldan-cli", {"db", "--json", "info"}).out);
 }
@@ -159,7 +165,8 @@ TEST(CliParser, ScanAndCureWithoutSignaturesFailNamingTheDatabase) {
     program.Write("core/addb.txt", "#VERSION 1\n");
     RunResult r = RunProgram("veldan-cli", {"--program-folder", program.str(), "scan", "-m", m});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(Has(r.err, "no signature loaded from " + program.str() + "/core/addb.txt")) << r.err;
+    EXPECT_TRUE(Has(r.err, "no signature loaded from " + program.str() + "/core/addb.txt"))
+        << r.err;
     // db info still reports the empty lists, as the loader does.
     RunResult info = RunProgram("veldan-cli", {"--program-folder", program.str(), "db", "info"});
     EXPECT_EQ(info.exitCode, 0) << info.err;

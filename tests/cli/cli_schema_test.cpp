@@ -50,12 +50,13 @@ TEST_F(CliSchema, EveryDocumentMatchesItsSchema) {
     EXPECT_TRUE(Valid("db-info.json", {"db", "info", "--json"}));
     EXPECT_TRUE(Valid("db-info.json", {"db", "info", "--json", "--machine", machine}));
     EXPECT_TRUE(Valid("immunize-list.json", {"immunize", "list", "--machine", machine, "--json"}));
-    EXPECT_TRUE(Valid("killbit-list.json",
-                      {"killbit", "add", "{12345678-1234-1234-1234-123456789ABC}", "Name", "-m",
-                       machine, "--json", "--program-folder", program}));
+    EXPECT_TRUE(
+        Valid("killbit-list.json", {"killbit", "add", "{12345678-1234-1234-1234-123456789ABC}",
+                                    "Name", "-m", machine, "--json", "--program-folder", program}));
     EXPECT_TRUE(Valid("scan-lines.json",
                       {"scan", "--json-lines", "-m", machine, "-m", dir.str() + "/none"}, true));
-    EXPECT_TRUE(Valid("cure.json", {"cure", "--machine", machine, "--entry", "DialMaster", "--json"}));
+    EXPECT_TRUE(
+        Valid("cure.json", {"cure", "--machine", machine, "--entry", "DialMaster", "--json"}));
     EXPECT_TRUE(Valid("cure.json", {"cure", "--machine", machine, "--all", "--json"}));
     EXPECT_TRUE(Valid("scan.json", {"scan", "--machine", machine, "--json"}));
 }
@@ -72,7 +73,7 @@ TEST_F(CliSchema, DocumentsThatBreakTheRulesAreCaught) {
     EXPECT_FALSE(Check("scan.json", replaced("\"2026.12.08\"", "\"2026.12.08 \"")));
     EXPECT_FALSE(Check("scan.json", replaced("\"REGKEY\"", "\"KEY\"")));
     EXPECT_FALSE(Check("scan.json", replaced("\"completed\": true", "\"completed\": 1")));
-    EXPECT_FALSE(Check("cure.json", r.out));  // a scan lacks the cure's members
+    EXPECT_FALSE(Check("cure.json", r.out));              // a scan lacks the cure's members
     EXPECT_FALSE(Check("scan-lines.json", r.out, true));  // a line names its machine
 }
 

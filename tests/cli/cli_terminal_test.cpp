@@ -41,7 +41,8 @@ TEST_F(CliTerminal, ProgressAndColourOnATerminal) {
     EXPECT_TRUE(Has(screen, " 1. " + bold + " (12)")) << screen.substr(0, 600);
 
     // Off a terminal neither shows: the tests' own runs see plain text.
-    RunResult plain = RunProgram("veldan-cli", {"scan", "-m", SourceFolder() + "/examples/machines/sample-xp"});
+    RunResult plain =
+        RunProgram("veldan-cli", {"scan", "-m", SourceFolder() + "/examples/machines/sample-xp"});
     EXPECT_TRUE(Has(plain.out, " 1. AdWidget Toolbar (12)\n"));
     EXPECT_TRUE(plain.err.empty()) << plain.err;
 }
