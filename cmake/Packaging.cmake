@@ -33,8 +33,10 @@ if(SCDOC)
   add_custom_command(
     OUTPUT ${VELDAN_MAN_PAGE}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-    COMMAND sh -c "'${SCDOC}' < '${PROJECT_SOURCE_DIR}/docs/veldan-cli.1.scd' | gzip -n -9 > '${VELDAN_MAN_PAGE}'"
+    COMMAND sh -c "\"$0\" < \"$1\" | gzip -n -9 > \"$2\"" ${SCDOC}
+            ${PROJECT_SOURCE_DIR}/docs/veldan-cli.1.scd ${VELDAN_MAN_PAGE}
     DEPENDS ${PROJECT_SOURCE_DIR}/docs/veldan-cli.1.scd
+    VERBATIM
     COMMENT "Building the manual page of veldan-cli")
   add_custom_target(veldan_man ALL DEPENDS ${VELDAN_MAN_PAGE})
   install(FILES ${VELDAN_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
