@@ -9,6 +9,7 @@ packages=(
   libhivex-dev
   zlib1g-dev libssl-dev libcurl4-openssl-dev
   qt6-base-dev qt6-translations-l10n fonts-nanum
+  libcli11-dev nlohmann-json3-dev libzip-dev python3-jsonschema scdoc
 )
 
 missing=()

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "args.h"
 #include "commands.h"
 #include "machine/hive/hive_convert.h"
 #include "machine/hive/installation.h"
@@ -19,11 +18,11 @@ constexpr const char* kConvertUsage =
 
 }  // namespace
 
-int RunMachineConvert(const Globals&, const Args& args) {
-    auto from = args.Value("from");
-    auto to = args.Value("to");
-    auto format = args.Value("format");
-    if (!from || !to || !format) return Fail(kExitUsage, kConvertUsage);
+int RunMachineConvert(const ConvertOptions& o, const MachineOptions& load) {
+    const std::string* from = &o.from;
+    const std::string* to = &o.to;
+    const std::string* format = &o.format;
+    if (from->empty() || to->empty() || format->empty()) return Fail(kExitUsage, kConvertUsage);
     if (*format != "reg" && *format != "hive") {
         return Fail(kExitUsage, "unknown format '" + *format + "' (" + kConvertUsage + ")");
     }
@@ -46,10 +45,8 @@ int RunMachineConvert(const Globals&, const Args& args) {
     if (*format == "hive") {
         ok = machine::hive::ConvertImageToInstallation(*from, *to, report, error);
     } else {
-        auto options = MachineLoadOptions(args);
         ok = machine::hive::ConvertInstallationToImage(
-            *from, machine::hive::InstallationOptions{options.user, options.force}, *to, report,
-            error);
+            *from, machine::hive::InstallationOptions{load.user, load.force}, *to, report, error);
     }
     if (!ok) return Fail(error.chooseUser ? kExitUsage : kExitFailure, error.message);
     for (const auto& w : report.written) std::printf("written: %s\n", w.c_str());

@@ -1,18 +1,15 @@
 // db info, db scramble and db unscramble: the signature databases.
 
-#include <stdlib.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#include "args.h"
 #include "commands.h"
 #include "engine/loader.h"
 #include "engine/scramble.h"
-#include "json.h"
+#include "json_out.h"
 #include "platform/context.h"
 #include "session.h"
 #include "text/codepage.h"
@@ -23,47 +20,32 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kDbUsage =
-    "usage: db info [--machine M] [--json] | db scramble IN OUT | db unscramble IN OUT";
-
-// A machine image with nothing on it, in a temporary folder removed at the end
-// of its scope: without --machine, registry macros have nothing to resolve against.
-class EmptyImage {
-  public:
-    EmptyImage() {
-        std::error_code ec;
-        std::string tmpl = (fs::temp_directory_path(ec) / "veldan-empty-XXXXXX").string();
-        if (ec || ::mkdtemp(tmpl.data()) == nullptr) return;
-        folder_ = tmpl;
-        fs::create_directories(fs::path(folder_) / "drive_c", ec);
-    }
-    ~EmptyImage() {
-        if (folder_.empty()) return;
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
-    }
-    EmptyImage(const EmptyImage&) = delete;
-    EmptyImage& operator=(const EmptyImage&) = delete;
-    const std::string& folder() const { return folder_; }
-
-  private:
-    std::string folder_;
+struct DbOptions {
+    std::string machine;
+    MachineOptions load;
+    bool json = false;
+    std::string in, out;
 };
 
-std::string InfoJson(const platform::CSignatureDb& db) {
-    std::string out = "{\"version\": " + JsonString(db.DatabaseVersion);
-    out += text::Format(", \"patterns\": %d, \"entries\": %d", static_cast<int>(db.PatternCount),
-                        static_cast<int>(db.EntryCount));
-    out += ", \"killbits\": [";
+Json InfoDocument(const platform::CSignatureDb& db) {
+    Json doc;
+    doc["version"] = Utf8(text::TrimRight(db.DatabaseVersion));
+    doc["patterns"] = static_cast<int>(db.PatternCount);
+    doc["entries"] = static_cast<int>(db.EntryCount);
+    Json killbits = Json::array();
     for (std::size_t i = 0; i < db.KillBitClsids.size(); ++i) {
-        if (i > 0) out += ", ";
         const std::string name = i < db.KillBitNames.size() ? db.KillBitNames[i] : std::string();
-        out += "{\"clsid\": " + JsonString(db.KillBitClsids[i]) +
-               ", \"name\": " + JsonString(name) + "}";
+        killbits.push_back({{"clsid", Utf8(db.KillBitClsids[i])}, {"name", Utf8(name)}});
     }
-    out += "], \"exclusions\": " + JsonStringArray(db.ExclusionList);
-    out += ", \"cookies\": " + JsonStringArray(db.CookieList);
-    return out + "}\n";
+    doc["killbits"] = std::move(killbits);
+    auto strings = [](const std::vector<std::string>& list) {
+        Json array = Json::array();
+        for (const auto& item : list) array.push_back(Utf8(item));
+        return array;
+    };
+    doc["exclusions"] = strings(db.ExclusionList);
+    doc["cookies"] = strings(db.CookieList);
+    return doc;
 }
 
 std::string InfoText(const platform::CSignatureDb& db) {
@@ -75,20 +57,22 @@ std::string InfoText(const platform::CSignatureDb& db) {
     return out;
 }
 
-int RunInfo(const Globals& g, const Args& args) {
+int RunInfo(const Globals& g, const DbOptions& o) {
     EmptyImage empty;
-    std::string folder;
-    if (auto m = args.Value("machine")) {
-        folder = *m;
-    } else {
+    std::string folder = o.machine;
+    if (folder.empty()) {
         if (empty.folder().empty()) return Fail(kExitFailure, "cannot create a temporary folder");
         folder = empty.folder();
     }
     Session s;
     int code = kExitOk;
-    if (!OpenSession(g, folder, true, s, code, MachineLoadOptions(args))) return code;
-    std::string out = args.Has("json") ? InfoJson(s.ctx->db()) : InfoText(s.ctx->db());
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (!OpenSession(g, folder, true, s, code, o.load.Load())) return code;
+    if (o.json) {
+        PrintJson(InfoDocument(s.ctx->db()));
+    } else {
+        std::string out = InfoText(s.ctx->db());
+        std::fwrite(out.data(), 1, out.size(), stdout);
+    }
     return kExitOk;
 }
 
@@ -138,27 +122,54 @@ int RunConvert(bool scramble, const std::string& in, const std::string& out) {
     return kExitOk;
 }
 
+int RunDb(const Globals& g, const CLI::App& cmd, const DbOptions& o) {
+    const std::string word = ChosenWord(cmd);
+    if (word.empty()) {
+        return Fail(
+            kExitUsage,
+            "usage: db info [--machine M] [--json] | db scramble IN OUT | db unscramble IN OUT");
+    }
+    if (word == "info") return RunInfo(g, o);
+    if (o.json || !o.machine.empty() || !o.load.user.empty() || o.load.force) {
+        return Fail(kExitUsage, "db " + word + " takes no options");
+    }
+    return RunConvert(word == "scramble", o.in, o.out);
+}
+
 }  // namespace
 
-int RunDb(const Globals& g, const std::vector<std::string>& argv) {
-    Args args;
-    std::string error;
-    if (!args.Parse(argv, MachineFlags({"json"}), MachineValued({"machine"}), error))
-        return Fail(kExitUsage, error);
-    const auto& pos = args.positional();
-    if (pos.empty()) return Fail(kExitUsage, kDbUsage);
-    if (pos[0] == "info") {
-        if (pos.size() != 1) return Fail(kExitUsage, "db info takes no further words");
-        return RunInfo(g, args);
+std::string DatabaseVersion(const Globals& g) {
+    EmptyImage empty;
+    Session s;
+    int code = kExitOk;
+    if (empty.folder().empty() || !OpenSession(g, empty.folder(), true, s, code)) return {};
+    return text::Trim(s.ctx->db().DatabaseVersion);
+}
+
+void AddDbCommand(CLI::App& app, Globals& g, Action& action) {
+    auto o = std::make_shared<DbOptions>();
+    // The options of db info stand before or after the word "info".
+    auto infoOptions = [o](CLI::App& on) {
+        on.add_option("-m,--machine", o->machine,
+                      "resolve registry macros against this machine (db info)");
+        AddMachineOptions(on, o->load);
+        on.add_flag("-j,--json", o->json, "the counts and lists as one JSON document (db info)");
+    };
+    CLI::App* cmd = AddCommand(app, "db", "the signature databases", g);
+    infoOptions(*cmd);
+    cmd->require_subcommand(0, 1);
+    infoOptions(*AddCommand(*cmd, "info", "version, counts, kill bits, exclusions and cookies", g));
+    for (const char* word : {"scramble", "unscramble"}) {
+        CLI::App* sub = AddCommand(*cmd, word,
+                                   std::string(word) == "scramble"
+                                       ? "scramble the plain database IN into OUT"
+                                       : "unscramble the database IN into plain text OUT",
+                                   g);
+        // Both commands fill the same two words; only one of them runs.
+        sub->add_option("IN", o->in, "database to read")->required();
+        sub->add_option("OUT", o->out, "file to write")->required();
     }
-    if (pos[0] == "scramble" || pos[0] == "unscramble") {
-        if (args.Has("json") || args.Has("machine") || args.Has("user") || args.Has("force")) {
-            return Fail(kExitUsage, "db " + pos[0] + " takes no options");
-        }
-        if (pos.size() != 3) return Fail(kExitUsage, "usage: db " + pos[0] + " IN OUT");
-        return RunConvert(pos[0] == "scramble", pos[1], pos[2]);
-    }
-    return Fail(kExitUsage, "unknown db command '" + pos[0] + "' (" + kDbUsage + ")");
+    cmd->callback([&g, &action, cmd, o] { action = [&g, cmd, o] { return RunDb(g, *cmd, *o); }; });
 }
 
 }  // namespace veldan::cli

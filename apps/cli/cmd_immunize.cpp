@@ -4,10 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "args.h"
 #include "commands.h"
 #include "engine/immunize.h"
-#include "json.h"
+#include "json_out.h"
 #include "session.h"
 #include "text/strings.h"
 
@@ -20,30 +19,37 @@ constexpr const char* kKillbitUsage =
     "usage: killbit --machine M (list | add CLSID NAME | remove CLSID | block-all | unblock-all) "
     "[--json]";
 
+struct ListOptions {
+    std::string machine;
+    MachineOptions load;
+    bool json = false;
+    std::string clsid, name;  // killbit add and remove
+};
+
 void Print(const std::string& out) {
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
-const char* Bool(bool b) {
-    return b ? "true" : "false";
-}
-
-std::string ImmunizationJson(const engine::ImmunizationList& list) {
-    std::string out = "{\"total\": " + std::to_string(list.total) +
-                      ", \"blocked\": " + std::to_string(list.blocked) + ", \"rows\": [";
-    bool first = true;
+Json ImmunizationDocument(const engine::ImmunizationList& list) {
+    Json rows = Json::array();
     for (const engine::ImmunizationRow& row : list.rows) {
-        if (!first) out += ", ";
-        first = false;
+        Json r;
         if (row.kind == engine::ImmunizationKind::ActiveX) {
-            out += "{\"kind\": \"activex\", \"name\": " + JsonString(row.name) +
-                   ", \"clsid\": " + JsonString(row.clsid);
+            r["kind"] = "activex";
+            r["name"] = Utf8(row.name);
+            r["clsid"] = Utf8(row.clsid);
         } else {
-            out += "{\"kind\": \"cookie\", \"domain\": " + JsonString(row.name);
+            r["kind"] = "cookie";
+            r["domain"] = Utf8(row.name);
         }
-        out += std::string(", \"blocked\": ") + Bool(row.blocked) + "}";
+        r["blocked"] = row.blocked;
+        rows.push_back(std::move(r));
     }
-    return out + "]}\n";
+    Json doc;
+    doc["total"] = list.total;
+    doc["blocked"] = list.blocked;
+    doc["rows"] = std::move(rows);
+    return doc;
 }
 
 std::string ImmunizationText(const engine::ImmunizationList& list) {
@@ -59,17 +65,16 @@ std::string ImmunizationText(const engine::ImmunizationList& list) {
     return out;
 }
 
-std::string KillBitJson(const engine::KillBitList& list) {
-    std::string out = "{\"total\": " + std::to_string(list.total()) +
-                      ", \"blocked\": " + std::to_string(list.BlockedCount()) + ", \"rows\": [";
-    bool first = true;
+Json KillBitDocument(const engine::KillBitList& list) {
+    Json rows = Json::array();
     for (const engine::KillBitEntry& e : list.entries()) {
-        if (!first) out += ", ";
-        first = false;
-        out += "{\"clsid\": " + JsonString(e.clsid) + ", \"name\": " + JsonString(e.name) +
-               ", \"blocked\": " + Bool(e.blocked) + "}";
+        rows.push_back({{"clsid", Utf8(e.clsid)}, {"name", Utf8(e.name)}, {"blocked", e.blocked}});
     }
-    return out + "]}\n";
+    Json doc;
+    doc["total"] = list.total();
+    doc["blocked"] = list.BlockedCount();
+    doc["rows"] = std::move(rows);
+    return doc;
 }
 
 std::string KillBitText(const engine::KillBitList& list) {
@@ -80,43 +85,12 @@ std::string KillBitText(const engine::KillBitList& list) {
     return out;
 }
 
-// Parses "--machine M" and "--json" around the command words.
-bool ParseCommon(const std::vector<std::string>& argv, const char* usage, Args& args,
-                 std::string& machine, int& code) {
-    std::string error;
-    if (!args.Parse(argv, MachineFlags({"json"}), MachineValued({"machine"}), error)) {
-        code = Fail(kExitUsage, error);
-        return false;
-    }
-    if (args.positional().empty()) {
-        code = Fail(kExitUsage, usage);
-        return false;
-    }
-    auto m = args.Value("machine");
-    if (!m) {
-        code = Fail(kExitUsage, usage);
-        return false;
-    }
-    machine = *m;
-    return true;
-}
-
-}  // namespace
-
-int RunImmunize(const Globals& g, const std::vector<std::string>& argv) {
-    Args args;
-    std::string folder;
+int RunImmunize(const Globals& g, const std::string& action, const ListOptions& o) {
+    if (action.empty() || o.machine.empty()) return Fail(kExitUsage, kImmunizeUsage);
+    const std::string& folder = o.machine;
     int code = kExitOk;
-    if (!ParseCommon(argv, kImmunizeUsage, args, folder, code)) return code;
-    const auto& pos = args.positional();
-    const std::string& action = pos[0];
-    if (action != "list" && action != "block-all" && action != "unblock-all") {
-        return Fail(kExitUsage, kImmunizeUsage);
-    }
-    if (pos.size() != 1) return Fail(kExitUsage, "immunize " + action + " takes no further words");
-
     Session s;
-    if (!OpenSession(g, folder, true, s, code, MachineLoadOptions(args))) return code;
+    if (!OpenSession(g, folder, true, s, code, o.load.Load())) return code;
     engine::ImmunizationList list;
     if (action == "list") {
         list = engine::FillImmunizationList(*s.ctx);
@@ -124,45 +98,36 @@ int RunImmunize(const Globals& g, const std::vector<std::string>& argv) {
         list = engine::SetAllImmunization(*s.ctx, action == "block-all");
         if (!s.Save()) return kExitFailure;
     }
-    Print(args.Has("json") ? ImmunizationJson(list) : ImmunizationText(list));
+    if (o.json) {
+        PrintJson(ImmunizationDocument(list));
+    } else {
+        Print(ImmunizationText(list));
+    }
     return kExitOk;
 }
 
-int RunKillbit(const Globals& g, const std::vector<std::string>& argv) {
-    Args args;
-    std::string folder;
+int RunKillbit(const Globals& g, const std::string& action, const ListOptions& o) {
+    if (action.empty() || o.machine.empty()) return Fail(kExitUsage, kKillbitUsage);
+    const std::string& folder = o.machine;
     int code = kExitOk;
-    if (!ParseCommon(argv, kKillbitUsage, args, folder, code)) return code;
-    const auto& pos = args.positional();
-    const std::string& action = pos[0];
-    std::size_t words = 1;
-    if (action == "add") {
-        words = 3;
-    } else if (action == "remove") {
-        words = 2;
-    } else if (action != "list" && action != "block-all" && action != "unblock-all") {
-        return Fail(kExitUsage, kKillbitUsage);
-    }
-    if (pos.size() != words) return Fail(kExitUsage, kKillbitUsage);
-
     Session s;
-    if (!OpenSession(g, folder, true, s, code, MachineLoadOptions(args))) return code;
+    if (!OpenSession(g, folder, true, s, code, o.load.Load())) return code;
     engine::KillBitList list(*s.ctx);
     list.Load();
 
     bool listChanged = false;
     if (action == "add") {
         engine::KillBitEntryCheck check =
-            engine::CheckKillBitEntry(*s.ctx, pos[2], pos[1], &list.entries(), -1);
+            engine::CheckKillBitEntry(*s.ctx, o.name, o.clsid, &list.entries(), -1);
         if (!check.ok) return Fail(kExitUsage, check.message);
         list.Add(check.name, check.clsid);
         listChanged = true;
     } else if (action == "remove") {
-        int index = list.Find(text::Trim(pos[1]));
-        if (index < 0) return Fail(kExitUsage, "no KillBit entry " + pos[1]);
+        int index = list.Find(text::Trim(o.clsid));
+        if (index < 0) return Fail(kExitUsage, "no KillBit entry " + o.clsid);
         while (index >= 0) {
             list.Remove(index);
-            index = list.Find(text::Trim(pos[1]));
+            index = list.Find(text::Trim(o.clsid));
         }
         listChanged = true;
     } else if (action == "block-all") {
@@ -181,8 +146,62 @@ int RunKillbit(const Globals& g, const std::vector<std::string>& argv) {
         // What the registry holds now.
         list.Load();
     }
-    Print(args.Has("json") ? KillBitJson(list) : KillBitText(list));
+    if (o.json) {
+        PrintJson(KillBitDocument(list));
+    } else {
+        Print(KillBitText(list));
+    }
     return kExitOk;
+}
+
+// --machine and --json stand before or after the action word.
+void AddListOptions(CLI::App& on, ListOptions& o) {
+    on.add_option("-m,--machine", o.machine, "machine image or Windows installation");
+    AddMachineOptions(on, o.load);
+    on.add_flag("-j,--json", o.json, "the list as one JSON document");
+}
+
+// An action word below `cmd` with the list options.
+CLI::App* AddAction(CLI::App& cmd, const char* name, const char* description, Globals& g,
+                    ListOptions& o) {
+    CLI::App* action = AddCommand(cmd, name, description, g);
+    AddListOptions(*action, o);
+    return action;
+}
+
+}  // namespace
+
+void AddImmunizeCommand(CLI::App& app, Globals& g, Action& action) {
+    auto o = std::make_shared<ListOptions>();
+    CLI::App* cmd = AddCommand(app, "immunize",
+                               "the ActiveX controls and tracking cookies the databases block", g);
+    AddListOptions(*cmd, *o);
+    cmd->require_subcommand(0, 1);
+    AddAction(*cmd, "list", "each control and cookie with its state", g, *o);
+    AddAction(*cmd, "block-all", "block every control and cookie", g, *o);
+    AddAction(*cmd, "unblock-all", "release every control and cookie", g, *o);
+    cmd->callback([&g, &action, cmd, o] {
+        action = [&g, cmd, o] { return RunImmunize(g, ChosenWord(*cmd), *o); };
+    });
+}
+
+void AddKillbitCommand(CLI::App& app, Globals& g, Action& action) {
+    auto o = std::make_shared<ListOptions>();
+    CLI::App* cmd = AddCommand(app, "killbit", "the user's own KillBit list", g);
+    AddListOptions(*cmd, *o);
+    cmd->require_subcommand(0, 1);
+    AddAction(*cmd, "list", "each entry with its state", g, *o);
+    CLI::App* add = AddAction(*cmd, "add", "add an entry and set its kill bit", g, *o);
+    add->add_option("CLSID", o->clsid, "class identifier {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}")
+        ->required();
+    add->add_option("NAME", o->name, "name of the control")->required();
+    CLI::App* remove = AddAction(*cmd, "remove", "remove an entry", g, *o);
+    remove->add_option("CLSID", o->clsid, "class identifier of the entry")->required();
+    AddAction(*cmd, "block-all", "set the kill bit of every entry", g, *o);
+    AddAction(*cmd, "unblock-all", "clear the kill bit of every entry", g, *o);
+    cmd->callback([&g, &action, cmd, o] {
+        action = [&g, cmd, o] { return RunKillbit(g, ChosenWord(*cmd), *o); };
+    });
 }
 
 }  // namespace veldan::cli

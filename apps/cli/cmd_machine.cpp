@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "args.h"
+#include <memory>
+
 #include "commands.h"
 #include "machine/hive/hive_convert.h"
 #include "machine/hive/hive_registry.h"
@@ -50,43 +51,39 @@ bool CopyForExport(ImageMachine& m, machine::HKEY root, const std::string& subKe
            machine::ERROR_SUCCESS;
 }
 
-}  // namespace
+struct MachineCommandOptions {
+    std::string machine;
+    MachineOptions load;
+    std::string key;  // reg export
+    ConvertOptions convert;
+};
 
-int RunReg(const Globals&, const std::vector<std::string>& argv) {
-    Args args;
-    std::string error;
-    if (!args.Parse(argv, MachineFlags({}), MachineValued({"machine"}), error))
-        return Fail(kExitUsage, error);
-    const auto& pos = args.positional();
-    if (pos.empty() || pos[0] != "export")
-        return Fail(kExitUsage, "usage: reg export --machine M [KEY]");
-    if (pos.size() > 2) return Fail(kExitUsage, "reg export takes at most one key");
-    auto folder = args.Value("machine");
-    if (!folder) return Fail(kExitUsage, "reg export needs --machine M");
-
+int RunReg(const std::string& word, const MachineCommandOptions& o) {
+    if (word != "export") return Fail(kExitUsage, "usage: reg export --machine M [KEY]");
+    if (o.machine.empty()) return Fail(kExitUsage, "reg export needs --machine M");
+    const bool oneKey = !o.key.empty();
     machine::HKEY root = 0;
     std::string subKey;
-    if (pos.size() == 2 && !machine::image::SplitKeyPath(pos[1], root, subKey)) {
-        return Fail(kExitUsage, "unknown registry root in '" + pos[1] + "'");
+    if (oneKey && !machine::image::SplitKeyPath(o.key, root, subKey)) {
+        return Fail(kExitUsage, "unknown registry root in '" + o.key + "'");
     }
     int code = kExitOk;
-    auto m = LoadMachine(*folder, MachineLoadOptions(args), code);
+    auto m = LoadMachine(o.machine, o.load.Load(), code);
     if (!m) return code;
 
     machine::image::RegWriteOptions options;
     options.sortValues = true;
     options.readableStrings = true;
     machine::image::ImageRegistry installationCopy(true);
-    if (m->isInstallation() &&
-        !CopyForExport(*m, root, subKey, pos.size() != 2, installationCopy)) {
-        return Fail(kExitFailure, "key not found: " + pos[1]);
+    if (m->isInstallation() && !CopyForExport(*m, root, subKey, !oneKey, installationCopy)) {
+        return Fail(kExitFailure, "key not found: " + o.key);
     }
     const machine::image::ImageRegistry& reg =
         m->isInstallation() ? installationCopy : m->imageRegistry();
     std::string text;
-    if (pos.size() == 2) {
+    if (oneKey) {
         if (!machine::image::WriteRegKeyText(reg, root, subKey, options, text)) {
-            return Fail(kExitFailure, "key not found: " + pos[1]);
+            return Fail(kExitFailure, "key not found: " + o.key);
         }
     } else {
         text = machine::image::WriteRegText(reg, options);
@@ -95,27 +92,18 @@ int RunReg(const Globals&, const std::vector<std::string>& argv) {
     return kExitOk;
 }
 
-int RunMachine(const Globals& g, const std::vector<std::string>& argv) {
-    Args args;
-    std::string error;
-    if (!args.Parse(argv, MachineFlags({}), MachineValued({"machine", "from", "to", "format"}),
-                    error)) {
-        return Fail(kExitUsage, error);
-    }
-    const auto& pos = args.positional();
-    if (pos.size() == 1 && pos[0] == "convert" && !args.Has("machine")) {
-        return RunMachineConvert(g, args);
-    }
-    if (pos.size() != 1 || pos[0] != "restart" || args.Has("from") || args.Has("to") ||
-        args.Has("format")) {
+int RunMachine(const std::string& word, const MachineCommandOptions& o) {
+    const ConvertOptions& c = o.convert;
+    const bool convertOptions = !c.from.empty() || !c.to.empty() || !c.format.empty();
+    if (word == "convert" && o.machine.empty()) return RunMachineConvert(c, o.load);
+    if (word != "restart" || convertOptions) {
         return Fail(kExitUsage,
                     "usage: machine restart --machine M | machine convert --from DIR --to DIR "
                     "--format reg|hive");
     }
-    auto folder = args.Value("machine");
-    if (!folder) return Fail(kExitUsage, "machine restart needs --machine M");
+    if (o.machine.empty()) return Fail(kExitUsage, "machine restart needs --machine M");
     int code = kExitOk;
-    auto m = LoadMachine(*folder, MachineLoadOptions(args), code);
+    auto m = LoadMachine(o.machine, o.load.Load(), code);
     if (!m) return code;
 
     auto actions = m->Restart();
@@ -133,6 +121,60 @@ int RunMachine(const Globals& g, const std::vector<std::string>& argv) {
         return Fail(kExitFailure, "cannot save machine: " + saveError.ToString());
     std::printf("restarted: %d of %zu pending operations carried out\n", done, actions.size());
     return kExitOk;
+}
+
+}  // namespace
+
+void AddRegCommand(CLI::App& app, Globals& g, Action& action) {
+    auto o = std::make_shared<MachineCommandOptions>();
+    // The options stand before or after the word "export".
+    auto options = [o](CLI::App& on) {
+        on.add_option("-m,--machine", o->machine, "machine image or Windows installation");
+        AddMachineOptions(on, o->load);
+    };
+    CLI::App* cmd = AddCommand(app, "reg", "the registry of a machine", g);
+    options(*cmd);
+    cmd->require_subcommand(0, 1);
+    CLI::App* exp = AddCommand(
+        *cmd, "export",
+        "the registry (or the tree of KEY) as \"Windows Registry Editor Version 5.00\" text, "
+        "keys and values sorted",
+        g);
+    options(*exp);
+    exp->add_option("KEY", o->key, "a key with its long or short root name (HKLM\\Software\\X)");
+    cmd->callback(
+        [&action, cmd, o] { action = [cmd, o] { return RunReg(ChosenWord(*cmd), *o); }; });
+}
+
+void AddMachineCommand(CLI::App& app, Globals& g, Action& action) {
+    auto o = std::make_shared<MachineCommandOptions>();
+    auto restartOptions = [o](CLI::App& on) {
+        on.add_option("-m,--machine", o->machine, "machine image or Windows installation");
+    };
+    auto convertOptions = [o](CLI::App& on) {
+        on.add_option("--from", o->convert.from, "machine image or installation to read")
+            ->type_name("DIR");
+        on.add_option("--to", o->convert.to, "new or empty folder to write")->type_name("DIR");
+        on.add_option("--format", o->convert.format,
+                      "reg: a machine image; hive: an installation with hive files")
+            ->type_name("reg|hive");
+    };
+    CLI::App* cmd =
+        AddCommand(app, "machine", "restart a machine, or convert it to another form", g);
+    restartOptions(*cmd);
+    convertOptions(*cmd);
+    AddMachineOptions(*cmd, o->load);
+    cmd->require_subcommand(0, 1);
+    CLI::App* restart =
+        AddCommand(*cmd, "restart", "carry out pending delete-at-restart operations", g);
+    restartOptions(*restart);
+    AddMachineOptions(*restart, o->load);
+    CLI::App* convert = AddCommand(*cmd, "convert",
+                                   "a machine image to a Windows disk with hive files, or back", g);
+    convertOptions(*convert);
+    AddMachineOptions(*convert, o->load);
+    cmd->callback(
+        [&action, cmd, o] { action = [cmd, o] { return RunMachine(ChosenWord(*cmd), *o); }; });
 }
 
 }  // namespace veldan::cli

@@ -1,26 +1,29 @@
 #pragma once
-// The commands of veldan-cli. Each takes the words after its name and returns
-// the process exit code.
+// The commands of veldan-cli. Each Add function puts its command word, with
+// its options and words, below `app`; when the command line chooses it, the
+// command's callback stores the work to do in `action`.
 
-#include <string>
-#include <vector>
+#include <CLI/CLI.hpp>
+
+#include "cli_options.h"
 
 namespace veldan::cli {
 
-struct Globals {
-    std::string programFolder;  // holds core/ and data/
+void AddScanCommand(CLI::App& app, Globals& g, Action& action);
+void AddCureCommand(CLI::App& app, Globals& g, Action& action);
+void AddDbCommand(CLI::App& app, Globals& g, Action& action);
+void AddImmunizeCommand(CLI::App& app, Globals& g, Action& action);
+void AddKillbitCommand(CLI::App& app, Globals& g, Action& action);
+void AddRegCommand(CLI::App& app, Globals& g, Action& action);
+void AddMachineCommand(CLI::App& app, Globals& g, Action& action);
+
+// machine convert: --from, --to and --format.
+struct ConvertOptions {
+    std::string from, to, format;
 };
+int RunMachineConvert(const ConvertOptions& options, const MachineOptions& load);
 
-int RunReg(const Globals& g, const std::vector<std::string>& args);
-int RunMachine(const Globals& g, const std::vector<std::string>& args);
-int RunScanCommand(const Globals& g, const std::vector<std::string>& args);
-int RunCureCommand(const Globals& g, const std::vector<std::string>& args);
-int RunDb(const Globals& g, const std::vector<std::string>& args);
-int RunImmunize(const Globals& g, const std::vector<std::string>& args);
-int RunKillbit(const Globals& g, const std::vector<std::string>& args);
-
-class Args;
-// machine convert, with the options RunMachine parsed.
-int RunMachineConvert(const Globals& g, const Args& args);
+// The database version of the program folder, "" when it has none (for --version).
+std::string DatabaseVersion(const Globals& g);
 
 }  // namespace veldan::cli

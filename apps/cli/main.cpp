@@ -5,28 +5,26 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <string>
-#include <vector>
 
-#include "args.h"
+#include "cli_options.h"
 #include "commands.h"
+
+#ifndef VELDAN_VERSION
+#define VELDAN_VERSION "0"
+#endif
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: veldan-cli [--program-folder DIR] COMMAND ...\n"
-    "  scan --machine M [--json] [--log FILE]\n"
-    "  cure --machine M (--all | --entry NAME) [--homepage URL] [--json]\n"
-    "  db info [--machine M] [--json] | db scramble IN OUT | db unscramble IN OUT\n"
-    "  immunize --machine M (list | block-all | unblock-all) [--json]\n"
-    "  killbit --machine M (list | add CLSID NAME | remove CLSID | block-all | unblock-all) [--json]\n"
-    "  reg export --machine M [KEY]      the registry (or one tree) as .reg text, sorted\n"
-    "  machine restart --machine M       carry out pending delete-at-restart operations\n"
-    "  machine convert --from DIR --to DIR --format reg|hive\n"
-    "                                    move a machine between image and installation form\n"
-    "  M is a machine image or the root of a Windows installation (its hives are used);\n"
-    "  for an installation, --user NAME chooses the profile and --force opens hives\n"
-    "  that were not cleanly written.\n";
+using namespace veldan::cli;
+
+constexpr const char* kFooter =
+    "M is a machine image or the root of a Windows installation (its hives are used); for an\n"
+    "installation, --user NAME chooses the profile and --force opens hives that were not\n"
+    "cleanly written. Options may stand anywhere after the program's name; each command\n"
+    "has its own --help.\n"
+    "Exit status: 0 success, 2 bad usage, 1 a machine, database or file that cannot be read.";
 
 std::string OwnFolder(const char* argv0) {
     char buf[PATH_MAX];
@@ -38,39 +36,61 @@ std::string OwnFolder(const char* argv0) {
     return std::filesystem::absolute(argv0).parent_path().string();
 }
 
+int PrintVersion(const Globals& g) {
+    std::string db = DatabaseVersion(g);
+    std::printf("veldan-cli %s\ndatabase %s\n", VELDAN_VERSION, db.empty() ? "-" : db.c_str());
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    using namespace veldan::cli;
-    std::vector<std::string> args(argv + 1, argv + argc);
     Globals g;
     g.programFolder = OwnFolder(argv[0]);
+    bool version = false;
 
-    // Global options come before the command.
-    while (!args.empty() && args[0].rfind("--program-folder", 0) == 0) {
-        if (args[0] == "--program-folder") {
-            if (args.size() < 2) return Fail(kExitUsage, "option --program-folder needs a value");
-            g.programFolder = args[1];
-            args.erase(args.begin(), args.begin() + 2);
-        } else if (args[0].rfind("--program-folder=", 0) == 0) {
-            g.programFolder = args[0].substr(17);
-            args.erase(args.begin());
-        } else {
-            break;
-        }
+    CLI::App app("veldan-cli: the anti-spyware scanner without a window", "veldan-cli");
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.footer(kFooter);
+    app.require_subcommand(0, 1);
+    app.add_option("--program-folder", g.programFolder,
+                   "folder that holds core/ and data/ (default: the program's own)");
+    app.add_flag("-q,--quiet", g.quiet, "no progress on standard error");
+    app.add_flag("-V,--version", version, "the program's and the database's version");
+
+    Action action;
+    AddScanCommand(app, g, action);
+    AddCureCommand(app, g, action);
+    AddDbCommand(app, g, action);
+    AddImmunizeCommand(app, g, action);
+    AddKillbitCommand(app, g, action);
+    AddRegCommand(app, g, action);
+    AddMachineCommand(app, g, action);
+    CLI::App* help = app.add_subcommand("help", "this text");
+    help->group("");  // not listed; "veldan-cli help" works as --help does
+
+    if (argc < 2) {
+        std::cerr << app.help();
+        return kExitUsage;
     }
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        std::fputs(kUsage, args.empty() ? stderr : stdout);
-        return args.empty() ? kExitUsage : kExitOk;
+    const std::string first = argv[1];
+    auto named = [&first](CLI::App* command) { return command->check_name(first); };
+    if (first[0] != '-' && app.get_subcommands(named).empty()) {
+        return Fail(kExitUsage, "unknown command '" + first + "' (see veldan-cli --help)");
     }
-    std::string command = args[0];
-    std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (command == "reg") return RunReg(g, rest);
-    if (command == "machine") return RunMachine(g, rest);
-    if (command == "scan") return RunScanCommand(g, rest);
-    if (command == "cure") return RunCureCommand(g, rest);
-    if (command == "db") return RunDb(g, rest);
-    if (command == "immunize") return RunImmunize(g, rest);
-    if (command == "killbit") return RunKillbit(g, rest);
-    return Fail(kExitUsage, "unknown command '" + command + "' (see veldan-cli --help)");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return Fail(kExitUsage, e.what());
+    }
+    if (help->parsed()) {
+        // app.help() would describe the word "help" itself.
+        std::cout << app.get_formatter()->make_help(&app, "veldan-cli", CLI::AppFormatMode::Normal);
+        return kExitOk;
+    }
+    if (version) return PrintVersion(g);
+    if (!action) return Fail(kExitUsage, "no command given (see veldan-cli --help)");
+    return action();
 }

@@ -1,8 +1,11 @@
 #include "session.h"
 
-#include <cstdio>
+#include <stdlib.h>
 
-#include "args.h"
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
 #include "engine/loader.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/image/host_paths.h"
@@ -29,25 +32,15 @@ bool Session::Save() {
     return true;
 }
 
-std::vector<std::string> MachineFlags(std::vector<std::string> flags) {
-    flags.push_back("force");
-    return flags;
-}
-
-std::vector<std::string> MachineValued(std::vector<std::string> valued) {
-    valued.push_back("user");
-    return valued;
-}
-
-machine::image::LoadOptions MachineLoadOptions(const Args& args) {
-    machine::image::LoadOptions options;
-    options.user = args.Value("user").value_or("");
-    options.force = args.Has("force");
-    return options;
-}
-
 std::unique_ptr<machine::image::ImageMachine> LoadMachine(
     const std::string& folder, const machine::image::LoadOptions& options, int& exitCode) {
+    std::error_code ec;
+    if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec)) {
+        exitCode = Fail(kExitFailure, "cannot load machine: " + folder +
+                                          " is a file, not a folder (give the folder of a "
+                                          "machine image or a Windows installation)");
+        return nullptr;
+    }
     machine::image::ImageError error;
     auto m = machine::image::ImageMachine::Load(folder, options, error);
     if (!m) {
@@ -100,6 +93,21 @@ std::string HomePageSetting(const Globals& g) {
 
 bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     return machine::image::WriteHostFileAtomic(path, bytes) == machine::ERROR_SUCCESS;
+}
+
+EmptyImage::EmptyImage() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string tmpl = (fs::temp_directory_path(ec) / "veldan-empty-XXXXXX").string();
+    if (ec || ::mkdtemp(tmpl.data()) == nullptr) return;
+    folder_ = tmpl;
+    fs::create_directories(fs::path(folder_) / "drive_c", ec);
+}
+
+EmptyImage::~EmptyImage() {
+    if (folder_.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
 }
 
 }  // namespace veldan::cli

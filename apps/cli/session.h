@@ -4,16 +4,13 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "commands.h"
+#include "cli_options.h"
 #include "machine/image/image_machine.h"
 #include "platform/context.h"
 #include "text/debug.h"
 
 namespace veldan::cli {
-
-class Args;
 
 struct Session {
     std::unique_ptr<machine::image::ImageMachine> machine;
@@ -24,17 +21,9 @@ struct Session {
     bool Save();
 };
 
-// --force and --user NAME, the options of every command that opens a machine:
-// for a Windows installation they open hives that were not cleanly written and
-// choose the user profile. These add them to the lists given to Args::Parse.
-std::vector<std::string> MachineFlags(std::vector<std::string> flags);
-std::vector<std::string> MachineValued(std::vector<std::string> valued);
-// The load options they give.
-machine::image::LoadOptions MachineLoadOptions(const Args& args);
-
 // Loads a machine image or installation. On failure prints the error and
 // returns null with exitCode 2 when a user profile must be chosen (the error
-// names them), else 1.
+// names them), else 1 (a path that is a file, not a folder, says so).
 std::unique_ptr<machine::image::ImageMachine> LoadMachine(
     const std::string& folder, const machine::image::LoadOptions& options, int& exitCode);
 
@@ -50,5 +39,20 @@ std::string HomePageSetting(const Globals& g);
 
 // Writes `bytes` to a host file through a temporary file and a rename; false on failure.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes);
+
+// A machine image with nothing on it, in a temporary folder removed at the end
+// of its scope: without --machine, registry macros have nothing to resolve against.
+class EmptyImage {
+  public:
+    EmptyImage();
+    ~EmptyImage();
+    EmptyImage(const EmptyImage&) = delete;
+    EmptyImage& operator=(const EmptyImage&) = delete;
+    // "" when the folder could not be made.
+    const std::string& folder() const { return folder_; }
+
+  private:
+    std::string folder_;
+};
 
 }  // namespace veldan::cli

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zip.h>
 
 #include "updater/staged_file.h"
 #include "updater/zip_attributes.h"
@@ -56,9 +57,30 @@ int ZipArchive::Open(const std::string& hostPath) {
     } catch (const std::exception&) {
         r = kZipBadArchive;  // a directory too large to hold in memory
     }
+    if (r == kZipOk) r = OpenLibzip();
     if (r != kZipOk) {
         Close();
         return Fail(r);
+    }
+    return kZipOk;
+}
+
+int ZipArchive::OpenLibzip() {
+    // libzip reads the archive behind any bytes in front of it, whose offsets
+    // it would not correct.
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_file_create(
+        path_.c_str(), bytesInFront_, static_cast<zip_int64_t>(fileSize_ - bytesInFront_), &error);
+    if (source != nullptr) {
+        archive_ = zip_open_from_source(source, ZIP_RDONLY, &error);
+        if (archive_ == nullptr) zip_source_free(source);
+    }
+    const int code = zip_error_code_zip(&error);
+    zip_error_fini(&error);
+    if (archive_ == nullptr) return code == ZIP_ER_NOZIP ? kZipNoEndRecord : kZipBadArchive;
+    if (zip_get_num_entries(archive_, 0) != static_cast<zip_int64_t>(entries_.size())) {
+        return kZipBadArchive;
     }
     return kZipOk;
 }
@@ -109,6 +131,8 @@ int ZipArchive::ReadDirectory() {
 }
 
 void ZipArchive::Close() {
+    if (archive_ != nullptr) zip_discard(archive_);
+    archive_ = nullptr;
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     fileSize_ = 0;
@@ -189,8 +213,7 @@ int ZipArchive::ExtractData(const ZipEntry& entry, std::uint64_t dataOffset,
                             const std::string& destination, int bufferSize) {
     StagedFile out;  // removed again unless committed
     if (!out.Create(destination)) return kZipWriteFailed;
-    ZipEntryReader reader(fd_, dataOffset, entry.compressedSize, entry.uncompressedSize,
-                          entry.method);
+    ZipEntryReader reader(archive_, entry.directoryIndex, entry.uncompressedSize);
     if (int r = reader.Begin(); r != kZipOk) return r;
     std::vector<unsigned char> buffer(static_cast<std::size_t>(bufferSize));
     while (reader.remaining() > 0) {
@@ -201,7 +224,6 @@ int ZipArchive::ExtractData(const ZipEntry& entry, std::uint64_t dataOffset,
     }
     if (reader.remaining() > 0) return kZipIncomplete;
     if (int r = reader.Finish(); r != kZipOk) return r;
-    if (reader.crc32() != entry.crc32) return kZipBadCrc;
 
     std::time_t time = 0;
     bool attributesSet = DosDateTimeToTime(entry.dosDate, entry.dosTime, time) && out.SetTime(time);

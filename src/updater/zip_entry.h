@@ -22,6 +22,7 @@ struct ZipEntry {
     std::uint16_t internalAttributes = 0;
     std::uint32_t externalAttributes = 0;
     std::uint32_t localHeaderOffset = 0;  // as stored, before the stub correction
+    std::uint64_t directoryIndex = 0;     // position in the central directory
 
     static constexpr std::uint32_t kDosReadOnly = 0x01;
     static constexpr std::uint32_t kDosDirectory = 0x10;

@@ -2,107 +2,84 @@
 
 #include <algorithm>
 
+#include <zip.h>
 #include <zlib.h>
 
-#include "updater/zip_format.h"
 #include "updater/zip_result.h"
 
 namespace veldan::updater {
 namespace {
 
-constexpr std::size_t kInputBuffer = 65536;
+// libzip's codes in the reader's terms.
+int Translate(const zip_error_t* error) {
+    const int system = zip_error_code_system(error);
+    switch (zip_error_code_zip(error)) {
+        case ZIP_ER_OK:
+            return kZipOk;
+        case ZIP_ER_CRC:
+            return kZipBadCrc;
+        case ZIP_ER_NOPASSWD:
+        case ZIP_ER_WRONGPASSWD:
+        case ZIP_ER_ENCRNOTSUPP:
+            return kZipEncrypted;
+        case ZIP_ER_EOF:
+            return kZipIncomplete;
+        case ZIP_ER_ZLIB:
+            return system < 0 ? system : Z_DATA_ERROR;
+        case ZIP_ER_COMPRESSED_DATA:
+            return Z_DATA_ERROR;
+        case ZIP_ER_MEMORY:
+            return Z_MEM_ERROR;
+        default:
+            return kZipBadArchive;
+    }
+}
 
 }  // namespace
 
-struct ZipEntryReader::Stream {
-    z_stream z{};
-    bool open = false;
-};
-
-ZipEntryReader::ZipEntryReader(int fd, std::uint64_t dataOffset, std::uint32_t compressedSize,
-                               std::uint32_t uncompressedSize, std::uint16_t method)
-    : fd_(fd),
-      position_(dataOffset),
-      remainingIn_(compressedSize),
-      remainingOut_(uncompressedSize),
-      method_(method) {}
+ZipEntryReader::ZipEntryReader(struct zip* archive, std::uint64_t index,
+                               std::uint32_t uncompressedSize)
+    : archive_(archive), index_(index), remainingOut_(uncompressedSize) {}
 
 ZipEntryReader::~ZipEntryReader() {
-    if (stream_ && stream_->open) inflateEnd(&stream_->z);
+    if (file_ != nullptr) zip_fclose(file_);
+}
+
+int ZipEntryReader::LastError() const {
+    return Translate(file_ != nullptr ? zip_file_get_error(file_) : zip_get_error(archive_));
 }
 
 int ZipEntryReader::Begin() {
-    crc_ = static_cast<std::uint32_t>(::crc32(0L, Z_NULL, 0));
-    if (method_ == 0) return kZipOk;
-    if (method_ != 8) return kZipBadArchive;
-    input_.resize(kInputBuffer);
-    stream_ = std::make_unique<Stream>();
-    int r = inflateInit2(&stream_->z, -MAX_WBITS);
-    if (r != Z_OK) return r;
-    stream_->open = true;
-    return kZipOk;
-}
-
-int ZipEntryReader::Fill() {
-    const std::size_t n = std::min<std::size_t>(input_.size(), remainingIn_);
-    if (!ReadAt(fd_, position_, input_.data(), n)) return kZipBadArchive;
-    position_ += n;
-    remainingIn_ -= static_cast<std::uint32_t>(n);
-    stream_->z.next_in = input_.data();
-    stream_->z.avail_in = static_cast<uInt>(n);
-    return kZipOk;
-}
-
-int ZipEntryReader::Inflate(unsigned char* out, std::size_t capacity, std::size_t& got) {
-    z_stream& z = stream_->z;
-    z.next_out = out;
-    z.avail_out = static_cast<uInt>(capacity);
-    while (z.avail_out > 0 && !streamEnded_) {
-        if (z.avail_in == 0 && remainingIn_ > 0) {
-            if (int r = Fill(); r != kZipOk) return r;
-        }
-        int r = inflate(&z, Z_NO_FLUSH);
-        if (r == Z_STREAM_END) {
-            streamEnded_ = true;
-        } else if (r == Z_BUF_ERROR) {
-            // No progress: the compressed bytes ran out before the stream's end.
-            if (z.avail_in == 0 && remainingIn_ == 0) return kZipIncomplete;
-            return Z_BUF_ERROR;
-        } else if (r == Z_NEED_DICT) {
-            return Z_DATA_ERROR;
-        } else if (r != Z_OK) {
-            return r;
-        }
-    }
-    got = capacity - z.avail_out;
+    file_ = zip_fopen_index(archive_, index_, 0);
+    if (file_ == nullptr) return LastError();
     return kZipOk;
 }
 
 int ZipEntryReader::Read(unsigned char* out, std::size_t capacity, std::size_t& got) {
     got = 0;
     const std::size_t want = std::min<std::size_t>(capacity, remainingOut_);
-    if (want == 0) return kZipOk;
-    if (method_ == 0) {
-        if (want > remainingIn_) return kZipIncomplete;
-        if (!ReadAt(fd_, position_, out, want)) return kZipBadArchive;
-        position_ += want;
-        remainingIn_ -= static_cast<std::uint32_t>(want);
-        got = want;
-    } else if (int r = Inflate(out, want, got); r != kZipOk) {
-        return r;
+    while (got < want) {
+        zip_int64_t n = zip_fread(file_, out + got, want - got);
+        if (n < 0) {
+            // Data that ends before its declared size fails libzip's CRC check
+            // at its end; what went wrong is that it ended.
+            const int r = LastError();
+            return r == kZipBadCrc ? kZipIncomplete : r;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
     }
-    crc_ = static_cast<std::uint32_t>(::crc32(crc_, out, static_cast<uInt>(got)));
     remainingOut_ -= static_cast<std::uint32_t>(got);
     return kZipOk;
 }
 
 int ZipEntryReader::Finish() {
-    if (method_ == 0 || streamEnded_) return kZipOk;
-    // The declared size is reached; the stream must end without another byte.
+    // The declared size is reached; the data must end without another byte,
+    // and reading its end lets libzip compare the CRC-32.
     unsigned char extra = 0;
-    std::size_t got = 0;
-    if (int r = Inflate(&extra, 1, got); r != kZipOk) return r;
-    return got > 0 ? kZipBadArchive : kZipOk;
+    zip_int64_t n = zip_fread(file_, &extra, 1);
+    if (n < 0) return LastError();
+    return n > 0 ? kZipBadArchive : kZipOk;
 }
 
 }  // namespace veldan::updater

@@ -124,6 +124,7 @@ int ParseCentralDirectory(const std::string& directory, int count, std::vector<Z
         const std::size_t total = kCentralHeaderSize + nameLength + extraLength + commentLength;
         if (directory.size() - at < total) return kZipBadArchive;
         e.name = DecodeName(directory.substr(at + kCentralHeaderSize, nameLength), e.flags);
+        e.directoryIndex = entries.size();
         entries.push_back(std::move(e));
         at += total;
     }

@@ -68,7 +68,7 @@ TEST(CliDb, InfoHumanAndJson) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(
         r.out,
-        R"({"version": "2005.04.01 ", "patterns": 5, "entries": 2, "killbits": [{"clsid": ")" + kA +
+        R"({"version": "2005.04.01", "patterns": 5, "entries": 2, "killbits": [{"clsid": ")" + kA +
             R"(", "name": "q\"b\\s )"
             "\xED\x95\x9C"
             R"("}, {"clsid": ")" +

@@ -33,7 +33,7 @@ TEST_F(SampleMachine, ScanListsTheInfectionsWithoutChangingAnything) {
     auto before = Cli({"reg", "export"});
     auto r = Cli({"scan", "--json", "--log", (dir.path() / "scan.log").string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("{\"database\": {\"version\": \"2026.12.08 \", \"patterns\": ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("{\"database\": {\"version\": \"2026.12.08\", \"patterns\": ", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("\"completed\": true"), std::string::npos);
     EXPECT_EQ(Count(r.out, "\"name\": "), 16);
     EXPECT_NE(r.out.find("{\"name\": \"Trojan.Downloader.Dlx (Deep Scan)\""), std::string::npos);
