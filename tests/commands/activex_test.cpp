@@ -59,7 +59,7 @@ class ActiveX : public testing::Test {
         for (const auto& item : rig.ctx->report().found().items()) out.push_back(item.text);
         return out;
     }
-    const std::vector<std::string>& Launched() {
+    std::vector<std::string> Launched() {
         return rig.machine->image().imageLauncher().requests();
     }
     // A class registered in all twelve places, its server file deleted.

@@ -25,6 +25,7 @@ ImageProcesses::ImageProcesses(const HostPaths& paths, std::vector<ProcessSpec> 
 }
 
 std::vector<ProcessInfo> ImageProcesses::List() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<ProcessInfo> out;
     for (const auto& p : processes_) {
         if (p.running) out.push_back(ProcessInfo{p.id, p.config.image});
@@ -33,6 +34,7 @@ std::vector<ProcessInfo> ImageProcesses::List() const {
 }
 
 WinError ImageProcesses::Terminate(std::uint32_t id, std::uint32_t) {
+    std::lock_guard<std::mutex> lock(mutex_);
     for (auto& p : processes_) {
         if (p.id != id || !p.running) continue;
         if (!p.config.terminable) return ERROR_ACCESS_DENIED;
@@ -47,6 +49,7 @@ WinError ImageProcesses::Terminate(std::uint32_t id, std::uint32_t) {
 }
 
 std::vector<WindowInfo> ImageProcesses::Enumerate() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<WindowInfo> out;
     for (const auto& w : windows_) {
         if (w.open) out.push_back(WindowInfo{w.handle, w.config.className, w.processId});
@@ -55,6 +58,7 @@ std::vector<WindowInfo> ImageProcesses::Enumerate() const {
 }
 
 std::uint32_t ImageProcesses::FindByClass(std::string_view className) const {
+    std::lock_guard<std::mutex> lock(mutex_);
     for (const auto& w : windows_) {
         if (w.open && text::EqualsNoCase(w.config.className, className)) return w.handle;
     }
@@ -62,6 +66,7 @@ std::uint32_t ImageProcesses::FindByClass(std::string_view className) const {
 }
 
 WinError ImageProcesses::PostMessage(std::uint32_t handle, std::uint32_t message) {
+    std::lock_guard<std::mutex> lock(mutex_);
     for (auto& w : windows_) {
         if (w.handle != handle || !w.open) continue;
         if (message == WM_CLOSE && w.config.closes) w.open = false;
@@ -71,6 +76,7 @@ WinError ImageProcesses::PostMessage(std::uint32_t handle, std::uint32_t message
 }
 
 bool ImageProcesses::IsHeld(const std::string& hostPath) const {
+    std::lock_guard<std::mutex> lock(mutex_);
     for (const auto& p : processes_) {
         if (!p.running) continue;
         std::string held;
@@ -83,11 +89,13 @@ bool ImageProcesses::IsHeld(const std::string& hostPath) const {
 }
 
 void ImageProcesses::EndAll() {
+    std::lock_guard<std::mutex> lock(mutex_);
     for (auto& p : processes_) p.running = false;
     for (auto& w : windows_) w.open = false;
 }
 
 std::vector<ProcessSpec> ImageProcesses::RunningProcesses() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<ProcessSpec> out;
     for (const auto& p : processes_) {
         if (p.running) out.push_back(p.config);
@@ -96,6 +104,7 @@ std::vector<ProcessSpec> ImageProcesses::RunningProcesses() const {
 }
 
 std::vector<WindowSpec> ImageProcesses::OpenWindows() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<WindowSpec> out;
     for (const auto& w : windows_) {
         if (w.open) out.push_back(w.config);
@@ -104,11 +113,13 @@ std::vector<WindowSpec> ImageProcesses::OpenWindows() const {
 }
 
 WinError ImageLauncher::RunAndWait(std::string_view commandLine, std::uint32_t&) {
+    std::lock_guard<std::mutex> lock(mutex_);
     requests_.emplace_back(commandLine);
     return ERROR_NOT_SUPPORTED;
 }
 
 WinError ImageLauncher::ShellOpen(std::string_view file, std::string_view parameters) {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::string r(file);
     if (!parameters.empty()) r += " " + std::string(parameters);
     requests_.push_back(std::move(r));

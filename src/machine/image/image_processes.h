@@ -1,8 +1,11 @@
 #pragma once
 // Processes, windows and the launcher of a machine image, from machine.ini.
 // Processes never really run: ending one removes it from the list, closes its
-// windows and releases the files it held; a launch is only recorded.
+// windows and releases the files it held; a launch is only recorded. Safe to
+// use from several threads (the cure's worker ends programs while the window's
+// thread may save the machine).
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -58,6 +61,7 @@ class ImageProcesses final : public Processes, public Windows {
         bool open = true;
     };
     const HostPaths& paths_;
+    mutable std::mutex mutex_;  // guards processes_ and windows_
     std::vector<Process> processes_;
     std::vector<Window> windows_;
 };
@@ -70,9 +74,13 @@ class ImageLauncher final : public Launcher {
     WinError ShellOpen(std::string_view file, std::string_view parameters) override;
 
     // Every request in order: the command line, or the file, a blank and the parameters.
-    const std::vector<std::string>& requests() const { return requests_; }
+    std::vector<std::string> requests() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
 
   private:
+    mutable std::mutex mutex_;
     std::vector<std::string> requests_;
 };
 
