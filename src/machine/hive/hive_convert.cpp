@@ -100,7 +100,8 @@ class TargetFolder {
             fs::remove_all(path_, ec);
             return;
         }
-        for (const auto& entry : fs::directory_iterator(path_, ec)) {
+        for (fs::directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec)) {
+            const fs::directory_entry& entry = *it;
             std::error_code ec2;
             fs::remove_all(entry.path(), ec2);
         }
@@ -145,7 +146,8 @@ bool CopyFolder(const fs::path& from, const fs::path& to,
                 const std::vector<std::string_view>& skipTop, std::string& error) {
     std::error_code ec;
     fs::create_directories(to, ec);
-    for (const auto& entry : fs::directory_iterator(from, ec)) {
+    for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::directory_entry& entry = *it;
         std::string name = entry.path().filename().string();
         bool skip = false;
         for (auto s : skipTop) skip = skip || text::EqualsNoCase(name, s);

@@ -94,7 +94,8 @@ std::string FindEntryNoCase(const std::string& dir, std::string_view name) {
     fs::path exact = fs::path(dir) / std::string(name);
     if (fs::exists(fs::symlink_status(exact, ec))) return exact.string();
     std::vector<std::string> matches;
-    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::directory_entry& entry = *it;
         std::string n = entry.path().filename().string();
         if (text::EqualsNoCase(n, name)) matches.push_back(entry.path().string());
     }
@@ -139,7 +140,8 @@ bool FindInstallation(const std::string& folder, InstallationLayout& layout) {
     }
     if (config.empty()) {
         std::vector<fs::path> dirs;
-        for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const fs::directory_entry& entry = *it;
             std::error_code ec2;
             if (entry.is_directory(ec2)) dirs.push_back(entry.path());
         }
@@ -159,7 +161,8 @@ bool FindInstallation(const std::string& folder, InstallationLayout& layout) {
 
     std::string profilesDir = FindEntryNoCase(folder, "Documents and Settings");
     if (!profilesDir.empty() && fs::is_directory(profilesDir, ec)) {
-        for (const auto& entry : fs::directory_iterator(profilesDir, ec)) {
+        for (fs::directory_iterator it(profilesDir, ec), end; !ec && it != end; it.increment(ec)) {
+            const fs::directory_entry& entry = *it;
             std::error_code ec2;
             if (!entry.is_directory(ec2)) continue;
             UserProfile p;

@@ -132,11 +132,18 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder,
     fs::path regDir = root / "registry";
     if (fs::exists(regDir, ec) && fs::is_directory(regDir, ec)) {
         std::vector<fs::path> files;
-        for (const auto& entry : fs::directory_iterator(regDir, ec)) {
-            if (entry.is_regular_file() &&
+        for (fs::directory_iterator it(regDir, ec), end; !ec && it != end; it.increment(ec)) {
+            const fs::directory_entry& entry = *it;
+            std::error_code kind;
+            if (entry.is_regular_file(kind) &&
                 text::EndsWithNoCase(entry.path().filename().string(), ".reg")) {
                 files.push_back(entry.path());
             }
+        }
+        // A listing cut short would load part of the registry as if it were all.
+        if (ec) {
+            error = ImageError{regDir.string(), 0, "cannot be read: " + ec.message()};
+            return nullptr;
         }
         std::sort(files.begin(), files.end(),
                   [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
