@@ -129,6 +129,18 @@ TEST_F(ShellLinksTest, DamagedOrMissingLinks) {
     EXPECT_EQ(links_.LoadShellLink("C:\\nofolder\\none.lnk", link), ERROR_PATH_NOT_FOUND);
 }
 
+// A LinkInfo whose size field claims far more than the file holds (about
+// 2.5 GB here, found by fuzz_lnk) is refused as damaged.
+TEST_F(ShellLinksTest, LinkInfoSizeBeyondTheFile) {
+    std::string bytes = test::MakeShellLink(FullLink());
+    ASSERT_EQ(Le32(bytes, 0x14) & 1u, 0u);  // no ID list: the LinkInfo follows the header
+    for (std::size_t i = 0; i < 4; ++i) bytes[0x4C + i] = '\x97';
+    ShellLinkData link;
+    link.target = "untouched";
+    EXPECT_EQ(links_.LoadShellLink(Put("huge.lnk", bytes), link), ERROR_INVALID_DATA);
+    EXPECT_EQ(link.target, "untouched");
+}
+
 TEST_F(ShellLinksTest, UrlShortcutFields) {
     std::string path =
         Put("Documents and Settings/Owner/Favorites/광고.url",
