@@ -26,14 +26,10 @@ for t in "${targets[@]}"; do
   [ -f "fuzz/dict/$t.dict" ] && dict=("-dict=fuzz/dict/$t.dict")
   maxlen=65536
   case $t in script_line|machine_ini|ini_text|url|http_header) maxlen=8192 ;; esac
-  # liblnk allocates what a link's LinkInfo size field says (up to 4 GiB) before
-  # it checks it against the file; see fuzz/README.md.
-  limits=()
-  [ "$t" = lnk ] && limits=(-malloc_limit_mb=4200)
   start=$(date +%s)
   # shellcheck disable=SC2086
   if ! "$bin/fuzz_$t" "$work/$t" "${dict[@]}" -max_total_time="$seconds" -max_len=$maxlen \
-      -timeout=20 -rss_limit_mb=2048 "${limits[@]}" -print_final_stats=1 \
+      -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix=build/fuzz/findings/"$t"/ ${FUZZ_FLAGS:-} >"$work/$t.log" 2>&1; then
     tail -n 60 "$work/$t.log" >&2
     echo "fuzz: $t found a fault after $(($(date +%s) - start)) s (see build/fuzz/findings/$t/)" >&2

@@ -20,6 +20,9 @@ constexpr std::size_t kHeaderSize = 0x4C;
 constexpr std::size_t kIconIndexOffset = 0x38;
 constexpr std::size_t kShowCommandOffset = 0x3C;
 constexpr std::size_t kHotKeyOffset = 0x40;
+constexpr std::size_t kLinkFlagsOffset = 0x14;
+constexpr std::uint32_t kHasLinkTargetIdList = 0x01;
+constexpr std::uint32_t kHasLinkInfo = 0x02;
 
 std::uint16_t Read16(std::string_view bytes, std::size_t at) {
     return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
@@ -28,6 +31,22 @@ std::uint16_t Read16(std::string_view bytes, std::size_t at) {
 
 std::uint32_t Read32(std::string_view bytes, std::size_t at) {
     return Read16(bytes, at) | static_cast<std::uint32_t>(Read16(bytes, at + 2)) << 16;
+}
+
+// False when the link announces a LinkInfo larger than the rest of the file.
+// liblnk allocates what that size field says (up to 4 GiB) before it compares
+// it with the file, so such a link is refused before liblnk sees it.
+bool LinkInfoFits(std::string_view bytes) {
+    if (bytes.size() < kHeaderSize) return true;  // liblnk refuses it by itself
+    const std::uint32_t flags = Read32(bytes, kLinkFlagsOffset);
+    if ((flags & kHasLinkInfo) == 0) return true;
+    std::size_t at = kHeaderSize;
+    if ((flags & kHasLinkTargetIdList) != 0) {
+        if (bytes.size() < at + 2) return false;
+        at += 2 + Read16(bytes, at);
+    }
+    if (bytes.size() < at + 4) return false;
+    return Read32(bytes, at) <= bytes.size() - at;
 }
 
 // A liblnk error, freed when a call reports a new one and at the end of the scope.
@@ -124,6 +143,7 @@ WinError ImageShellLinks::LoadShellLink(std::string_view path, ShellLinkData& li
     if (std::filesystem::is_directory(hostPath, ec)) return ERROR_ACCESS_DENIED;
     std::string bytes;
     if (!text::ReadHostFile(hostPath, bytes)) return ERROR_ACCESS_DENIED;
+    if (!LinkInfoFits(bytes)) return ERROR_INVALID_DATA;
 
     LnkFile file;
     if (!file.Open(hostPath)) return ERROR_INVALID_DATA;
