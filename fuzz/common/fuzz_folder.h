@@ -1,7 +1,9 @@
 #pragma once
-// The one temporary folder a fuzz target works in. It is made at the first
-// call and removed with everything in it when the process exits normally, so
-// a target that writes files reuses one folder and leaves nothing behind.
+// The one temporary folder a fuzz target works in ($TMPDIR/veldan-fuzz-<pid>).
+// It is made at the first call and removed with everything in it when the
+// process exits normally, so a target that writes files reuses one folder.
+// A run that ends abruptly (a finding) leaves its folder; the next fuzz
+// process removes the folders of processes that no longer run.
 
 #include <filesystem>
 #include <string_view>
