@@ -1,8 +1,37 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test.
+# Installs what is missing, builds everything and runs every test: the suite
+# (release), the suite again under AddressSanitizer and UndefinedBehaviorSanitizer
+# (asan), and a short run of every fuzz target on its corpus (fuzz).
+#
+#   scripts/test.sh [release] [asan] [fuzz]      all three when none is named
+#
+# FUZZ_SECONDS sets the time of each fuzz target (default 6: about a minute in all).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)"
-ctest --preset release
+
+parts=("$@")
+((${#parts[@]})) || parts=(release asan fuzz)
+# ccache speeds rebuilds up when it is there; nothing needs it.
+if [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] && command -v ccache >/dev/null; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
+
+for part in "${parts[@]}"; do
+  case $part in
+    release | asan)
+      cmake --preset "$part" >/dev/null
+      cmake --build --preset "$part" -j "$(nproc)"
+      ctest --preset "$part"
+      ;;
+    fuzz)
+      cmake --preset fuzz >/dev/null
+      cmake --build --preset fuzz -j "$(nproc)"
+      fuzz/run.sh "${FUZZ_SECONDS:-6}"
+      ;;
+    *)
+      echo "usage: scripts/test.sh [release] [asan] [fuzz]" >&2
+      exit 2
+      ;;
+  esac
+done

@@ -11,6 +11,7 @@
 #include "machine/hive/hive_registry.h"
 #include "machine/image/image_registry.h"
 #include "machine/image/reg_file.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
 
@@ -236,6 +237,27 @@ TEST(HiveMount, RefusesTakenPlacesAndFilesThatAreNoHives) {
     EXPECT_FALSE(reg.Mount(HKEY_USERS, "Y", (dir.path() / "missing").string(), "", false, error));
     EXPECT_NE(error.find("missing"), std::string::npos);
     EXPECT_EQ(SubKeys(reg, HKEY_USERS, ""), Names{});
+}
+
+// A hive whose first key's tree points at something that is not a cell (found
+// by fuzzing): hivex would end the process deleting it. The deletion is refused
+// and the hive stays as it was.
+TEST(HiveRegistryDamage, DeletingADamagedTreeFailsInsteadOfEndingTheProgram) {
+    std::string input;
+    ASSERT_TRUE(text::ReadHostFile(
+        test::SourceFolder() + "/fuzz/corpus/hive/delete-tree-invalid-block", input));
+    test::TempDir dir;
+    const std::string file = dir.Write("SOFTWARE", input.substr(1)).string();
+    HiveRegistry reg;
+    std::string error;
+    ASSERT_TRUE(reg.Mount(HKEY_LOCAL_MACHINE, "SOFTWARE", file, "", true, error)) << error;
+    std::string first;
+    ASSERT_EQ(reg.EnumKey(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, first), ERROR_SUCCESS);
+    EXPECT_NE(reg.DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + first), ERROR_SUCCESS);
+    EXPECT_EQ(reg.OpenKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + first), ERROR_SUCCESS);
+    // The rest of the hive can still be changed and written.
+    ASSERT_EQ(reg.CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\After"), ERROR_SUCCESS);
+    EXPECT_TRUE(reg.Commit(false, error)) << error;
 }
 
 }  // namespace

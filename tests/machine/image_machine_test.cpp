@@ -449,5 +449,19 @@ TEST(MachineIniText, WriteThenParseIsIdentity) {
     EXPECT_FALSE(back.windows[0].closes);
 }
 
+// Found by fuzz_machine_ini: a blank left at the end once the trailing
+// separator went was written back and lost on the next read.
+TEST(MachineIniText, WindirLosesTrailingSeparatorsAndTheBlanksBeforeThem) {
+    MachineIni ini;
+    IniError error;
+    ASSERT_TRUE(ParseMachineIni("[machine]\nwindir=C:\\W\t\\\n", ini, error)) << error.message;
+    EXPECT_EQ(ini.windir, "C:\\W");
+    MachineIni back;
+    ASSERT_TRUE(ParseMachineIni(WriteMachineIni(ini), back, error)) << error.message;
+    EXPECT_EQ(back.windir, ini.windir);
+    // Nothing but a drive and a blank before the separator is no full path.
+    EXPECT_FALSE(ParseMachineIni("[machine]\nwindir=C: \\\n", ini, error));
+}
+
 }  // namespace
 }  // namespace veldan::machine::image

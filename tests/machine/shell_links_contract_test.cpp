@@ -129,6 +129,36 @@ TEST_F(ShellLinksTest, DamagedOrMissingLinks) {
     EXPECT_EQ(links_.LoadShellLink("C:\\nofolder\\none.lnk", link), ERROR_PATH_NOT_FOUND);
 }
 
+// A LinkInfo whose size field claims far more than the file holds (about
+// 2.5 GB here, found by fuzz_lnk) is refused as damaged.
+TEST_F(ShellLinksTest, LinkInfoSizeBeyondTheFile) {
+    std::string bytes = test::MakeShellLink(FullLink());
+    ASSERT_EQ(Le32(bytes, 0x14) & 1u, 0u);  // no ID list: the LinkInfo follows the header
+    for (std::size_t i = 0; i < 4; ++i) bytes[0x4C + i] = '\x97';
+    ShellLinkData link;
+    link.target = "untouched";
+    EXPECT_EQ(links_.LoadShellLink(Put("huge.lnk", bytes), link), ERROR_INVALID_DATA);
+    EXPECT_EQ(link.target, "untouched");
+}
+
+// The LinkInfo is found after an ID list too: a link with an (empty) ID list
+// still loads, and one whose LinkInfo there is one byte too large does not.
+TEST_F(ShellLinksTest, LinkInfoAfterAnIdList) {
+    const test::LnkSpec spec = FullLink();
+    std::string bytes = test::MakeShellLink(spec);
+    bytes[0x14] = static_cast<char>(bytes[0x14] | 0x01);     // HasLinkTargetIDList
+    bytes.insert(0x4C, std::string("\x02\x00\x00\x00", 4));  // size 2: the terminal item
+    ShellLinkData link;
+    ASSERT_EQ(links_.LoadShellLink(Put("idlist.lnk", bytes), link), ERROR_SUCCESS);
+    EXPECT_EQ(link.target, spec.target);
+
+    const std::size_t linkInfo = 0x4C + 4;
+    const std::uint32_t tooLarge = static_cast<std::uint32_t>(bytes.size() - linkInfo + 1);
+    for (std::size_t i = 0; i < 4; ++i)
+        bytes[linkInfo + i] = static_cast<char>(tooLarge >> (8 * i));
+    EXPECT_EQ(links_.LoadShellLink(Put("idlist.lnk", bytes), link), ERROR_INVALID_DATA);
+}
+
 TEST_F(ShellLinksTest, UrlShortcutFields) {
     std::string path =
         Put("Documents and Settings/Owner/Favorites/광고.url",

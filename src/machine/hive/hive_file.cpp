@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -363,7 +364,32 @@ int HiveFile::AddChild(hive_node_h parent, std::string_view name, hive_node_h& c
     return 0;
 }
 
+namespace {
+
+// hivex ends the whole process (an assertion) when a tree it deletes points at
+// something that is not a cell, as in a damaged or crafted hive. The deletion is
+// first tried in a child process, on the child's copy of the hive in memory;
+// false when it could not be tried or the child did not survive it.
+bool DeletionSurvives(hive_h* h, hive_node_h node) {
+    const pid_t pid = ::fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        // The child's complaint is not the user's business: its end tells enough.
+        int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null >= 0) ::dup2(null, 2);
+        ::_exit(hivex_node_delete_child(h, node) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return false;
+    }
+    return WIFEXITED(status);
+}
+
+}  // namespace
+
 int HiveFile::DeleteTree(hive_node_h node) {
+    if (!DeletionSurvives(h_, node)) return EIO;  // a damaged tree stays as it is
     errno = 0;
     int r = hivex_node_delete_child(h_, node);
     int err = errno;

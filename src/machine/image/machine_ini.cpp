@@ -94,10 +94,12 @@ bool ParseMachineIni(std::string_view text, MachineIni& ini, IniError& error) {
                     if (value.empty()) return fail("user must not be empty");
                     out.user = value;
                 } else if (key == "windir") {
+                    // Trailing separators go, and the blanks they leave at the end
+                    // with them, so that the folder reads back as it is kept.
+                    while (value.size() > 3 && (value.back() == '\\' || value.back() == '/'))
+                        value = text::Trim(std::string_view(value).substr(0, value.size() - 1));
                     if (value.size() < 3 || value[1] != ':')
                         return fail("windir must be a full path");
-                    while (value.size() > 3 && (value.back() == '\\' || value.back() == '/'))
-                        value.pop_back();
                     out.windir = value;
                 } else if (key == "temp") {
                     out.temp = value;

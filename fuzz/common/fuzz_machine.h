@@ -1,0 +1,23 @@
+#pragma once
+// A small machine image in the fuzz folder (drive C: with the usual folders,
+// an empty registry), loaded once per process, with a context over it as the
+// scanner makes one: the folder table filled and the program folder set.
+
+#include <filesystem>
+
+#include "machine/image/image_machine.h"
+#include "platform/context.h"
+
+namespace veldan::fuzz {
+
+struct FuzzMachine {
+    std::filesystem::path imageFolder;    // holds drive_c/
+    std::filesystem::path programFolder;  // holds core/ and data/ for the databases
+    machine::image::ImageMachine* machine = nullptr;
+    platform::Context* ctx = nullptr;
+};
+
+// The machine of this process (made on first use; aborts when it cannot load).
+FuzzMachine& TheMachine();
+
+}  // namespace veldan::fuzz
