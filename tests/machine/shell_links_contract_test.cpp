@@ -144,13 +144,13 @@ TEST_F(ShellLinksTest, LinkInfoSizeBeyondTheFile) {
 // The LinkInfo is found after an ID list too: a link with an (empty) ID list
 // still loads, and one whose LinkInfo there is one byte too large does not.
 TEST_F(ShellLinksTest, LinkInfoAfterAnIdList) {
-    const test::LnkSpec spec = FullLink();
-    std::string bytes = test::MakeShellLink(spec);
+    const test::LnkSpec wanted = FullLink();
+    std::string bytes = test::MakeShellLink(wanted);
     bytes[0x14] = static_cast<char>(bytes[0x14] | 0x01);     // HasLinkTargetIDList
     bytes.insert(0x4C, std::string("\x02\x00\x00\x00", 4));  // size 2: the terminal item
     ShellLinkData link;
     ASSERT_EQ(links_.LoadShellLink(Put("idlist.lnk", bytes), link), ERROR_SUCCESS);
-    EXPECT_EQ(link.target, spec.target);
+    EXPECT_EQ(link.target, wanted.target);
 
     const std::size_t linkInfo = 0x4C + 4;
     const std::uint32_t tooLarge = static_cast<std::uint32_t>(bytes.size() - linkInfo + 1);
