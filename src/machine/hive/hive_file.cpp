@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -371,19 +372,26 @@ namespace {
 // first tried in a child process, on the child's copy of the hive in memory;
 // false when it could not be tried or the child did not survive it.
 bool DeletionSurvives(hive_h* h, hive_node_h node) {
+    constexpr int kDeleted = 71;  // the child's answers, unlike any exit code of a crash
+    constexpr int kRefused = 72;
     const pid_t pid = ::fork();
     if (pid < 0) return false;
     if (pid == 0) {
         // The child's complaint is not the user's business: its end tells enough.
+        // Handlers the process installed (a crash reporter) must not turn its
+        // end into an ordinary exit.
         int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
         if (null >= 0) ::dup2(null, 2);
-        ::_exit(hivex_node_delete_child(h, node) == 0 ? 0 : 1);
+        for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE}) ::signal(sig, SIG_DFL);
+        ::_exit(hivex_node_delete_child(h, node) == 0 ? kDeleted : kRefused);
     }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return false;
     }
-    return WIFEXITED(status);
+    // Only the child's own two answers count; anything else is its end.
+    return WIFEXITED(status) &&
+           (WEXITSTATUS(status) == kDeleted || WEXITSTATUS(status) == kRefused);
 }
 
 }  // namespace
