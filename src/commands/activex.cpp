@@ -235,7 +235,7 @@ int ScanComObject(Context& ctx, std::string_view clsid) {
     acc(ScanComRegistration(ctx, clsid));
     acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kDistributionUnitsKey, clsid)));
     acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kBhoKey, clsid)));
-    acc(ScanValuePlaces(ctx, ToolbarValuePlaces(), clsid));
+    acc(ScanValuePlaces(ctx, kToolbarValuePlaces, clsid));
     acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kExplorerBarsKey, clsid)));
     acc(platform::ScanValue(ctx, HKEY_LOCAL_MACHINE, kUrlSearchHooksKey, clsid));
     acc(platform::ScanValue(ctx, HKEY_CURRENT_USER, kUrlSearchHooksKey, clsid));
@@ -256,7 +256,7 @@ int CureComObject(Context& ctx, std::string_view clsid) {
     acc(CureComRegistration(ctx, clsid));
     acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kDistributionUnitsKey, clsid)));
     acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kBhoKey, clsid)));
-    acc(CureValuePlaces(ctx, ToolbarValuePlaces(), clsid));
+    acc(CureValuePlaces(ctx, kToolbarValuePlaces, clsid));
     acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kExplorerBarsKey, clsid)));
     acc(platform::CureValue(ctx, HKEY_LOCAL_MACHINE, kUrlSearchHooksKey, clsid));
     acc(platform::CureValue(ctx, HKEY_CURRENT_USER, kUrlSearchHooksKey, clsid));
@@ -513,7 +513,7 @@ int CureWType(Context& ctx, const std::vector<std::string>& p) {
 
 int ScanSType(Context& ctx, const std::vector<std::string>& p) {
     int r = ScanAllAxFolders(ctx, p[0], p[1]);
-    if (NamesSubKey(p[1])) r |= ScanUninstallKey(ctx, p[1]) ? 1 : 0;
+    if (NamesSubKey(p[1])) r |= ScanKeyPlaces(ctx, kUninstallKeyPlaces, p[1]) ? 1 : 0;
     r |= ScanCompanion(ctx, p[0]);
     return r;
 }
@@ -521,7 +521,7 @@ int ScanSType(Context& ctx, const std::vector<std::string>& p) {
 int CureSType(Context& ctx, const std::vector<std::string>& p) {
     int r = CureAllAxFolders(ctx, p[0], p[1]);
     // Without a name of its own the Uninstall keys themselves would go.
-    if (NamesSubKey(p[1])) r |= CureUninstallKey(ctx, p[1]) ? 1 : 0;
+    if (NamesSubKey(p[1])) r |= CureKeyPlaces(ctx, kUninstallKeyPlaces, p[1]) ? 1 : 0;
     r |= CureCompanion(ctx, p[0]);
     return r;
 }

@@ -2,21 +2,28 @@
 // UnregFromAppData and the type commands DType, MType, WType, SType.
 
 #include "commands/activex.h"
-#include "commands/handler_table.h"
+#include "commands/command_rows.h"
 
 namespace veldan::commands {
+namespace {
 
-void AddActiveXCommands(HandlerTable& table) {
-    table["CLSIDOnly"] = {ScanClsidOnly, CureClsidOnly};
-    table["CLSID"] = {ScanClsid, CureClsid};
-    table["Ax"] = {ScanAx, CureAx};
-    table["AllAx"] = {ScanAllAx, CureAllAx};
-    table["RegAx"] = {nullptr, CureRegAx};
-    table["UnregFromAppData"] = {ScanUnregFromAppData, CureUnregFromAppData};
-    table["DType"] = {ScanDType, CureDType};
-    table["MType"] = {ScanMType, CureMType};
-    table["WType"] = {ScanWType, CureWType};
-    table["SType"] = {ScanSType, CureSType};
+constexpr CommandRow kRows[] = {
+    PairRow("CLSIDOnly", 1, &ScanClsidOnly, &CureClsidOnly),
+    PairRow("CLSID", 1, &ScanClsid, &CureClsid),
+    PairRow("Ax", 2, &ScanAx, &CureAx),
+    PairRow("AllAx", 2, &ScanAllAx, &CureAllAx),
+    CureOnlyRow("RegAx", 1, &CureRegAx),
+    PairRow("UnregFromAppData", 1, &ScanUnregFromAppData, &CureUnregFromAppData),
+    PairRow("DType", 3, &ScanDType, &CureDType),
+    PairRow("MType", 4, &ScanMType, &CureMType),
+    PairRow("WType", 4, &ScanWType, &CureWType),
+    PairRow("SType", 2, &ScanSType, &CureSType),
+};
+
+}  // namespace
+
+std::span<const CommandRow> ActiveXRows() {
+    return kRows;
 }
 
 }  // namespace veldan::commands

@@ -221,16 +221,16 @@ bool IsHealthyClsid(Context& ctx, std::string_view name) {
     return ServerFileExists(ctx, name, std::move(server));
 }
 
-int CheckStartSearchPages(Context& ctx, bool fix) {
-    if (!fix) return ScanStartSearchPages(ctx);
+int CheckStartSearchPages(Context& ctx, Mode mode) {
+    if (mode == Mode::Scan) return ScanStartSearchPages(ctx);
     RepairStartSearchPages(ctx);
     return 1;
 }
 
-int CheckPrefix(Context& ctx, bool fix) {
+int CheckPrefix(Context& ctx, Mode mode) {
     int result = 0;
     for (const UrlPrefixPlace& place : kPrefixPlaces) {
-        if (fix) {
+        if (mode == Mode::Cure) {
             platform::CureStringValue(ctx, HKEY_LOCAL_MACHINE, place.key, place.value,
                                       place.standard);
             continue;
@@ -242,7 +242,7 @@ int CheckPrefix(Context& ctx, bool fix) {
         }
         result |= platform::ReportFoundValue(ctx, HKEY_LOCAL_MACHINE, place.key, place.value);
     }
-    return fix ? 1 : (result ? 1 : 0);
+    return mode == Mode::Cure ? 1 : (result ? 1 : 0);
 }
 
 int ScanUrlPrefix(Context& ctx, UrlPrefix prefix, std::string_view text) {
@@ -256,7 +256,7 @@ int CureUrlPrefix(Context& ctx, UrlPrefix prefix) {
                                      place.standard);
 }
 
-int CheckToolbar(Context& ctx, bool fix) {
+int CheckToolbar(Context& ctx, Mode mode) {
     int count = 0;
     for (const std::string& stored : ValueNames(ctx, HKEY_LOCAL_MACHINE, kIEToolBarKey)) {
         const std::string name = text::UpperAscii(text::Trim(stored));
@@ -264,8 +264,8 @@ int CheckToolbar(Context& ctx, bool fix) {
         if (IsHealthyClsid(ctx, name)) continue;
         // The value is recorded and removed under the name it is stored with:
         // the trimmed name may name no value at all.
-        if (fix) {
-            CureValuePlaces(ctx, ToolbarValuePlaces(), stored);
+        if (mode == Mode::Cure) {
+            CureValuePlaces(ctx, kToolbarValuePlaces, stored);
             ++count;
         } else if (platform::ReportFoundValue(ctx, HKEY_LOCAL_MACHINE, kIEToolBarKey, stored)) {
             ++count;
@@ -274,14 +274,14 @@ int CheckToolbar(Context& ctx, bool fix) {
     return count;
 }
 
-int CheckBHO(Context& ctx, bool fix) {
+int CheckBHO(Context& ctx, Mode mode) {
     std::vector<std::string> names;
     platform::EnumSubKeyNames(ctx, HKEY_LOCAL_MACHINE, kBrowserHelperObjectsKey, names);
     int count = 0;
     for (const std::string& name : names) {
         if (IsHealthyClsid(ctx, name)) continue;
         const std::string key = std::string(kBrowserHelperObjectsKey) + "\\" + name;
-        if (fix) {
+        if (mode == Mode::Cure) {
             platform::CureKey(ctx, HKEY_LOCAL_MACHINE, key);
             ++count;
         } else if (platform::ReportFoundKey(ctx, HKEY_LOCAL_MACHINE, key)) {
@@ -291,23 +291,24 @@ int CheckBHO(Context& ctx, bool fix) {
     return count;
 }
 
-int CheckURLSearchHooks(Context& ctx, bool fix) {
+int CheckURLSearchHooks(Context& ctx, Mode mode) {
     int result = 0;
     for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         for (const std::string& name : ValueNames(ctx, hive, kURLSearchHooksKey)) {
             if (IsHealthyClsid(ctx, name)) continue;
-            result |= fix ? platform::CureValue(ctx, hive, kURLSearchHooksKey, name)
+            result |= mode == Mode::Cure
+                          ? platform::CureValue(ctx, hive, kURLSearchHooksKey, name)
                           : platform::ReportFoundValue(ctx, hive, kURLSearchHooksKey, name);
         }
     }
     return result ? 1 : 0;
 }
 
-int CheckUserStyleSheet(Context& ctx, bool fix) {
+int CheckUserStyleSheet(Context& ctx, Mode mode) {
     int result = 0;
     for (const StyleValue& v : kStyleValues) {
-        result |= fix ? platform::CureValue(ctx, v.hive, kIEStylesKey, v.value)
-                      : platform::ScanValue(ctx, v.hive, kIEStylesKey, v.value);
+        result |= mode == Mode::Cure ? platform::CureValue(ctx, v.hive, kIEStylesKey, v.value)
+                                     : platform::ScanValue(ctx, v.hive, kIEStylesKey, v.value);
     }
     return result ? 1 : 0;
 }
@@ -326,23 +327,23 @@ int CureUserStylesheet(Context& ctx, std::string_view text) {
         !platform::ValueDataContains(ctx, HKEY_CURRENT_USER, kIEStylesKey, kUserStylesheet, text)) {
         return 0;
     }
-    return CheckUserStyleSheet(ctx, true);
+    return CheckUserStyleSheet(ctx, Mode::Cure);
 }
 
-int CheckProtocolAbout(Context& ctx, bool fix) {
+int CheckProtocolAbout(Context& ctx, Mode mode) {
     std::string clsid;
     platform::ReadStringValue(ctx, HKEY_CLASSES_ROOT, kAboutHandlerKey, "CLSID", clsid);
     const int changed = text::UpperAscii(clsid) != kStockAboutHandler ? 1 : 0;
-    if (fix) {
+    if (mode == Mode::Cure) {
         platform::CureStringValue(ctx, HKEY_CLASSES_ROOT, kAboutHandlerKey, "CLSID",
                                   kStockAboutHandler);
     }
     return changed;
 }
 
-int CheckMimeFilter(Context& ctx, std::string_view filterKey, bool fix) {
+int CheckMimeFilter(Context& ctx, std::string_view filterKey, Mode mode) {
     std::string clsid;
-    if (!fix) {
+    if (mode == Mode::Scan) {
         if (!platform::ScanKey(ctx, HKEY_CLASSES_ROOT, filterKey)) return 0;
         const int result = platform::ScanValue(ctx, HKEY_CLASSES_ROOT, filterKey, "CLSID");
         if (result &&

@@ -2,7 +2,7 @@
 // The browser's settings that hijackers change: start and search pages, URL
 // prefixes, user style sheets, toolbars, helper objects, URL search hooks and
 // the about: protocol and MIME filters. Each check compares fixed registry
-// places with the browser's stock settings; with fix set it writes the stock
+// places with the browser's stock settings; in cure mode it writes the stock
 // settings back or removes what does not belong.
 //
 // Operations return the system's int results (1 or a count for found / done,
@@ -14,8 +14,11 @@
 
 #include "platform/context.h"
 #include "platform/folder_table.h"
+#include "platform/mode.h"
 
 namespace veldan::commands {
+
+using platform::Mode;
 
 // ---- registry places (all below the hive named with each use)
 
@@ -95,32 +98,32 @@ const UrlPrefixPlace& PrefixPlace(UrlPrefix prefix);
 // system and Windows folders.
 bool IsHealthyClsid(platform::Context& ctx, std::string_view name);
 
-// ---- checks (fix = 0 while scanning, 1 while curing)
+// ---- checks (the mode: look and record, or repair)
 
 // The stock start, search and local pages of the machine and the user. Scan: 1
-// when any place that differs from stock was newly recorded. Fix: writes the
+// when any place that differs from stock was newly recorded. Cure: writes the
 // stock pages back, removes the user's overrides; returns 1.
-int CheckStartSearchPages(platform::Context& ctx, bool fix);
+int CheckStartSearchPages(platform::Context& ctx, Mode mode);
 // The six URL prefixes. Scan: 1 when any prefix that is not exactly its
-// standard was newly recorded. Fix: writes all six standards; returns 1.
-int CheckPrefix(platform::Context& ctx, bool fix);
+// standard was newly recorded. Cure: writes all six standards; returns 1.
+int CheckPrefix(platform::Context& ctx, Mode mode);
 // One prefix: 1 when its value contains the text and was newly recorded.
 int ScanUrlPrefix(platform::Context& ctx, UrlPrefix prefix, std::string_view text);
 // Writes the prefix's standard whatever the value holds; 1 when written.
 int CureUrlPrefix(platform::Context& ctx, UrlPrefix prefix);
 // HKLM ToolBar values not named by a healthy class. Scan: the number newly
-// recorded. Fix: each is deleted from the three toolbar places; the number of
+// recorded. Cure: each is deleted from the three toolbar places; the number of
 // such values.
-int CheckToolbar(platform::Context& ctx, bool fix);
+int CheckToolbar(platform::Context& ctx, Mode mode);
 // HKLM browser helper object keys not named by a healthy class. Scan: the
-// number newly recorded. Fix: each is deleted; the number of such keys.
-int CheckBHO(platform::Context& ctx, bool fix);
+// number newly recorded. Cure: each is deleted; the number of such keys.
+int CheckBHO(platform::Context& ctx, Mode mode);
 // URL search hooks (HKCU, then HKLM) not named by a healthy class: recorded or
 // deleted; 1 when any record or deletion returned nonzero.
-int CheckURLSearchHooks(platform::Context& ctx, bool fix);
+int CheckURLSearchHooks(platform::Context& ctx, Mode mode);
 // "Use My Stylesheet" and "User Stylesheet" of HKLM and HKCU Styles: recorded
 // or deleted; 1 when any attempt returned nonzero.
-int CheckUserStyleSheet(platform::Context& ctx, bool fix);
+int CheckUserStyleSheet(platform::Context& ctx, Mode mode);
 // "User Stylesheet" of HKLM, then HKCU, recorded when it contains the text; 1
 // when either was newly recorded.
 int ScanUserStylesheet(platform::Context& ctx, std::string_view text);
@@ -128,12 +131,12 @@ int ScanUserStylesheet(platform::Context& ctx, std::string_view text);
 // are deleted; 1 when any deletion returned nonzero, 0 when neither matched.
 int CureUserStylesheet(platform::Context& ctx, std::string_view text);
 // 1 when the about: protocol handler is not the browser's own (nothing is
-// recorded); with fix the browser's handler is written back.
-int CheckProtocolAbout(platform::Context& ctx, bool fix);
+// recorded); in cure mode the browser's handler is written back.
+int CheckProtocolAbout(platform::Context& ctx, Mode mode);
 // A MIME filter key of HKCR (kTextHtmlFilterKey, kTextPlainFilterKey). Scan:
 // records the key and, when it is new, its "CLSID" value and that class's
-// traces; the result is that of the "CLSID" value's record. Fix: removes the
+// traces; the result is that of the "CLSID" value's record. Cure: removes the
 // named class's traces and the key; 0 when the key does not exist.
-int CheckMimeFilter(platform::Context& ctx, std::string_view filterKey, bool fix);
+int CheckMimeFilter(platform::Context& ctx, std::string_view filterKey, Mode mode);
 
 }  // namespace veldan::commands

@@ -1,14 +1,12 @@
 // The browser setting commands: the generic checks, which take no parameter and
-// run with a fix flag, and the prefix and style-sheet commands, which take a
+// are told the mode, and the prefix and style-sheet commands, which take a
 // text and have a scan and a cure handler.
 
 #include "commands/browser.h"
-#include "commands/handler_table.h"
+#include "commands/command_rows.h"
 
 namespace veldan::commands {
 namespace {
-
-using platform::Context;
 
 template <UrlPrefix P>
 int ScanPrefixCommand(Context& ctx, const Params& p) {
@@ -21,41 +19,38 @@ int CurePrefixCommand(Context& ctx, const Params&) {
 }
 
 template <UrlPrefix P>
-Handlers PrefixHandlers() {
-    return {.scan = &ScanPrefixCommand<P>, .cure = &CurePrefixCommand<P>};
-}
-
-template <int (*Check)(Context&, bool)>
-Handlers FixHandlers() {
-    return {.fix = [](Context& ctx, const Params&, bool fix) { return Check(ctx, fix); }};
+constexpr CommandRow PrefixRow(std::string_view word) {
+    return PairRow(word, 1, &ScanPrefixCommand<P>, &CurePrefixCommand<P>);
 }
 
 template <const std::string_view* Key>
-int MimeFilterCommand(Context& ctx, const Params&, bool fix) {
-    return CheckMimeFilter(ctx, *Key, fix);
+int MimeFilterCommand(Context& ctx, Mode mode) {
+    return CheckMimeFilter(ctx, *Key, mode);
 }
+
+constexpr CommandRow kRows[] = {
+    Check0<CheckStartSearchPages>("CheckStartSearchPages"),
+    Check0<CheckPrefix>("CheckPrefix"),
+    PrefixRow<UrlPrefix::Default>("DefaultPrefix"),
+    PrefixRow<UrlPrefix::WWW>("WWWPrefix"),
+    PrefixRow<UrlPrefix::Home>("HomePrefix"),
+    PrefixRow<UrlPrefix::Mosaic>("MosaicPrefix"),
+    PrefixRow<UrlPrefix::FTP>("FTPPrefix"),
+    PrefixRow<UrlPrefix::Gopher>("GopherPrefix"),
+    Check0<CheckToolbar>("CheckToolbar"),
+    Check0<CheckBHO>("CheckBHO"),
+    Check0<CheckURLSearchHooks>("CheckURLSearchHooks"),
+    Check0<CheckUserStyleSheet>("CheckUserStyleSheet"),
+    Pair1<ScanUserStylesheet, CureUserStylesheet>("UserStylesheet"),
+    Check0<CheckProtocolAbout>("CheckProtocolAbout"),
+    Check0<MimeFilterCommand<&kTextHtmlFilterKey>>("CheckProtocolTextHtml"),
+    Check0<MimeFilterCommand<&kTextPlainFilterKey>>("CheckProtocolTextPlain"),
+};
 
 }  // namespace
 
-void AddBrowserCommands(HandlerTable& table) {
-    table["CheckStartSearchPages"] = FixHandlers<&CheckStartSearchPages>();
-    table["CheckPrefix"] = FixHandlers<&CheckPrefix>();
-    table["DefaultPrefix"] = PrefixHandlers<UrlPrefix::Default>();
-    table["WWWPrefix"] = PrefixHandlers<UrlPrefix::WWW>();
-    table["HomePrefix"] = PrefixHandlers<UrlPrefix::Home>();
-    table["MosaicPrefix"] = PrefixHandlers<UrlPrefix::Mosaic>();
-    table["FTPPrefix"] = PrefixHandlers<UrlPrefix::FTP>();
-    table["GopherPrefix"] = PrefixHandlers<UrlPrefix::Gopher>();
-    table["CheckToolbar"] = FixHandlers<&CheckToolbar>();
-    table["CheckBHO"] = FixHandlers<&CheckBHO>();
-    table["CheckURLSearchHooks"] = FixHandlers<&CheckURLSearchHooks>();
-    table["CheckUserStyleSheet"] = FixHandlers<&CheckUserStyleSheet>();
-    table["UserStylesheet"] = {
-        .scan = [](Context& c, const Params& p) { return ScanUserStylesheet(c, p[0]); },
-        .cure = [](Context& c, const Params& p) { return CureUserStylesheet(c, p[0]); }};
-    table["CheckProtocolAbout"] = FixHandlers<&CheckProtocolAbout>();
-    table["CheckProtocolTextHtml"] = {.fix = &MimeFilterCommand<&kTextHtmlFilterKey>};
-    table["CheckProtocolTextPlain"] = {.fix = &MimeFilterCommand<&kTextPlainFilterKey>};
+std::span<const CommandRow> BrowserRows() {
+    return kRows;
 }
 
 }  // namespace veldan::commands

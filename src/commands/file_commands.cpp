@@ -5,14 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "commands/handler_table.h"
+#include "commands/command_rows.h"
 #include "platform/file_ops.h"
 #include "platform/processes.h"
 
 namespace veldan::commands {
 namespace {
 
-using platform::Context;
 using platform::FolderTable;
 
 // One folder of a group: an entry of the folder table, or a literal folder.
@@ -79,108 +78,87 @@ int ForEachFolder(Context& ctx, const Place (&group)[N], Op op) {
     return result;
 }
 
-// The three family shapes, one instance per group.
-template <const auto& Group>
-int ScanFileFrom(Context& ctx, const Params& p) {
+// An operation on the parameter joined to each folder of the group.
+template <const auto& Group, Op1 PathOp>
+int InEachFolder(Context& ctx, const Params& p) {
     return ForEachFolder(ctx, Group, [&](const std::string& folder) {
-        return platform::ScanFile(ctx, platform::CombinePath(folder, p[0]));
+        return PathOp(ctx, platform::CombinePath(folder, p[0]));
     });
 }
-template <const auto& Group>
-int CureFileFrom(Context& ctx, const Params& p) {
-    return ForEachFolder(ctx, Group, [&](const std::string& folder) {
-        return platform::CureFile(ctx, platform::CombinePath(folder, p[0]));
-    });
-}
-template <const auto& Group>
-int ScanDirFrom(Context& ctx, const Params& p) {
-    return ForEachFolder(ctx, Group, [&](const std::string& folder) {
-        return platform::ScanFolder(ctx, platform::CombinePath(folder, p[0]));
-    });
-}
-template <const auto& Group>
-int CureDirFrom(Context& ctx, const Params& p) {
-    return ForEachFolder(ctx, Group, [&](const std::string& folder) {
-        return platform::CureFolder(ctx, platform::CombinePath(folder, p[0]));
-    });
-}
-template <const auto& Group>
-int ScanFilesFrom(Context& ctx, const Params& p) {
-    return ForEachFolder(ctx, Group, [&](const std::string& folder) {
-        return platform::ScanFilesByMask(ctx, p[0], folder);
-    });
-}
-template <const auto& Group>
-int CureFilesFrom(Context& ctx, const Params& p) {
-    return ForEachFolder(ctx, Group, [&](const std::string& folder) {
-        return platform::CureFilesByMask(ctx, p[0], folder);
-    });
+// An operation on the mask (the parameter) and each folder of the group.
+template <const auto& Group, Op2 MaskOp>
+int MaskInEachFolder(Context& ctx, const Params& p) {
+    return ForEachFolder(ctx, Group,
+                         [&](const std::string& folder) { return MaskOp(ctx, p[0], folder); });
 }
 
+// The three family shapes, one instance per group.
 template <const auto& Group>
-Handlers FileFrom() {
-    return {&ScanFileFrom<Group>, &CureFileFrom<Group>};
+constexpr CommandRow FileFrom(std::string_view word) {
+    return PairRow(word, 1, &InEachFolder<Group, platform::ScanFile>,
+                   &InEachFolder<Group, platform::CureFile>);
 }
 template <const auto& Group>
-Handlers DirFrom() {
-    return {&ScanDirFrom<Group>, &CureDirFrom<Group>};
+constexpr CommandRow DirFrom(std::string_view word) {
+    return PairRow(word, 1, &InEachFolder<Group, platform::ScanFolder>,
+                   &InEachFolder<Group, platform::CureFolder>);
 }
 template <const auto& Group>
-Handlers FilesFrom() {
-    return {&ScanFilesFrom<Group>, &CureFilesFrom<Group>};
+constexpr CommandRow FilesFrom(std::string_view word) {
+    return PairRow(word, 1, &MaskInEachFolder<Group, platform::ScanFilesByMask>,
+                   &MaskInEachFolder<Group, platform::CureFilesByMask>);
 }
+
+using namespace platform;
+
+constexpr CommandRow kRows[] = {
+    Pair1<ScanFile, CureFile>("File"),
+    Pair1<ScanFolder, CureFolder>("Dir"),
+    CureOnlyRow("EmptyDir", 1, &Take1<RemoveFolderIfEmpty>),
+    Pair2<ScanFilesByMask, CureFilesByMask>("FilesFrom"),
+    CureOnlyRow("Process", 1, &Take1<KillProcessRetry>),
+
+    FileFrom<kMyDoc>("FileFromMyDoc"),
+    FileFrom<kPF>("FileFromPF"),
+    FileFrom<kWin>("FileFromWin"),
+    FileFrom<kFonts>("FileFromFonts"),
+    FileFrom<kCF>("FileFromCF"),
+    FileFrom<kAxCache>("FileFromAxCache"),
+    FileFrom<kTemp>("FileFromTemp"),
+    FileFrom<kProfile>("FileFromProfile"),
+    FileFrom<kSys>("FileFromSys"),
+    FileFrom<kAppData>("FileFromAppData"),
+    FileFrom<kDesktop>("FileFromDesktop"),
+    FileFrom<kStartup>("FileFromStartup"),
+    FileFrom<kFavPath>("FileFromFavPath"),
+    FileFrom<kFileAll>("FileFromAll"),
+
+    DirFrom<kWin>("DirFromWin"),
+    DirFrom<kSys>("DirFromSys"),
+    DirFrom<kPF>("DirFromPF"),
+    DirFrom<kCF>("DirFromCF"),
+    DirFrom<kAxCache>("DirFromAxCache"),
+    DirFrom<kTemp>("DirFromTemp"),
+    DirFrom<kAppData>("DirFromAppData"),
+    DirFrom<kWinAppData>("DirFromWinAppData"),
+    DirFrom<kPrograms>("DirFromPrograms"),
+    DirFrom<kStartMenu>("DirFromStartMenu"),
+    DirFrom<kFav>("DirFromFav"),
+    DirFrom<kLinks>("DirFromLinks"),
+    DirFrom<kFonts>("DirFromFonts"),
+    DirFrom<kDesktop>("DirFromDesktop"),
+
+    FilesFrom<kWin>("FilesFromWin"),
+    FilesFrom<kMyDoc>("FilesFromMyDoc"),
+    FilesFrom<kSys>("FilesFromSys"),
+    FilesFrom<kStartup>("FilesFromStartup"),
+    FilesFrom<kFilesAll>("FilesFromAll"),
+};
 
 }  // namespace
 
-void AddFileCommands(HandlerTable& table) {
-    table["File"] = {[](Context& c, const Params& p) { return platform::ScanFile(c, p[0]); },
-                     [](Context& c, const Params& p) { return platform::CureFile(c, p[0]); }};
-    table["Dir"] = {[](Context& c, const Params& p) { return platform::ScanFolder(c, p[0]); },
-                    [](Context& c, const Params& p) { return platform::CureFolder(c, p[0]); }};
-    table["EmptyDir"] = {nullptr, [](Context& c, const Params& p) {
-                             return platform::RemoveFolderIfEmpty(c, p[0]);
-                         }};
-    table["FilesFrom"] = {
-        [](Context& c, const Params& p) { return platform::ScanFilesByMask(c, p[0], p[1]); },
-        [](Context& c, const Params& p) { return platform::CureFilesByMask(c, p[0], p[1]); }};
-    table["Process"] = {
-        nullptr, [](Context& c, const Params& p) { return platform::KillProcessRetry(c, p[0]); }};
-
-    table["FileFromMyDoc"] = FileFrom<kMyDoc>();
-    table["FileFromPF"] = FileFrom<kPF>();
-    table["FileFromWin"] = FileFrom<kWin>();
-    table["FileFromFonts"] = FileFrom<kFonts>();
-    table["FileFromCF"] = FileFrom<kCF>();
-    table["FileFromAxCache"] = FileFrom<kAxCache>();
-    table["FileFromTemp"] = FileFrom<kTemp>();
-    table["FileFromProfile"] = FileFrom<kProfile>();
-    table["FileFromSys"] = FileFrom<kSys>();
-    table["FileFromAppData"] = FileFrom<kAppData>();
-    table["FileFromDesktop"] = FileFrom<kDesktop>();
-    table["FileFromStartup"] = FileFrom<kStartup>();
-    table["FileFromFavPath"] = FileFrom<kFavPath>();
-    table["FileFromAll"] = FileFrom<kFileAll>();
-
-    table["DirFromWin"] = DirFrom<kWin>();
-    table["DirFromSys"] = DirFrom<kSys>();
-    table["DirFromPF"] = DirFrom<kPF>();
-    table["DirFromCF"] = DirFrom<kCF>();
-    table["DirFromAxCache"] = DirFrom<kAxCache>();
-    table["DirFromTemp"] = DirFrom<kTemp>();
-    table["DirFromAppData"] = DirFrom<kAppData>();
-    table["DirFromWinAppData"] = DirFrom<kWinAppData>();
-    table["DirFromPrograms"] = DirFrom<kPrograms>();
-    table["DirFromStartMenu"] = DirFrom<kStartMenu>();
-    table["DirFromFav"] = DirFrom<kFav>();
-    table["DirFromLinks"] = DirFrom<kLinks>();
-    table["DirFromFonts"] = DirFrom<kFonts>();
-    table["DirFromDesktop"] = DirFrom<kDesktop>();
-
-    table["FilesFromWin"] = FilesFrom<kWin>();
-    table["FilesFromMyDoc"] = FilesFrom<kMyDoc>();
-    table["FilesFromSys"] = FilesFrom<kSys>();
-    table["FilesFromStartup"] = FilesFrom<kStartup>();
-    table["FilesFromAll"] = FilesFrom<kFilesAll>();
+std::span<const CommandRow> FileRows() {
+    return kRows;
 }
 
 }  // namespace veldan::commands

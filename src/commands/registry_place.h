@@ -9,6 +9,7 @@
 // 1 when any removal attempt returned nonzero. Every place is always tried. A
 // name that is empty or only blanks and backslashes names nothing (result 0).
 
+#include <array>
 #include <span>
 #include <string_view>
 
@@ -23,18 +24,86 @@ struct RegistryPlace {
     std::string_view base;
 };
 
-// The places of the named-key commands, in the order they are tried. A key
+// The places of the place commands, in the order they are tried. A key
 // command looks at base + "\\" + N; a value command at the value N of base.
-std::span<const RegistryPlace> SoftwareKeyPlaces();
-std::span<const RegistryPlace> ServicesKeyPlaces();
-std::span<const RegistryPlace> EnumRootKeyPlaces();
-std::span<const RegistryPlace> ExtensionsKeyPlaces();    // keys; see ExtensionsValuePlaces
-std::span<const RegistryPlace> ExtensionsValuePlaces();  // "...\\Extensions\\CmdMapping"
-std::span<const RegistryPlace> UninstallKeyPlaces();
-std::span<const RegistryPlace> MenuExtKeyPlaces();
-std::span<const RegistryPlace> ToolbarValuePlaces();
-std::span<const RegistryPlace> MainValuePlaces();
-std::span<const RegistryPlace> IEValuePlaces();
+// The commands themselves are generated from these tables
+// (registry_place_commands.cpp).
+
+inline constexpr std::array kSoftwareKeyPlaces = {
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "Software"},
+    RegistryPlace{machine::HKEY_CURRENT_USER, "Software"},
+    RegistryPlace{machine::HKEY_USERS, ".Default\\Software"},
+};
+
+inline constexpr std::array kServicesKeyPlaces = {
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services"},
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Services"},
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002\\Services"},
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet003\\Services"},
+};
+
+inline constexpr std::array kEnumRootKeyPlaces = {
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\enum\\root"},
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "System\\ControlSet001\\enum\\root"},
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "System\\ControlSet002\\enum\\root"},
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "System\\ControlSet003\\enum\\root"},
+};
+
+inline constexpr std::array kExtensionsKeyPlaces = {
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE,
+                  "Software\\Microsoft\\Internet Explorer\\Extensions"},
+    RegistryPlace{machine::HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Extensions"},
+    RegistryPlace{machine::HKEY_USERS,
+                  ".DEFAULT\\Software\\Microsoft\\Internet Explorer\\Extensions"},
+};
+
+inline constexpr std::array kExtensionsValuePlaces = {
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE,
+                  "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping"},
+    RegistryPlace{machine::HKEY_CURRENT_USER,
+                  "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping"},
+};
+
+inline constexpr std::array kUninstallKeyPlaces = {
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
+    RegistryPlace{machine::HKEY_CURRENT_USER,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache"},
+};
+
+inline constexpr std::array kMenuExtKeyPlaces = {
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer\\MenuExt"},
+    RegistryPlace{machine::HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\MenuExt"},
+};
+
+inline constexpr std::array kToolbarValuePlaces = {
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer\\ToolBar"},
+    RegistryPlace{machine::HKEY_CURRENT_USER,
+                  "Software\\Microsoft\\Internet Explorer\\ToolBar\\WebBrowser"},
+    RegistryPlace{machine::HKEY_CURRENT_USER,
+                  "Software\\Microsoft\\Internet Explorer\\ToolBar\\ShellBrowser"},
+};
+
+inline constexpr std::array kMainValuePlaces = {
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer\\Main"},
+    RegistryPlace{machine::HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Main"},
+};
+
+inline constexpr std::array kIEValuePlaces = {
+    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer"},
+    RegistryPlace{machine::HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer"},
+};
+
+inline constexpr std::array kDomainsKeyPlaces = {
+    RegistryPlace{
+        machine::HKEY_LOCAL_MACHINE,
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains"},
+    RegistryPlace{
+        machine::HKEY_CURRENT_USER,
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains"},
+};
 
 // ScanKey / CureKey of base + "\\" + name at each place; 1 when any returned nonzero.
 int ScanKeyPlaces(platform::Context& ctx, std::span<const RegistryPlace> places,
@@ -47,44 +116,18 @@ int ScanValuePlaces(platform::Context& ctx, std::span<const RegistryPlace> place
 int CureValuePlaces(platform::Context& ctx, std::span<const RegistryPlace> places,
                     std::string_view name);
 
-// SoftwareKey N.
-int ScanSoftwareKey(platform::Context& ctx, std::string_view name);
-int CureSoftwareKey(platform::Context& ctx, std::string_view name);
-// ServicesKey N and EnumRootKey N: one handler, fix = cure mode.
-int ServicesKey(platform::Context& ctx, std::string_view name, bool fix);
-int EnumRootKey(platform::Context& ctx, std::string_view name, bool fix);
-// ExtensionsKey N: the three extension keys, then the CmdMapping value N.
-int ScanExtensionsKey(platform::Context& ctx, std::string_view name);
-int CureExtensionsKey(platform::Context& ctx, std::string_view name);
 // DomainsKey N: a ZoneMap domain key whose "*" value is the DWORD 2 (trusted
-// sites), in HKLM and HKCU. With report 0 the scan only tests (nothing is
-// recorded) and returns 1 when either hive qualifies.
-int ScanDomainsKey(platform::Context& ctx, std::string_view domain, int report = 1);
+// sites), in HKLM and HKCU. The scan records each such key; 1 when any was
+// newly recorded.
+int ScanDomainsKey(platform::Context& ctx, std::string_view domain);
+// 1 when the domain key qualifies in either hive; nothing is recorded.
+int DomainsKeyTrusted(platform::Context& ctx, std::string_view domain);
 // Deletes the domain key in both hives when it qualifies in either.
 int CureDomainsKey(platform::Context& ctx, std::string_view domain);
-// UninstallKey N: the two Uninstall keys and the ARPCache key.
-int ScanUninstallKey(platform::Context& ctx, std::string_view name);
-int CureUninstallKey(platform::Context& ctx, std::string_view name);
-// ModuleUsageKey N (a file path) and SharedDLLsValue N (a file path).
-int ScanModuleUsageKey(platform::Context& ctx, std::string_view path);
-int CureModuleUsageKey(platform::Context& ctx, std::string_view path);
-int ScanSharedDLLsValue(platform::Context& ctx, std::string_view path);
-int CureSharedDLLsValue(platform::Context& ctx, std::string_view path);
-// MenuExtKey N: the context-menu extension key N in HKLM and HKCU.
-int ScanMenuExtKey(platform::Context& ctx, std::string_view name);
-int CureMenuExtKey(platform::Context& ctx, std::string_view name);
 // MenuExtKeyByData N: context-menu extensions whose string values contain the
 // text. Scan: the number of sub-keys with a newly recorded value. Cure: the
 // matching values are deleted, then each sub-key that had one (value failures
 // under a sub-key that is then deleted are withdrawn); the number of such sub-keys.
 int ScanMenuExtKeyByData(platform::Context& ctx, std::string_view text);
 int CureMenuExtKeyByData(platform::Context& ctx, std::string_view text);
-// ToolbarValue N, MainValue N, IEValue N: the value N at each place.
-int ScanToolbarValue(platform::Context& ctx, std::string_view name);
-int CureToolbarValue(platform::Context& ctx, std::string_view name);
-int ScanMainValue(platform::Context& ctx, std::string_view name);
-int CureMainValue(platform::Context& ctx, std::string_view name);
-int ScanIEValue(platform::Context& ctx, std::string_view name);
-int CureIEValue(platform::Context& ctx, std::string_view name);
-
 }  // namespace veldan::commands

@@ -1,46 +1,74 @@
 // The registry place commands: a name or text looked up under one fixed family
 // of keys (software, services, enum, extensions, zones, uninstall, module
 // usage, shared DLLs, context-menu extensions, toolbar and browser settings).
+// The place tables of registry_place.h make the handlers: a word looks up its
+// name as a key below each of its key places and as a value of each of its
+// value places.
 
-#include "commands/handler_table.h"
+#include "commands/command_rows.h"
 #include "commands/registry_place.h"
+#include "platform/file_ops.h"
 
 namespace veldan::commands {
+namespace {
 
-void AddRegistryPlaceCommands(HandlerTable& table) {
-    using platform::Context;
-    table["SoftwareKey"] = {[](Context& c, const Params& p) { return ScanSoftwareKey(c, p[0]); },
-                            [](Context& c, const Params& p) { return CureSoftwareKey(c, p[0]); }};
-    table["ServicesKey"] = {nullptr, nullptr, [](Context& c, const Params& p, bool fix) {
-                                return ServicesKey(c, p[0], fix);
-                            }};
-    table["EnumRootKey"] = {nullptr, nullptr, [](Context& c, const Params& p, bool fix) {
-                                return EnumRootKey(c, p[0], fix);
-                            }};
-    table["ExtensionsKey"] = {
-        [](Context& c, const Params& p) { return ScanExtensionsKey(c, p[0]); },
-        [](Context& c, const Params& p) { return CureExtensionsKey(c, p[0]); }};
-    table["DomainsKey"] = {[](Context& c, const Params& p) { return ScanDomainsKey(c, p[0], 1); },
-                           [](Context& c, const Params& p) { return CureDomainsKey(c, p[0]); }};
-    table["UninstallKey"] = {[](Context& c, const Params& p) { return ScanUninstallKey(c, p[0]); },
-                             [](Context& c, const Params& p) { return CureUninstallKey(c, p[0]); }};
-    table["ModuleUsageKey"] = {
-        [](Context& c, const Params& p) { return ScanModuleUsageKey(c, p[0]); },
-        [](Context& c, const Params& p) { return CureModuleUsageKey(c, p[0]); }};
-    table["SharedDLLsValue"] = {
-        [](Context& c, const Params& p) { return ScanSharedDLLsValue(c, p[0]); },
-        [](Context& c, const Params& p) { return CureSharedDLLsValue(c, p[0]); }};
-    table["MenuExtKey"] = {[](Context& c, const Params& p) { return ScanMenuExtKey(c, p[0]); },
-                           [](Context& c, const Params& p) { return CureMenuExtKey(c, p[0]); }};
-    table["MenuExtKeyByData"] = {
-        [](Context& c, const Params& p) { return ScanMenuExtKeyByData(c, p[0]); },
-        [](Context& c, const Params& p) { return CureMenuExtKeyByData(c, p[0]); }};
-    table["ToolbarValue"] = {[](Context& c, const Params& p) { return ScanToolbarValue(c, p[0]); },
-                             [](Context& c, const Params& p) { return CureToolbarValue(c, p[0]); }};
-    table["MainValue"] = {[](Context& c, const Params& p) { return ScanMainValue(c, p[0]); },
-                          [](Context& c, const Params& p) { return CureMainValue(c, p[0]); }};
-    table["IEValue"] = {[](Context& c, const Params& p) { return ScanIEValue(c, p[0]); },
-                        [](Context& c, const Params& p) { return CureIEValue(c, p[0]); }};
+inline constexpr std::array<RegistryPlace, 0> kNoPlaces{};
+
+template <const auto& Keys, const auto& Values>
+int ScanPlaces(Context& ctx, const Params& p) {
+    const int keys = ScanKeyPlaces(ctx, Keys, p[0]);
+    const int values = ScanValuePlaces(ctx, Values, p[0]);
+    return keys || values ? 1 : 0;
+}
+
+template <const auto& Keys, const auto& Values>
+int CurePlaces(Context& ctx, const Params& p) {
+    const int keys = CureKeyPlaces(ctx, Keys, p[0]);
+    const int values = CureValuePlaces(ctx, Values, p[0]);
+    return keys || values ? 1 : 0;
+}
+
+template <const auto& Keys>
+int PlacesInMode(Context& ctx, const Params& p, Mode mode) {
+    return mode == Mode::Cure ? CurePlaces<Keys, kNoPlaces>(ctx, p)
+                              : ScanPlaces<Keys, kNoPlaces>(ctx, p);
+}
+
+// A word of key places and value places with a scan and a cure handler.
+template <const auto& Keys, const auto& Values = kNoPlaces>
+constexpr CommandRow PlaceRow(std::string_view word) {
+    return PairRow(word, 1, &ScanPlaces<Keys, Values>, &CurePlaces<Keys, Values>);
+}
+template <const auto& Values>
+constexpr CommandRow ValuePlaceRow(std::string_view word) {
+    return PlaceRow<kNoPlaces, Values>(word);
+}
+// A word of key places with one handler told the mode.
+template <const auto& Keys>
+constexpr CommandRow PlaceModeRow(std::string_view word) {
+    return ModeRow(word, 1, &PlacesInMode<Keys>);
+}
+
+constexpr CommandRow kRows[] = {
+    PlaceRow<kSoftwareKeyPlaces>("SoftwareKey"),
+    PlaceModeRow<kServicesKeyPlaces>("ServicesKey"),
+    PlaceModeRow<kEnumRootKeyPlaces>("EnumRootKey"),
+    PlaceRow<kExtensionsKeyPlaces, kExtensionsValuePlaces>("ExtensionsKey"),
+    Pair1<ScanDomainsKey, CureDomainsKey>("DomainsKey"),
+    PlaceRow<kUninstallKeyPlaces>("UninstallKey"),
+    Pair1<platform::ScanModuleUsage, platform::CureModuleUsage>("ModuleUsageKey"),
+    Pair1<platform::ScanSharedDll, platform::CureSharedDll>("SharedDLLsValue"),
+    PlaceRow<kMenuExtKeyPlaces>("MenuExtKey"),
+    Pair1<ScanMenuExtKeyByData, CureMenuExtKeyByData>("MenuExtKeyByData"),
+    ValuePlaceRow<kToolbarValuePlaces>("ToolbarValue"),
+    ValuePlaceRow<kMainValuePlaces>("MainValue"),
+    ValuePlaceRow<kIEValuePlaces>("IEValue"),
+};
+
+}  // namespace
+
+std::span<const CommandRow> RegistryPlaceRows() {
+    return kRows;
 }
 
 }  // namespace veldan::commands

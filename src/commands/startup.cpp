@@ -462,7 +462,7 @@ int CureFileFromSys_(Context& ctx, std::string_view name) {
     return any;
 }
 
-int CheckRunValue(Context& ctx, bool fix) {
+int CheckRunValue(Context& ctx, Mode mode) {
     int any = 0;
     for (const RegistryPlace& p : kRunKeys) {
         const int n = platform::CountValues(ctx, p.hive, p.base);
@@ -479,7 +479,7 @@ int CheckRunValue(Context& ctx, bool fix) {
                 continue;
             }
             if (!IsOrphanRunData(ctx, data)) continue;
-            if (fix) {
+            if (mode == Mode::Cure) {
                 orphans.push_back(std::move(name));
             } else if (platform::ReportFoundValue(ctx, p.hive, p.base, name)) {
                 ++count;
@@ -493,7 +493,7 @@ int CheckRunValue(Context& ctx, bool fix) {
     return any;
 }
 
-int CheckWinIniRun(Context& ctx, bool fix) {
+int CheckWinIniRun(Context& ctx, Mode mode) {
     bool suspicious = false;
     int recorded = 0;
     for (const IniRunEntry& e : kIniRunEntries) {
@@ -507,24 +507,26 @@ int CheckWinIniRun(Context& ctx, bool fix) {
         }
         if (text::TrimView(rest).empty()) continue;
         suspicious = true;
-        if (!fix && platform::ReportFoundProfileString(ctx, e.section, e.key, value, kWinIni)) {
+        if (mode == Mode::Scan &&
+            platform::ReportFoundProfileString(ctx, e.section, e.key, value, kWinIni)) {
             recorded = 1;
         }
     }
-    if (!fix) return recorded;
+    if (mode == Mode::Scan) return recorded;
     if (!suspicious) return 0;
     DeleteIniRunEntries(ctx);
     return 1;
 }
 
-int CheckSysIniShell(Context& ctx, bool fix) {
+int CheckSysIniShell(Context& ctx, Mode mode) {
     const std::string shell = ReadSystemIniShell(ctx);
     const std::string lower = text::LowerAscii(shell);
     if (lower.empty() || lower == "explorer.exe" ||
         lower == text::LowerAscii(ctx.folders().WINDIR + "\\explorer.exe")) {
         return 0;
     }
-    if (!fix) return platform::ReportFoundProfileString(ctx, "boot", "Shell", shell, kSystemIni);
+    if (mode == Mode::Scan)
+        return platform::ReportFoundProfileString(ctx, "boot", "Shell", shell, kSystemIni);
     if (ctx.machine().profiles().WriteString("boot", "Shell", kStandardShell, kSystemIni) ==
         machine::ERROR_SUCCESS) {
         return 1;
@@ -533,18 +535,18 @@ int CheckSysIniShell(Context& ctx, bool fix) {
     return 0;
 }
 
-int CheckUserinitData(Context& ctx, bool fix) {
+int CheckUserinitData(Context& ctx, Mode mode) {
     if (!platform::ValueExists(ctx, HKEY_LOCAL_MACHINE, kWinlogonKey, "Userinit")) return 0;
     const std::string standard = StandardUserinit(ctx);
-    if (!fix) {
+    if (mode == Mode::Scan) {
         return platform::ScanValueIfDataLacks(ctx, HKEY_LOCAL_MACHINE, kWinlogonKey, "Userinit",
                                               standard);
     }
     return platform::CureStringValue(ctx, HKEY_LOCAL_MACHINE, kWinlogonKey, "Userinit", standard);
 }
 
-int CheckAppInit_DLLs(Context& ctx, bool fix) {
-    if (fix) {
+int CheckAppInit_DLLs(Context& ctx, Mode mode) {
+    if (mode == Mode::Cure) {
         platform::CureStringValue(ctx, HKEY_LOCAL_MACHINE, kNtWindowsKey, "AppInit_DLLs", "");
         return 1;
     }

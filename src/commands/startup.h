@@ -19,8 +19,11 @@
 #include "commands/registry_place.h"
 #include "machine/registry.h"
 #include "platform/context.h"
+#include "platform/mode.h"
 
 namespace veldan::commands {
+
+using platform::Mode;
 
 // The Run keys in search order: HKLM Run, RunOnce, RunOnceEx, RunServices,
 // RunServicesOnce; then HKCU Run, RunOnce, RunServices, RunServicesOnce.
@@ -84,17 +87,17 @@ int CureFileFromAppData_(platform::Context& ctx, std::string_view name);
 int ScanFileFromSys_(platform::Context& ctx, std::string_view name);
 int CureFileFromSys_(platform::Context& ctx, std::string_view name);
 
-// The generic checks, one handler each with fix = cure mode. Scan: 1 when
-// something was newly recorded; fix: 1 when something was repaired.
+// The generic checks, one handler each told the mode. Scan: 1 when
+// something was newly recorded; cure: 1 when something was repaired.
 // Run values that are one path to a file that does not exist.
-int CheckRunValue(platform::Context& ctx, bool fix);
+int CheckRunValue(platform::Context& ctx, Mode mode);
 // Win.ini start-up entries holding more than the known harmless programs.
-int CheckWinIniRun(platform::Context& ctx, bool fix);
+int CheckWinIniRun(platform::Context& ctx, Mode mode);
 // A System.ini shell other than Explorer.
-int CheckSysIniShell(platform::Context& ctx, bool fix);
+int CheckSysIniShell(platform::Context& ctx, Mode mode);
 // A Winlogon "Userinit" without the standard program (nothing when it is absent).
-int CheckUserinitData(platform::Context& ctx, bool fix);
-// A non-empty "AppInit_DLLs" (fix always empties it and returns 1).
-int CheckAppInit_DLLs(platform::Context& ctx, bool fix);
+int CheckUserinitData(platform::Context& ctx, Mode mode);
+// A non-empty "AppInit_DLLs" (a cure always empties it and returns 1).
+int CheckAppInit_DLLs(platform::Context& ctx, Mode mode);
 
 }  // namespace veldan::commands

@@ -3,48 +3,33 @@
 // FileFrom..._ variants that also search the start-up places, and the generic
 // start-up checks.
 
-#include "commands/handler_table.h"
+#include "commands/command_rows.h"
 #include "commands/startup.h"
 
 namespace veldan::commands {
+namespace {
 
-void AddStartupCommands(HandlerTable& table) {
-    using platform::Context;
-    table["RunValue"] = {[](Context& c, const Params& p) { return ScanRunValue(c, p[0]); },
-                         [](Context& c, const Params& p) { return CureRunValue(c, p[0]); }};
-    table["RunValueB"] = {[](Context& c, const Params& p) { return ScanRunValueB(c, p[0]); },
-                          [](Context& c, const Params& p) { return CureRunValueB(c, p[0]); }};
-    table["RunValueByData"] = {
-        [](Context& c, const Params& p) { return ScanRunValueByData(c, p[0]); },
-        [](Context& c, const Params& p) { return CureRunValueByData(c, p[0]); }};
-    table["ShellServiceObjectDelayLoad"] = {
-        [](Context& c, const Params& p) { return ScanShellServiceObjectDelayLoad(c, p[0]); },
-        [](Context& c, const Params& p) { return CureShellServiceObjectDelayLoad(c, p[0]); }};
-    table["SharedTaskScheduler"] = {
-        [](Context& c, const Params& p) { return ScanSharedTaskScheduler(c, p[0]); },
-        [](Context& c, const Params& p) { return CureSharedTaskScheduler(c, p[0]); }};
-    table["FileFromWin_"] = {[](Context& c, const Params& p) { return ScanFileFromWin_(c, p[0]); },
-                             [](Context& c, const Params& p) { return CureFileFromWin_(c, p[0]); }};
-    table["FileFromAppData_"] = {
-        [](Context& c, const Params& p) { return ScanFileFromAppData_(c, p[0]); },
-        [](Context& c, const Params& p) { return CureFileFromAppData_(c, p[0]); }};
-    table["FileFromSys_"] = {[](Context& c, const Params& p) { return ScanFileFromSys_(c, p[0]); },
-                             [](Context& c, const Params& p) { return CureFileFromSys_(c, p[0]); }};
-    table["CheckRunValue"] = {nullptr, nullptr, [](Context& c, const Params&, bool fix) {
-                                  return CheckRunValue(c, fix);
-                              }};
-    table["CheckWinIniRun"] = {nullptr, nullptr, [](Context& c, const Params&, bool fix) {
-                                   return CheckWinIniRun(c, fix);
-                               }};
-    table["CheckSysIniShell"] = {nullptr, nullptr, [](Context& c, const Params&, bool fix) {
-                                     return CheckSysIniShell(c, fix);
-                                 }};
-    table["CheckUserinitData"] = {nullptr, nullptr, [](Context& c, const Params&, bool fix) {
-                                      return CheckUserinitData(c, fix);
-                                  }};
-    table["CheckAppInit_DLLs"] = {nullptr, nullptr, [](Context& c, const Params&, bool fix) {
-                                      return CheckAppInit_DLLs(c, fix);
-                                  }};
+constexpr CommandRow kRows[] = {
+    Pair1<ScanRunValue, CureRunValue>("RunValue"),
+    Pair1<ScanRunValueB, CureRunValueB>("RunValueB"),
+    Pair1<ScanRunValueByData, CureRunValueByData>("RunValueByData"),
+    Pair1<ScanShellServiceObjectDelayLoad, CureShellServiceObjectDelayLoad>(
+        "ShellServiceObjectDelayLoad"),
+    Pair1<ScanSharedTaskScheduler, CureSharedTaskScheduler>("SharedTaskScheduler"),
+    Pair1<ScanFileFromWin_, CureFileFromWin_>("FileFromWin_"),
+    Pair1<ScanFileFromAppData_, CureFileFromAppData_>("FileFromAppData_"),
+    Pair1<ScanFileFromSys_, CureFileFromSys_>("FileFromSys_"),
+    Check0<CheckRunValue>("CheckRunValue"),
+    Check0<CheckWinIniRun>("CheckWinIniRun"),
+    Check0<CheckSysIniShell>("CheckSysIniShell"),
+    Check0<CheckUserinitData>("CheckUserinitData"),
+    Check0<CheckAppInit_DLLs>("CheckAppInit_DLLs"),
+};
+
+}  // namespace
+
+std::span<const CommandRow> StartupRows() {
+    return kRows;
 }
 
 }  // namespace veldan::commands

@@ -1,23 +1,38 @@
 // The system commands: fixed-place repairs that take no script parameters.
 // DeleteHostfile removes the host-name files; Adtomi finds and removes the
-// random-name programs of the Windows folder and what starts them.
+// random-name programs of the Windows folder and what starts them; LSPFix
+// repairs the Winsock catalogs.
 
-#include "commands/handler_table.h"
+#include "commands/command_rows.h"
 #include "platform/hosts.h"
 #include "platform/winsock.h"
 
 namespace veldan::commands {
+namespace {
 
-void AddSystemCommands(HandlerTable& table) {
-    using platform::Context;
-    table["DeleteHostfile"] = {
-        nullptr, [](Context& c, const Params&) { return platform::DeleteHostsFiles(c); }, nullptr};
-    table["Adtomi"] = {nullptr, nullptr, [](Context& c, const Params&, bool fix) {
-                           return platform::RemoveRandomNamePrograms(c, fix);
-                       }};
-    table["LSPFix"] = {nullptr, nullptr, [](Context& c, const Params& p, bool fix) {
-                           return platform::LspFix(c, p[0], fix);
-                       }};
+int DeleteHostfile(Context& ctx, const Params&) {
+    return platform::DeleteHostsFiles(ctx);
+}
+
+// The two operations below take their mode as a cure flag of their own.
+int Adtomi(Context& ctx, Mode mode) {
+    return platform::RemoveRandomNamePrograms(ctx, mode == Mode::Cure);
+}
+
+int LSPFix(Context& ctx, std::string_view pattern, Mode mode) {
+    return platform::LspFix(ctx, pattern, mode == Mode::Cure);
+}
+
+constexpr CommandRow kRows[] = {
+    CureOnlyRow("DeleteHostfile", 0, &DeleteHostfile),
+    Check0<Adtomi>("Adtomi"),
+    Check1<LSPFix>("LSPFix"),
+};
+
+}  // namespace
+
+std::span<const CommandRow> SystemRows() {
+    return kRows;
 }
 
 }  // namespace veldan::commands

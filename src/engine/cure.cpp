@@ -61,7 +61,7 @@ int RunCure(Context& ctx, ScanResult& result, ScanObserver& observer,
             const std::string& line = result.cureScript[row.lineStart + i];
             // "#NAME" lines name the entry; they are not commands.
             if (line.empty() || line[0] == '#' || !row.checked) continue;
-            RunScriptLine(ctx, line, 0);
+            RunScriptLine(ctx, line, Mode::Cure);
         }
         SetRowStatus(ctx, result, observer, r, failuresAtStart);
     }

@@ -114,7 +114,7 @@ int RunScan(Context& ctx, ScanResult& result, ScanObserver& observer,
                     entry.lines.push_back(ev.text);
                     break;
                 case ScriptEvent::Command:
-                    if (!ev.cureOnly && ExecFunc(ctx, ev.command, ev.params, 1) != 0)
+                    if (!ev.cureOnly && ExecFunc(ctx, ev.command, ev.params, Mode::Scan) != 0)
                         entry.found = true;
                     entry.lines.push_back(ev.text);
                     break;

@@ -198,7 +198,7 @@ TEST_F(ActiveX, ClsidScanFollowsTheTwelvePlacesInOrder) {
     Str(HKEY_CURRENT_USER, platform::kMuiCacheKey.data(), kServer, "Bad");
     platform::BuildMuiCacheList(ctx);
 
-    ASSERT_EQ(engine::RunScriptLine(ctx, "CLSID " + kI + " ", 1), 1);
+    ASSERT_EQ(engine::RunScriptLine(ctx, "CLSID " + kI + " ", Mode::Scan), 1);
     const std::string hklmCV = "HKLM\\" + kCV;
     EXPECT_EQ(Found(),
               (std::vector<std::string>{
@@ -226,9 +226,9 @@ TEST_F(ActiveX, ClsidScanFollowsTheTwelvePlacesInOrder) {
                   "HKLM\\Software\\Microsoft\\Active Setup\\ClsIdFeature \"" + kI + "\"=\"x\"",
               }));
     // A second run finds only duplicates; a malformed identifier looks nowhere.
-    EXPECT_EQ(engine::RunScriptLine(ctx, "CLSID " + kI + " ", 1), 0);
+    EXPECT_EQ(engine::RunScriptLine(ctx, "CLSID " + kI + " ", Mode::Scan), 0);
     rig.faults().ClearCalls();
-    EXPECT_EQ(engine::ExecFunc(ctx, "CLSID", {"{nope}"}, 1), 0);
+    EXPECT_EQ(engine::ExecFunc(ctx, "CLSID", {"{nope}"}, Mode::Scan), 0);
     EXPECT_TRUE(rig.faults().calls().empty());
     EXPECT_TRUE(rig.debug.Contains("CLSID... {nope}\n"));
 }
@@ -236,7 +236,7 @@ TEST_F(ActiveX, ClsidScanFollowsTheTwelvePlacesInOrder) {
 TEST_F(ActiveX, ClsidCureRemovesEveryPlaceButNoSharedKey) {
     Context& ctx = Load();
     RegisterEverywhere();
-    ASSERT_EQ(engine::RunScriptLine(ctx, "CLSID " + kI + " ", 0), 1);
+    ASSERT_EQ(engine::RunScriptLine(ctx, "CLSID " + kI + " ", Mode::Cure), 1);
     for (const std::string& k :
          {"CLSID\\" + kI, kA, std::string("Bad.Bar.1"), "TypeLib\\" + kT, std::string("Bad.Bar"),
           std::string("PROTOCOLS\\Filter\\text/html")}) {
@@ -269,9 +269,9 @@ TEST_F(ActiveX, RegistrationDataNamesOnlyKeysOfTheClass) {
     Key(HKEY_CLASSES_ROOT, "CLSID\\" + kT);
     Key(HKEY_CLASSES_ROOT, "TypeLib\\" + kA);
 
-    ASSERT_EQ(engine::RunScriptLine(ctx, "CLSID " + kI + " ", 1), 1);
+    ASSERT_EQ(engine::RunScriptLine(ctx, "CLSID " + kI + " ", Mode::Scan), 1);
     EXPECT_EQ(Found(), std::vector<std::string>{"HKCR\\CLSID\\" + kI});
-    engine::RunScriptLine(ctx, "CLSID " + kI + " ", 0);
+    engine::RunScriptLine(ctx, "CLSID " + kI + " ", Mode::Cure);
     EXPECT_FALSE(Has(HKEY_CLASSES_ROOT, "CLSID\\" + kI));
     EXPECT_TRUE(Has(HKEY_CLASSES_ROOT, "CLSID\\" + kT));
     EXPECT_TRUE(Has(HKEY_CLASSES_ROOT, "Shell.Good"));
@@ -302,11 +302,11 @@ TEST_F(ActiveX, AppIdNamesItsKeyInEitherFormButNoSharedKey) {
         Key(HKEY_CLASSES_ROOT, "AppID\\" + app);
         Key(HKEY_CLASSES_ROOT, app);
         ctx.report().ClearAll();
-        ASSERT_EQ(engine::RunScriptLine(ctx, "CLSID " + clsid + " ", 1), 1);
+        ASSERT_EQ(engine::RunScriptLine(ctx, "CLSID " + clsid + " ", Mode::Scan), 1);
         std::vector<std::string> expected{"HKCR\\CLSID\\" + clsid};
         if (!named.empty()) expected.push_back("HKCR\\" + fill(named));
         EXPECT_EQ(Found(), expected);
-        engine::RunScriptLine(ctx, "CLSID " + clsid + " ", 0);
+        engine::RunScriptLine(ctx, "CLSID " + clsid + " ", Mode::Cure);
         EXPECT_EQ(Has(HKEY_CLASSES_ROOT, "AppID\\" + app),
                   !text::EqualsNoCase(named, "AppID\\@"));
         EXPECT_EQ(Has(HKEY_CLASSES_ROOT, app), named != "@");
@@ -319,11 +319,11 @@ TEST_F(ActiveX, ClsidOnlyTakesAnyTextButNeverTheClassRoot) {
     Context& ctx = Load();
     Key(HKEY_CLASSES_ROOT, "CLSID\\{short}");
     Key(HKEY_CLASSES_ROOT, "CLSID\\" + kT);
-    EXPECT_EQ(engine::ExecFunc(ctx, "CLSIDOnly", {"{short}"}, 1), 1);
+    EXPECT_EQ(engine::ExecFunc(ctx, "CLSIDOnly", {"{short}"}, Mode::Scan), 1);
     EXPECT_EQ(Found(), std::vector<std::string>{"HKCR\\CLSID\\{short}"});
-    EXPECT_EQ(engine::ExecFunc(ctx, "CLSIDOnly", {"\\"}, 1), 0);
-    EXPECT_EQ(engine::ExecFunc(ctx, "CLSIDOnly", {"\\"}, 0), 0);
-    EXPECT_EQ(engine::ExecFunc(ctx, "CLSIDOnly", {"{short}"}, 0), 1);
+    EXPECT_EQ(engine::ExecFunc(ctx, "CLSIDOnly", {"\\"}, Mode::Scan), 0);
+    EXPECT_EQ(engine::ExecFunc(ctx, "CLSIDOnly", {"\\"}, Mode::Cure), 0);
+    EXPECT_EQ(engine::ExecFunc(ctx, "CLSIDOnly", {"{short}"}, Mode::Cure), 1);
     EXPECT_FALSE(Has(HKEY_CLASSES_ROOT, "CLSID\\{short}"));
     EXPECT_TRUE(Has(HKEY_CLASSES_ROOT, "CLSID\\" + kT));
 }
@@ -341,7 +341,7 @@ TEST_F(ActiveX, AxCureRemovesControlClassAndSetupFilesWithoutAControlCache) {
     EXPECT_EQ(ReadDownloadCacheFiles(ctx, kI),
               (std::vector<std::string>{other, inf, "C:\\setup.INF"}));
 
-    EXPECT_EQ(engine::ExecFunc(ctx, "Ax", {ocx, kI}, 0), 1);
+    EXPECT_EQ(engine::ExecFunc(ctx, "Ax", {ocx, kI}, Mode::Cure), 1);
     EXPECT_FALSE(HasFile(ocx));
     EXPECT_FALSE(HasFile(inf));
     EXPECT_FALSE(HasFile("C:\\setup.INF"));
@@ -361,12 +361,12 @@ TEST_F(ActiveX, AllAxSearchesItsFoldersInOrderAndRecordsTheClassOnce) {
     t.SYSTEM32DIR = "C:\\S3", t.TEMPDIR = "", t.WINTEMPDIR = "C:\\T2";
     Key(HKEY_CLASSES_ROOT, "CLSID\\" + kI);
 
-    ASSERT_EQ(engine::RunScriptLine(ctx, "AllAx bad.ocx " + kI + " ", 1), 1);
+    ASSERT_EQ(engine::RunScriptLine(ctx, "AllAx bad.ocx " + kI + " ", Mode::Scan), 1);
     EXPECT_EQ(Found(),
               (std::vector<std::string>{"C:\\AX\\bad.ocx", "HKCR\\CLSID\\" + kI, "C:\\W\\bad.ocx",
                                         "C:\\S1\\bad.ocx", "C:\\S3\\bad.ocx", "C:\\T2\\bad.ocx",
                                         "C:\\bad.ocx"}));
-    EXPECT_EQ(engine::RunScriptLine(ctx, "AllAx bad.ocx " + kI + " ", 0), 1);
+    EXPECT_EQ(engine::RunScriptLine(ctx, "AllAx bad.ocx " + kI + " ", Mode::Cure), 1);
     for (const char* f : {"C:\\AX", "C:\\W", "C:\\S1", "C:\\S3", "C:\\T2", "C:"}) {
         EXPECT_FALSE(HasFile(std::string(f) + "\\bad.ocx")) << f;
     }
@@ -382,14 +382,15 @@ TEST_F(ActiveX, RegistrationToolRunsOnlyOnMatchingFilesAndTheFileStays) {
                                 "Data/hook.dll");
     Set(HKEY_LOCAL_MACHINE, kSharedDlls, appData + "\\hook.dll", RegValue::Dword(1));
 
-    EXPECT_EQ(engine::ExecFunc(ctx, "RegAx", {"C:\\x\\reg.ocx|5"}, 0), 0);  // wrong size
+    EXPECT_EQ(engine::ExecFunc(ctx, "RegAx", {"C:\\x\\reg.ocx|5"}, Mode::Cure), 0);  // wrong size
     EXPECT_TRUE(Launched().empty());
-    EXPECT_EQ(engine::ExecFunc(ctx, "RegAx", {"C:\\x\\reg.ocx|4"}, 0), 0);  // cannot run here
-    EXPECT_EQ(engine::ExecFunc(ctx, "RegAx", {"C:\\x\\reg.ocx"}, 1), 0);    // cure only
+    EXPECT_EQ(engine::ExecFunc(ctx, "RegAx", {"C:\\x\\reg.ocx|4"}, Mode::Cure),
+              0);  // cannot run here
+    EXPECT_EQ(engine::ExecFunc(ctx, "RegAx", {"C:\\x\\reg.ocx"}, Mode::Scan), 0);  // cure only
     EXPECT_TRUE(rig.debug.Contains("CreateProcess() error... "));
 
-    EXPECT_EQ(engine::ExecFunc(ctx, "UnregFromAppData", {"hook.dll"}, 1), 1);
-    EXPECT_EQ(engine::ExecFunc(ctx, "UnregFromAppData", {"hook.dll"}, 0), 1);
+    EXPECT_EQ(engine::ExecFunc(ctx, "UnregFromAppData", {"hook.dll"}, Mode::Scan), 1);
+    EXPECT_EQ(engine::ExecFunc(ctx, "UnregFromAppData", {"hook.dll"}, Mode::Cure), 1);
     EXPECT_EQ(Launched(), (std::vector<std::string>{
                               sys + "\\regsvr32.exe /s \"C:\\x\\reg.ocx\"",
                               sys + "\\regsvr32.exe /u /s \"" + appData + "\\hook.dll\""}));
@@ -413,22 +414,24 @@ TEST_F(ActiveX, TypeCommandsTakeTheCompanionSetupFileAndTheirOwnPlaces) {
     platform::BuildShortcutCaches(ctx);
     Key(HKEY_LOCAL_MACHINE, kCV + "\\Uninstall\\" + kI);
 
-    ASSERT_EQ(engine::RunScriptLine(ctx, "DType bad.ocx " + kI + " bad.test ", 1), 1);
+    ASSERT_EQ(engine::RunScriptLine(ctx, "DType bad.ocx " + kI + " bad.test ", Mode::Scan), 1);
     EXPECT_EQ(Found(),
               (std::vector<std::string>{cache + "\\bad.ocx",
                                         "C:\\Documents and Settings\\Owner\\Favorites\\Bad.url",
                                         cache + "\\bad.inf"}));
     ctx.report().ClearAll();
-    ASSERT_EQ(engine::RunScriptLine(ctx, "SType bad.ocx " + kI + " ", 1), 1);
+    ASSERT_EQ(engine::RunScriptLine(ctx, "SType bad.ocx " + kI + " ", Mode::Scan), 1);
     EXPECT_EQ(Found(),
               (std::vector<std::string>{cache + "\\bad.ocx", "HKLM\\" + kCV + "\\Uninstall\\" + kI,
                                         cache + "\\bad.inf"}));
     ctx.report().ClearAll();
-    ASSERT_EQ(engine::RunScriptLine(ctx, "WType bad.ocx " + kI + " none.test BadDir ", 1), 1);
+    ASSERT_EQ(engine::RunScriptLine(ctx, "WType bad.ocx " + kI + " none.test BadDir ", Mode::Scan),
+              1);
     EXPECT_EQ(Found(), (std::vector<std::string>{cache + "\\bad.ocx", "C:\\WINDOWS\\BadDir",
                                                  cache + "\\bad.inf"}));
 
-    ASSERT_EQ(engine::RunScriptLine(ctx, "WType bad.ocx " + kI + " bad.test BadDir ", 0), 1);
+    ASSERT_EQ(engine::RunScriptLine(ctx, "WType bad.ocx " + kI + " bad.test BadDir ", Mode::Cure),
+              1);
     EXPECT_FALSE(HasFile(cache + "\\bad.ocx"));
     EXPECT_FALSE(HasFile(cache + "\\bad.inf"));
     EXPECT_FALSE(HasFile("C:\\Documents and Settings\\Owner\\Favorites\\Bad.url"));

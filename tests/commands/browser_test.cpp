@@ -62,7 +62,7 @@ class Browser : public ::testing::Test {
         return ctx;
     }
     int Run(std::string_view word, bool scan, Strings params = {}) {
-        return engine::ExecFunc(*rig.ctx, word, params, scan ? 1 : 0);
+        return engine::ExecFunc(*rig.ctx, word, params, scan ? Mode::Scan : Mode::Cure);
     }
     Strings Found() {
         Strings out;
@@ -371,7 +371,7 @@ TEST_F(Browser, CheckBHORemovesOnlyHelperObjectsOfUnhealthyClasses) {
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects\{33333333-3333-3333-3333-333333333333}]
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects\bogus]
 )");
-    EXPECT_EQ(engine::RunScriptLine(*rig.ctx, "CheckBHO ", 1), 2);
+    EXPECT_EQ(engine::RunScriptLine(*rig.ctx, "CheckBHO ", Mode::Scan), 2);
     // Sub-keys come in the order of their upper-cased names.
     EXPECT_EQ(Found(), (Strings{"HKLM\\" + kBho + "\\bogus", "HKLM\\" + kBho + "\\" + kGone}));
     EXPECT_EQ(rig.debug.Text(), "CLSID... bogus\n");

@@ -118,10 +118,10 @@ class FileCommands : public ::testing::Test {
         return ctx;
     }
     int Scan(std::string_view word, std::vector<std::string> params) {
-        return ExecFunc(*rig.ctx, word, params, 1);
+        return ExecFunc(*rig.ctx, word, params, Mode::Scan);
     }
     int Cure(std::string_view word, std::vector<std::string> params) {
-        return ExecFunc(*rig.ctx, word, params, 0);
+        return ExecFunc(*rig.ctx, word, params, Mode::Cure);
     }
     std::vector<std::string> Found() {
         std::vector<std::string> out;

@@ -55,15 +55,15 @@ TEST_F(RegistryPlaces, SoftwareKeyLooksInTheMachineUserAndDefaultUserHives) {
         "[HKEY_LOCAL_MACHINE\\Software\\Evil]\n[HKEY_CURRENT_USER\\Software\\Evil\\Sub]\n"
         "[HKEY_USERS\\.DEFAULT\\Software\\Evil]\n[HKEY_LOCAL_MACHINE\\Software\\Evilish]\n");
 
-    EXPECT_EQ(RunScriptLine(ctx, "SoftwareKey evil ", 1), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "SoftwareKey evil ", Mode::Scan), 1);
     EXPECT_EQ(Found(), (Texts{"HKLM\\Software\\evil", "HKCU\\Software\\evil",
                               "HKU\\.Default\\Software\\evil"}));
-    EXPECT_EQ(RunScriptLine(ctx, "SoftwareKey evil ", 1), 0);  // nothing new
-    EXPECT_EQ(RunScriptLine(ctx, "SoftwareKey evil ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "SoftwareKey evil ", Mode::Scan), 0);  // nothing new
+    EXPECT_EQ(RunScriptLine(ctx, "SoftwareKey evil ", Mode::Cure), 1);
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, "Software\\Evil"));
     EXPECT_FALSE(Exists(HKEY_USERS, ".DEFAULT\\Software\\Evil"));
     EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, "Software\\Evilish"));
-    EXPECT_EQ(RunScriptLine(ctx, "SoftwareKey evil ", 0), 1);  // absent counts as removed
+    EXPECT_EQ(RunScriptLine(ctx, "SoftwareKey evil ", Mode::Cure), 1);  // absent counts as removed
     EXPECT_TRUE(Failed().empty());
 }
 
@@ -72,12 +72,12 @@ TEST_F(RegistryPlaces, ServicesKeyRecordsOnlyTheControlSetThatHasTheService) {
         "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Services\\evilsvc]\n"
         "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet003\\Enum\\Root\\LEGACY_EVILSVC]\n");
 
-    EXPECT_EQ(RunScriptLine(ctx, "ServicesKey evilsvc ", 1), 1);
-    EXPECT_EQ(RunScriptLine(ctx, "EnumRootKey LEGACY_EVILSVC ", 1), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "ServicesKey evilsvc ", Mode::Scan), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "EnumRootKey LEGACY_EVILSVC ", Mode::Scan), 1);
     EXPECT_EQ(Found(), (Texts{"HKLM\\SYSTEM\\ControlSet002\\Services\\evilsvc",
                               "HKLM\\System\\ControlSet003\\enum\\root\\LEGACY_EVILSVC"}));
-    EXPECT_EQ(RunScriptLine(ctx, "ServicesKey evilsvc ", 0), 1);
-    EXPECT_EQ(RunScriptLine(ctx, "EnumRootKey LEGACY_EVILSVC ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "ServicesKey evilsvc ", Mode::Cure), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "EnumRootKey LEGACY_EVILSVC ", Mode::Cure), 1);
     EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002\\Services\\evilsvc"));
     EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet003\\Enum\\Root\\LEGACY_EVILSVC"));
 }
@@ -173,11 +173,11 @@ TEST(RegistryPlaceWords, EachWordTakesItsPlacesAndLeavesTheRest) {
         test::PlatformRig rig;
         rig.image.Reg("10-test.reg", c.reg);
         Context& ctx = rig.Load();
-        EXPECT_EQ(ExecFunc(ctx, c.word, {c.param}, 1), 1);
+        EXPECT_EQ(ExecFunc(ctx, c.word, {c.param}, Mode::Scan), 1);
         EXPECT_EQ(Of(ctx.report().found()), c.found);
-        EXPECT_EQ(ExecFunc(ctx, c.word, {c.param}, 0), 1);
+        EXPECT_EQ(ExecFunc(ctx, c.word, {c.param}, Mode::Cure), 1);
         ctx.report().ClearAll();
-        EXPECT_EQ(ExecFunc(ctx, c.word, {c.param}, 1), 0);  // all gone
+        EXPECT_EQ(ExecFunc(ctx, c.word, {c.param}, Mode::Scan), 0);  // all gone
         EXPECT_TRUE(Of(ctx.report().failed()).empty());
         RegValue v;
         EXPECT_EQ(c.decoyValue ? rig.raw().QueryValue(c.decoyHive, c.decoyKey, c.decoyValue, v)
@@ -196,8 +196,8 @@ TEST_F(RegistryPlaces, CureTriesEveryPlaceAndReportsTheOnesThatStay) {
         const bool deletes = c.op == "DeleteTree" || c.op == "DeleteValue";
         return deletes && c.root == HKEY_LOCAL_MACHINE ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
     };
-    EXPECT_EQ(RunScriptLine(ctx, "SoftwareKey Evil ", 0), 1);
-    EXPECT_EQ(RunScriptLine(ctx, "MainValue Evil ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "SoftwareKey Evil ", Mode::Cure), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "MainValue Evil ", Mode::Cure), 1);
     EXPECT_EQ(Failed(), (Texts{"HKLM\\Software\\Evil", "HKLM\\" + kIE + "\\Main \"Evil\""}));
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, "Software\\Evil"));
     EXPECT_FALSE(HasValue(HKEY_CURRENT_USER, kIE + "\\Main", "Evil"));
@@ -209,10 +209,10 @@ TEST_F(RegistryPlaces, NamesOfNothingNeverReachTheBaseKeys) {
         "[HKEY_LOCAL_MACHINE\\" +
         kIE + "\\Main]\n@=\"default\"\n");
     for (const char* name : {"", "\\", " ", "\\\\ "}) {
-        EXPECT_EQ(ExecFunc(ctx, "SoftwareKey", {name}, 1), 0) << name;
-        EXPECT_EQ(ExecFunc(ctx, "SoftwareKey", {name}, 0), 0) << name;
-        EXPECT_EQ(ExecFunc(ctx, "ServicesKey", {name}, 0), 0) << name;
-        EXPECT_EQ(ExecFunc(ctx, "MainValue", {name}, 0), 0) << name;
+        EXPECT_EQ(ExecFunc(ctx, "SoftwareKey", {name}, Mode::Scan), 0) << name;
+        EXPECT_EQ(ExecFunc(ctx, "SoftwareKey", {name}, Mode::Cure), 0) << name;
+        EXPECT_EQ(ExecFunc(ctx, "ServicesKey", {name}, Mode::Cure), 0) << name;
+        EXPECT_EQ(ExecFunc(ctx, "MainValue", {name}, Mode::Cure), 0) << name;
     }
     EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, "Software"));
     EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Kept"));
@@ -233,17 +233,17 @@ TEST_F(RegistryPlaces, DomainsKeyTakesOnlyTrustedSitesAndCuresBothHives) {
                         Domain("HKEY_CURRENT_USER", "text.example", "\"*\"=\"2\"\n") +
                         Domain("HKEY_CURRENT_USER", "http.example", "\"http\"=dword:00000002\n"));
 
-    EXPECT_EQ(RunScriptLine(ctx, "DomainsKey evil.example ", 1), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "DomainsKey evil.example ", Mode::Scan), 1);
     EXPECT_EQ(Found(), (Texts{"HKLM\\" + kDomains + "\\evil.example"}));
-    EXPECT_EQ(ScanDomainsKey(ctx, "evil.example", 0), 1);  // a test: no new record
+    EXPECT_EQ(DomainsKeyTrusted(ctx, "evil.example"), 1);  // a test: no new record
     EXPECT_EQ(Found().size(), 1u);
     for (const char* other : {"DomainsKey text.example ", "DomainsKey http.example "}) {
-        EXPECT_EQ(RunScriptLine(ctx, other, 1), 0) << other;
-        EXPECT_EQ(RunScriptLine(ctx, other, 0), 0) << other;
+        EXPECT_EQ(RunScriptLine(ctx, other, Mode::Scan), 0) << other;
+        EXPECT_EQ(RunScriptLine(ctx, other, Mode::Cure), 0) << other;
     }
     EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kDomains + "\\http.example"));
 
-    EXPECT_EQ(RunScriptLine(ctx, "DomainsKey evil.example ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "DomainsKey evil.example ", Mode::Cure), 1);
     EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kDomains + "\\evil.example"));
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kDomains + "\\evil.example"));
 }
@@ -266,16 +266,16 @@ class MenuExtByData : public RegistryPlaces {
 
 TEST_F(MenuExtByData, ScanCountsTheExtensionsCureDeletesValuesThenExtension) {
     Context& ctx = LoadMenu();
-    EXPECT_EQ(RunScriptLine(ctx, "MenuExtKeyByData evilmenu.dll ", 1), 2);
+    EXPECT_EQ(RunScriptLine(ctx, "MenuExtKeyByData evilmenu.dll ", Mode::Scan), 2);
     EXPECT_EQ(
         Found(),
         (Texts{
             "HKLM\\" + menu + "\\Evil &Search \"\"=\"res://C:\\WINDOWS\\EvilMenu.dll/search.htm\"",
             copy + " \"\"=\"res://evilmenu.dll/copy.htm\"", copy + " \"Extra\"=\"EVILMENU.DLL\""}));
-    EXPECT_EQ(RunScriptLine(ctx, "MenuExtKeyByData evilmenu.dll ", 1), 0);
+    EXPECT_EQ(RunScriptLine(ctx, "MenuExtKeyByData evilmenu.dll ", Mode::Scan), 0);
 
     rig.faults().ClearCalls();
-    EXPECT_EQ(RunScriptLine(ctx, "MenuExtKeyByData EvilMenu.dll ", 0), 2);
+    EXPECT_EQ(RunScriptLine(ctx, "MenuExtKeyByData EvilMenu.dll ", Mode::Cure), 2);
     Texts order;
     for (const test::RegCall& c : rig.faults().calls()) {
         if (c.op == "DeleteValue") order.push_back("value " + c.name);
@@ -316,15 +316,15 @@ TEST_F(RegistryPlaces, DeleteHostfileAndAdtomiRunByMode) {
                         "\\Run]\n\"k3\"=\"C:\\\\WINDOWS\\\\k3j9x2m1.exe /dk\"\n");
     std::uint32_t attributes = 0;
 
-    EXPECT_EQ(RunScriptLine(ctx, "DeleteHostfile ", 1), 0);
+    EXPECT_EQ(RunScriptLine(ctx, "DeleteHostfile ", Mode::Scan), 0);
     EXPECT_EQ(ctx.files().GetAttributes(hosts, attributes), ERROR_SUCCESS);
-    EXPECT_EQ(RunScriptLine(ctx, "Adtomi ", 1), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "Adtomi ", Mode::Scan), 1);
     EXPECT_EQ(Found().size(), 2u);
 
-    EXPECT_EQ(RunScriptLine(ctx, "DeleteHostfile ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "DeleteHostfile ", Mode::Cure), 1);
     EXPECT_EQ(ctx.files().GetAttributes(hosts, attributes), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(RunScriptLine(ctx, "DeleteHostfile ", 0), 1);  // nothing left: still done
-    EXPECT_EQ(RunScriptLine(ctx, "Adtomi ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "DeleteHostfile ", Mode::Cure), 1);  // nothing left: still done
+    EXPECT_EQ(RunScriptLine(ctx, "Adtomi ", Mode::Cure), 1);
     EXPECT_EQ(ctx.files().GetAttributes("C:\\WINDOWS\\k3j9x2m1.exe", attributes),
               ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(HasValue(HKEY_CURRENT_USER, kCV + "\\Run", "k3"));

@@ -26,13 +26,13 @@ TEST(ShortcutCommands, FavDirScansAndCuresTheNamedFavouritesSubFolder) {
     ASSERT_TRUE(engine::HasHandler("FavDir"));
 
     const std::string line = "FavDir \"Sponsored Links\" ads.example ";
-    EXPECT_EQ(engine::RunScriptLine(ctx, line, 1), 1);
+    EXPECT_EQ(engine::RunScriptLine(ctx, line, Mode::Scan), 1);
     ASSERT_EQ(ctx.report().found().Count(), 2);
     EXPECT_EQ(ctx.report().found().At(0).text, kFav + "\\Sponsored Links\\a.url");
     EXPECT_EQ(ctx.report().found().At(1).text, kCmnFav + "\\Sponsored Links\\b.url");
-    EXPECT_EQ(engine::ExecFunc(ctx, "FavDir", {"Sponsored Links", "other.example"}, 1), 0);
+    EXPECT_EQ(engine::ExecFunc(ctx, "FavDir", {"Sponsored Links", "other.example"}, Mode::Scan), 0);
 
-    EXPECT_EQ(engine::RunScriptLine(ctx, line, 0), 1);
+    EXPECT_EQ(engine::RunScriptLine(ctx, line, Mode::Cure), 1);
     std::uint32_t attributes = 0;
     EXPECT_EQ(ctx.files().GetAttributes(kFav + "\\Sponsored Links", attributes),
               machine::ERROR_FILE_NOT_FOUND);

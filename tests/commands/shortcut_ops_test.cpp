@@ -101,12 +101,12 @@ TEST_F(ShortcutOps, ByTargetAndIconTheRootShortcutIsFoundButNotCured) {
                    Lnk("C:\\WINDOWS\\explorer.exe", "", "C:\\WINDOWS\\casino.ico"));
     Context& ctx = Start();
 
-    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByTarget \"program files\\evil\" ", 1), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByTarget \"program files\\evil\" ", Mode::Scan), 1);
     EXPECT_EQ(Found(), (std::vector<std::string>{kDesktop + "\\Evil.lnk", "C:\\Evil Root.lnk",
                                                  kStartup + "\\Evil Start.lnk",
                                                  kSendTo + "\\Evil Send.lnk"}));
 
-    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByTarget \"program files\\evil\" ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByTarget \"program files\\evil\" ", Mode::Cure), 1);
     EXPECT_FALSE(Exists(kDesktop + "\\Evil.lnk"));
     EXPECT_FALSE(Exists(kSendTo + "\\Evil Send.lnk"));
     EXPECT_FALSE(Exists(kStartup + "\\Evil Start.lnk"));
@@ -114,9 +114,9 @@ TEST_F(ShortcutOps, ByTargetAndIconTheRootShortcutIsFoundButNotCured) {
     EXPECT_TRUE(Exists(kPrograms + "\\Evil\\Deep.lnk"));
     EXPECT_TRUE(Exists(kDesktop + "\\Good.lnk"));
 
-    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByIcon CASINO.ICO ", 1), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByIcon CASINO.ICO ", Mode::Scan), 1);
     EXPECT_EQ(Found().back(), kDesktop + "\\Casino.lnk");
-    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByIcon CASINO.ICO ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByIcon CASINO.ICO ", Mode::Cure), 1);
     EXPECT_FALSE(Exists(kDesktop + "\\Casino.lnk"));
     EXPECT_TRUE(Exists(kDesktop + "\\Good.lnk"));
     EXPECT_EQ(ctx.report().failed().Count(), 0);
@@ -132,11 +132,11 @@ TEST_F(ShortcutOps, InternetShortcutTakesAddressesAndBrowserArguments) {
     rig.image.File(kSendTo + "\\Casino Send.url", Url("http://casino.example/send"));
     Context& ctx = Start();
 
-    EXPECT_EQ(RunScriptLine(ctx, "InternetShortcut casino.example ", 1), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "InternetShortcut casino.example ", Mode::Scan), 1);
     EXPECT_EQ(Found(), (std::vector<std::string>{kFavorites + "\\Casino.url", "C:\\Casino Root.url",
                                                  kCmnDesktop + "\\Casino.lnk"}));
 
-    EXPECT_EQ(RunScriptLine(ctx, "InternetShortcut casino.example ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "InternetShortcut casino.example ", Mode::Cure), 1);
     EXPECT_FALSE(Exists(kFavorites + "\\Casino.url"));
     EXPECT_FALSE(Exists("C:\\Casino Root.url"));
     EXPECT_FALSE(Exists(kCmnDesktop + "\\Casino.lnk"));
@@ -153,10 +153,10 @@ TEST_F(ShortcutOps, InternetShortcutByIconFindsTheRootButDoesNotCureIt) {
                    Url("http://c.example/", "C:\\WINDOWS\\casino.ico"));
     Context& ctx = Start();
 
-    EXPECT_EQ(RunScriptLine(ctx, "InternetShortcutByIcon casino.ico ", 1), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "InternetShortcutByIcon casino.ico ", Mode::Scan), 1);
     EXPECT_EQ(Found(),
               (std::vector<std::string>{kFavorites + "\\Casino.url", "C:\\Casino Root.url"}));
-    EXPECT_EQ(RunScriptLine(ctx, "InternetShortcutByIcon casino.ico ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "InternetShortcutByIcon casino.ico ", Mode::Cure), 1);
     EXPECT_FALSE(Exists(kFavorites + "\\Casino.url"));
     EXPECT_TRUE(Exists("C:\\Casino Root.url"));
     EXPECT_TRUE(Exists(kSendTo + "\\Casino Send.url"));
@@ -170,8 +170,8 @@ TEST_F(ShortcutOps, ScansSeeTheShortcutsOfScanStartCuresSeeTheFoldersNow) {
     ASSERT_EQ(ctx.files().WriteFile(kDesktop + "\\Late.lnk", test::MakeShellLink(lnk)),
               machine::ERROR_SUCCESS);
 
-    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByTarget evil ", 1), 0);
-    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByTarget evil ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByTarget evil ", Mode::Scan), 0);
+    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByTarget evil ", Mode::Cure), 1);
     EXPECT_FALSE(Exists(kDesktop + "\\Late.lnk"));
 }
 
@@ -183,7 +183,7 @@ TEST_F(ShortcutOps, ALockedShortcutIsReportedAndTheOtherFoldersAreStillWalked) {
     rig.image.File(kStartup + "\\Evil.lnk", Lnk("C:\\Program Files\\Evil\\evil.exe"));
     Context& ctx = Start();
 
-    RunScriptLine(ctx, "ShortcutByTarget evil.exe ", 0);
+    RunScriptLine(ctx, "ShortcutByTarget evil.exe ", Mode::Cure);
     ASSERT_EQ(ctx.report().failed().Count(), 1);
     EXPECT_EQ(ctx.report().failed().At(0).text, kDesktop + "\\Evil.lnk");
     EXPECT_EQ(ctx.report().failed().At(0).type, platform::FILE);
@@ -198,8 +198,8 @@ TEST_F(ShortcutOps, AnEmptyTextTakesNoShortcut) {
     for (const char* word :
          {"ShortcutByTarget", "ShortcutByIcon", "InternetShortcut", "InternetShortcutByIcon"}) {
         SCOPED_TRACE(word);
-        EXPECT_EQ(ExecFunc(ctx, word, {""}, 1), 0);
-        EXPECT_EQ(ExecFunc(ctx, word, {""}, 0), 0);
+        EXPECT_EQ(ExecFunc(ctx, word, {""}, Mode::Scan), 0);
+        EXPECT_EQ(ExecFunc(ctx, word, {""}, Mode::Cure), 0);
     }
     EXPECT_TRUE(Exists(kDesktop + "\\Any.lnk"));
     EXPECT_TRUE(Exists(kFavorites + "\\Any.url"));
@@ -217,14 +217,14 @@ TEST_F(ShortcutOps, ShortcutByNameLooksInTheTwelveFoldersAndRecordsTheFileTraces
                   "ModuleUsage\\C:/Documents and Settings/Owner/SendTo/Evil Tool.lnk]\n");
     Context& ctx = Start();
 
-    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByName \"Evil Tool\" ", 1), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByName \"Evil Tool\" ", Mode::Scan), 1);
     EXPECT_EQ(Found(), (std::vector<std::string>{
                            kSendTo + "\\Evil Tool.lnk",
                            "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\ModuleUsage\\"
                            "C:/Documents and Settings/Owner/SendTo/Evil Tool.lnk",
                            kStartup + "\\Evil Tool.lnk"}));
 
-    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByName \"Evil Tool\" ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "ShortcutByName \"Evil Tool\" ", Mode::Cure), 1);
     EXPECT_FALSE(Exists(kSendTo + "\\Evil Tool.lnk"));
     EXPECT_FALSE(Exists(kStartup + "\\Evil Tool.lnk"));
     EXPECT_TRUE(Exists("C:\\Evil Tool.lnk"));
@@ -241,9 +241,9 @@ TEST_F(ShortcutOps, InternetShortcutByNameLeavesTheStartupAndSendToFoldersAlone)
     rig.image.File(kDesktop + "\\Casino.lnk", Lnk("C:\\WINDOWS\\casino.exe"));
     Context& ctx = Start();
 
-    EXPECT_EQ(RunScriptLine(ctx, "InternetShortcutByName Casino ", 1), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "InternetShortcutByName Casino ", Mode::Scan), 1);
     EXPECT_EQ(Found(), (std::vector<std::string>{kCmnDesktop + "\\Casino.url"}));
-    EXPECT_EQ(RunScriptLine(ctx, "InternetShortcutByName Casino ", 0), 1);
+    EXPECT_EQ(RunScriptLine(ctx, "InternetShortcutByName Casino ", Mode::Cure), 1);
     EXPECT_FALSE(Exists(kCmnDesktop + "\\Casino.url"));
     EXPECT_TRUE(Exists(kStartup + "\\Casino.url"));
     EXPECT_TRUE(Exists(kSendTo + "\\Casino.url"));

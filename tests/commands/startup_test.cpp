@@ -45,10 +45,10 @@ class Startup : public ::testing::Test {
     }
     platform::Context& ctx() { return *rig.ctx; }
     int Scan(std::string_view word, std::vector<std::string> params = {}) {
-        return engine::ExecFunc(ctx(), word, params, 1);
+        return engine::ExecFunc(ctx(), word, params, Mode::Scan);
     }
     int Cure(std::string_view word, std::vector<std::string> params = {}) {
-        return engine::ExecFunc(ctx(), word, params, 0);
+        return engine::ExecFunc(ctx(), word, params, Mode::Cure);
     }
     Texts Found() {
         Texts out;
@@ -109,13 +109,13 @@ TEST_F(Startup, RunValueLooksInEveryRunKeyAndBothStartupFolders) {
     const std::string user = Link(folders().STARTUPDIR, "Evil.lnk", "C:\\WINDOWS\\evil.exe");
     const std::string common = Link(folders().CMNSTARTUPDIR, "evil.lnk", "C:\\WINDOWS\\evil.exe");
 
-    EXPECT_EQ(engine::RunScriptLine(ctx(), "RunValue Evil ", 1), 1);
+    EXPECT_EQ(engine::RunScriptLine(ctx(), "RunValue Evil ", Mode::Scan), 1);
     EXPECT_EQ(Found(),
               (Texts{kHklmRun + " \"Evil\"=\"C:\\WINDOWS\\evil.exe\"", kHklmRun + "OnceEx \"Evil\"",
                      kHkcuRun + "ServicesOnce \"Evil\"=\"x\"", user, common}));
     EXPECT_EQ(Scan("RunValue", {"Nothing"}), 0);
 
-    EXPECT_EQ(engine::RunScriptLine(ctx(), "RunValue Evil ", 0), 1);
+    EXPECT_EQ(engine::RunScriptLine(ctx(), "RunValue Evil ", Mode::Cure), 1);
     EXPECT_FALSE(Str(HKEY_LOCAL_MACHINE, kRun, "Evil"));
     EXPECT_FALSE(Str(HKEY_LOCAL_MACHINE, kRun + "OnceEx", "Evil"));
     EXPECT_FALSE(Str(HKEY_CURRENT_USER, kRun + "ServicesOnce", "Evil"));
@@ -252,9 +252,9 @@ TEST_F(ByData, CureRepairsEveryStartupPlace) {
 }
 
 TEST_F(ByData, EmptyTextFindsAndChangesNothing) {
-    EXPECT_EQ(engine::RunScriptLine(ctx(), "RunValueByData \"\" ", 1), 0);
+    EXPECT_EQ(engine::RunScriptLine(ctx(), "RunValueByData \"\" ", Mode::Scan), 0);
     EXPECT_EQ(Found(), Texts{});
-    EXPECT_EQ(engine::RunScriptLine(ctx(), "RunValueByData \"\" ", 0), 0);
+    EXPECT_EQ(engine::RunScriptLine(ctx(), "RunValueByData \"\" ", Mode::Cure), 0);
     EXPECT_TRUE(Str(HKEY_LOCAL_MACHINE, kRun, "Good"));
     EXPECT_EQ(Ini("Win.ini", "windows", "run"), "hpfsched");
     EXPECT_TRUE(Exists(c));
@@ -281,7 +281,7 @@ TEST_F(Startup, FileFromWinSearchesTheFolderAndTheStartupPlaces) {
 [HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run]
 "X"="C:\\WINDOWS\\evil.exe"
 )");
-    EXPECT_EQ(engine::RunScriptLine(ctx(), "FileFromWin_ evil.exe|3 ", 1), 1);
+    EXPECT_EQ(engine::RunScriptLine(ctx(), "FileFromWin_ evil.exe|3 ", Mode::Scan), 1);
     const Texts both = {"C:\\WINDOWS\\evil.exe", kHkcuRun + " \"X\"=\"C:\\WINDOWS\\evil.exe\""};
     EXPECT_EQ(Found(), both);
 
@@ -502,11 +502,11 @@ TEST_F(Startup, LspFixRunsFromAScriptLine) {
         ASSERT_EQ(rig.raw().SetValue(HKEY_LOCAL_MACHINE, key, "PackedCatalogItem", blob),
                   ERROR_SUCCESS);
     }
-    EXPECT_EQ(engine::RunScriptLine(ctx(), "LSPFix badlsp.dll ", 1), 1);
+    EXPECT_EQ(engine::RunScriptLine(ctx(), "LSPFix badlsp.dll ", Mode::Scan), 1);
     EXPECT_EQ(Found(), Texts{"HKLM\\" + entries + "\\000000000002"});
     EXPECT_EQ(ctx().report().found().At(0).type, platform::LSP);
 
-    EXPECT_EQ(engine::RunScriptLine(ctx(), "LSPFix badlsp.dll ", 0), 1);
+    EXPECT_EQ(engine::RunScriptLine(ctx(), "LSPFix badlsp.dll ", Mode::Cure), 1);
     std::string name;
     EXPECT_EQ(rig.raw().EnumKey(HKEY_LOCAL_MACHINE, entries, 1, name), ERROR_SUCCESS);
     EXPECT_EQ(name, "000000000002");

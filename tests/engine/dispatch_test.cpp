@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
+#include "commands/command_rows.h"
 #include "engine/dispatch.h"
 #include "platform/registry_ops.h"
 #include "support/platform_rig.h"
@@ -41,7 +43,7 @@ TEST(ExecFuncTest, WrongParameterCountDumpsTheParameters) {
     test::PlatformRig rig;
     rig.image.Reg("1.reg", "[HKEY_LOCAL_MACHINE\\Software\\Bad]\r\n");
     auto& ctx = rig.Load();
-    EXPECT_EQ(ExecFunc(ctx, "Key", {"HKLM", "Software\\Bad", "extra"}, 1), 0);
+    EXPECT_EQ(ExecFunc(ctx, "Key", {"HKLM", "Software\\Bad", "extra"}, Mode::Scan), 0);
     EXPECT_EQ(rig.debug.Text(),
               "ExecFunc... # of param... Key\n\"HKLM\"\n\"Software\\Bad\"\n\"extra\"\n");
     EXPECT_EQ(ctx.report().found().Count(), 0);
@@ -51,14 +53,76 @@ TEST(ExecFuncTest, CureOnlyWordsNeverFindAnything) {
     test::PlatformRig rig;
     rig.image.Reg("1.reg", "[HKEY_LOCAL_MACHINE\\Software\\Empty]\r\n");
     auto& ctx = rig.Load();
-    EXPECT_EQ(ExecFunc(ctx, "EmptyKey", {"HKLM", "Software\\Empty"}, 1), 0);
+    EXPECT_EQ(ExecFunc(ctx, "EmptyKey", {"HKLM", "Software\\Empty"}, Mode::Scan), 0);
     EXPECT_EQ(platform::KeyExists(ctx, HKEY_LOCAL_MACHINE, "Software\\Empty"), 1);
-    EXPECT_EQ(ExecFunc(ctx, "EmptyKey", {"HKLM", "Software\\Empty"}, 0), 1);
+    EXPECT_EQ(ExecFunc(ctx, "EmptyKey", {"HKLM", "Software\\Empty"}, Mode::Cure), 1);
     EXPECT_EQ(platform::KeyExists(ctx, HKEY_LOCAL_MACHINE, "Software\\Empty"), 0);
 }
 
 TEST(ExecFuncTest, EveryWordHasItsHandler) {
     for (const auto& c : CommandTable()) EXPECT_TRUE(HasHandler(c.word)) << c.word;
+}
+
+// The dispatcher knows a word exactly when a family lists it, with the
+// family's count and shape, and calls the family's own handlers.
+TEST(FamilyRows, AreWhatTheDispatcherSees) {
+    std::map<std::string_view, const commands::CommandRow*> rows;
+    for (const commands::CommandRow& row : commands::AllCommandRows()) {
+        EXPECT_TRUE(rows.emplace(row.word, &row).second) << "listed twice: " << row.word;
+        EXPECT_TRUE(commands::RowComplete(row)) << row.word;
+    }
+    ASSERT_EQ(rows.size(), CommandTable().size());
+    for (const CommandInfo& info : CommandTable()) {
+        auto it = rows.find(info.word);
+        ASSERT_NE(it, rows.end()) << info.word;
+        EXPECT_EQ(info.paramCount, it->second->paramCount) << info.word;
+        EXPECT_EQ(info.shape, it->second->shape) << info.word;
+    }
+    // Each family adds its own words: one word of each family reaches its handlers.
+    for (auto family : {commands::RegistryRows, commands::FileRows, commands::ShortcutRows,
+                        commands::RegistryPlaceRows, commands::ActiveXRows, commands::BrowserRows,
+                        commands::StartupRows, commands::SystemRows}) {
+        ASSERT_FALSE(family().empty());
+        EXPECT_TRUE(HasHandler(family().front().word)) << family().front().word;
+    }
+}
+
+TEST(FamilyRows, TableOrderIgnoresCase) {
+    const auto& table = CommandTable();
+    ASSERT_GE(table.size(), 3u);
+    EXPECT_EQ(table.front().word, "Adtomi");
+    EXPECT_EQ(table.back().word, "WWWPrefix");
+    auto at = [&](std::string_view word) {
+        for (std::size_t i = 0; i < table.size(); ++i)
+            if (table[i].word == word) return i;
+        return table.size();
+    };
+    EXPECT_LT(at("CheckWinIniRun"), at("CLSID"));
+    EXPECT_LT(at("FilesFromWin"), at("FTPPrefix"));
+    EXPECT_LT(at("FileFromSys"), at("FileFromSys_"));
+    EXPECT_LT(at("FileFromSys_"), at("FileFromTemp"));
+}
+
+// A word with one handler is told the mode: in a scan AppInit_DLLs is only
+// looked at, in a cure it is emptied.
+TEST(FamilyRows, ModeReachesTheCheck) {
+    test::PlatformRig rig;
+    rig.image.Reg("1.reg",
+                  "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows]"
+                  "\r\n\"AppInit_DLLs\"=\"evil.dll\"\r\n");
+    auto& ctx = rig.Load();
+    EXPECT_EQ(ExecFunc(ctx, "CheckAppInit_DLLs", {}, Mode::Scan), 1);
+    EXPECT_EQ(ctx.report().found().Count(), 1);
+    std::string data;
+    platform::ReadStringValue(ctx, HKEY_LOCAL_MACHINE,
+                              "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
+                              "AppInit_DLLs", data);
+    EXPECT_EQ(data, "evil.dll");
+    EXPECT_EQ(ExecFunc(ctx, "CheckAppInit_DLLs", {}, Mode::Cure), 1);
+    platform::ReadStringValue(ctx, HKEY_LOCAL_MACHINE,
+                              "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
+                              "AppInit_DLLs", data);
+    EXPECT_EQ(data, "");
 }
 
 TEST(RegistryCommands, ScanThenCureThroughScriptLines) {
@@ -79,10 +143,10 @@ TEST(RegistryCommands, ScanThenCureThroughScriptLines) {
         "ValueByData HKCU Software\\Microsoft\\Windows\\CurrentVersion\\Run adwidget ",
         "KeyByData HKLM Software\\Holder \"Program Files\\AdWidget\" ",
     };
-    EXPECT_EQ(RunScriptLine(ctx, lines[0], 1), 1);
-    EXPECT_EQ(RunScriptLine(ctx, lines[1], 1), 1);
-    EXPECT_EQ(RunScriptLine(ctx, lines[2], 1), 0);  // the same value again: nothing new
-    EXPECT_EQ(RunScriptLine(ctx, lines[3], 1), 1);
+    EXPECT_EQ(RunScriptLine(ctx, lines[0], Mode::Scan), 1);
+    EXPECT_EQ(RunScriptLine(ctx, lines[1], Mode::Scan), 1);
+    EXPECT_EQ(RunScriptLine(ctx, lines[2], Mode::Scan), 0);  // the same value again: nothing new
+    EXPECT_EQ(RunScriptLine(ctx, lines[3], Mode::Scan), 1);
     const auto& found = ctx.report().found();
     ASSERT_EQ(found.Count(), 3);  // the Run value is found twice but listed once
     EXPECT_EQ(found.At(0).text, "HKLM\\Software\\AdWidget");
@@ -91,7 +155,7 @@ TEST(RegistryCommands, ScanThenCureThroughScriptLines) {
               "Files\\AdWidget\\adw.exe /tray\"");
     EXPECT_EQ(found.At(2).text, "HKLM\\Software\\Holder \"Path\"=\"c:\\program files\\adwidget\"");
 
-    for (const char* l : lines) RunScriptLine(ctx, l, 0);
+    for (const char* l : lines) RunScriptLine(ctx, l, Mode::Cure);
     EXPECT_EQ(ctx.report().failed().Count(), 0);
     EXPECT_EQ(platform::KeyExists(ctx, HKEY_LOCAL_MACHINE, "Software\\AdWidget"), 0);
     EXPECT_EQ(platform::KeyExists(ctx, HKEY_LOCAL_MACHINE, "Software\\Holder"), 0);
@@ -103,7 +167,7 @@ TEST(RegistryCommands, ScanThenCureThroughScriptLines) {
                                     "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Keep"),
               1);
     // A line that does not parse runs nothing.
-    EXPECT_EQ(RunScriptLine(ctx, "Bogus HKLM Software ", 1), 0);
+    EXPECT_EQ(RunScriptLine(ctx, "Bogus HKLM Software ", Mode::Scan), 0);
 }
 
 TEST(RegistryCommands, ProtectedTreeIsCuredOnNtAndFailsOn9x) {
@@ -114,7 +178,7 @@ TEST(RegistryCommands, ProtectedTreeIsCuredOnNtAndFailsOn9x) {
                  "\n[protected]\nkey=HKLM\\Software\\Locked\\Inner\n")
             .Reg("1.reg", "[HKEY_LOCAL_MACHINE\\Software\\Locked\\Inner]\r\n");
         auto& ctx = rig.Load();
-        RunScriptLine(ctx, "Key HKLM Software\\Locked ", 0);
+        RunScriptLine(ctx, "Key HKLM Software\\Locked ", Mode::Cure);
         bool nt = std::string(os) == "nt";
         EXPECT_EQ(platform::KeyExists(ctx, HKEY_LOCAL_MACHINE, "Software\\Locked"), nt ? 0 : 1)
             << os;
