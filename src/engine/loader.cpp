@@ -27,11 +27,11 @@ const std::string* KillBitParam(const ScriptEvent& e) {
 
 // AddExclusion with a set of the lower-cased identifiers already listed, so that
 // a long list costs a lookup per line instead of a walk.
-int AddExclusionIndexed(Context& ctx, std::string_view text,
+int AddExclusionIndexed(Context& ctx, CSignatureDb& db, std::string_view text,
                         std::unordered_set<std::string>& listed) {
     if (!CheckClsid(ctx, text)) return 0;
     if (!listed.insert(text::LowerAscii(text)).second) return 0;
-    ctx.db().ExclusionList.emplace_back(text);
+    db.ExclusionList.emplace_back(text);
     return 1;
 }
 
@@ -52,8 +52,8 @@ bool ParseSize(std::string_view field, std::uint32_t& out) {
     return true;
 }
 
-void LoadDetectionDb(Context& ctx) {
-    CSignatureDb& db = ctx.db();
+// Reads the detection database into `db`.
+void LoadDetectionDb(Context& ctx, CSignatureDb& db) {
     ScriptReader reader(ctx);
     if (!reader.Open(PlainDatabasePath(ctx, "addb"), ScrambledDatabasePath(ctx, "addb"))) return;
 
@@ -67,7 +67,7 @@ void LoadDetectionDb(Context& ctx) {
                 db.DatabaseVersion = e.text;
                 break;
             case ScriptEvent::Exclusion:
-                AddExclusionIndexed(ctx, e.text, exclusions);
+                AddExclusionIndexed(ctx, db, e.text, exclusions);
                 break;
             case ScriptEvent::EntryStart:
                 current = e.name;
@@ -109,16 +109,9 @@ std::string ScrambledDatabasePath(const Context& ctx, std::string_view name) {
 }
 
 void LoadDatabases(Context& ctx) {
-    CSignatureDb& db = ctx.db();
-    db.DatabaseVersion.clear();
-    db.PatternCount = 0;
-    db.EntryCount = 0;
-    db.KillBitNames.clear();
-    db.KillBitClsids.clear();
-    db.ExclusionList.clear();
-    db.CookieList.clear();
-
-    LoadDetectionDb(ctx);
+    // A fresh state replaces the old one whole: nothing of an earlier load survives.
+    CSignatureDb db;
+    LoadDetectionDb(ctx, db);
 
     std::vector<std::string> cookies;
     if (ReadListFile(PlainDatabasePath(ctx, "ckdb"), ScrambledDatabasePath(ctx, "ckdb"), cookies,
@@ -127,6 +120,7 @@ void LoadDatabases(Context& ctx) {
     }
     ctx.Debug(text::Format("CLSID: %d, COOKIE: %d\n", static_cast<int>(db.KillBitClsids.size()),
                            static_cast<int>(db.CookieList.size())));
+    ctx.db() = std::move(db);
 }
 
 std::string SignatureProblem(Context& ctx) {

@@ -3,39 +3,16 @@
 // everything the system keeps program-wide about it. Operations take it as
 // their first parameter; two contexts share nothing.
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "machine/machine.h"
 #include "platform/folder_table.h"
 #include "platform/found_items.h"
+#include "platform/signature_db.h"
 #include "text/debug.h"
 
 namespace veldan::platform {
-
-// One fingerprint of the deep-scan database.
-struct DeepScanRecord {
-    std::int32_t entry = 0;
-    std::uint32_t size = 0;
-    std::string digest;
-};
-
-// The database state: what the loader read, and the deep-scan fingerprints
-// during a scan's deep-scan pass.
-struct CSignatureDb {
-    std::string DatabaseVersion;
-    std::int32_t PatternCount = 0;
-    std::int32_t EntryCount = 0;
-    std::vector<std::string> KillBitClsids;
-    std::vector<std::string> KillBitNames;
-    std::vector<std::string> ExclusionList;
-    std::vector<std::string> CookieList;
-    std::vector<std::string> DeepScanNames;
-    std::vector<DeepScanRecord> DeepScanRecords;
-    std::uint32_t DeepScanMinSize = 0xFFFFFFFFu;  // none
-    std::uint32_t DeepScanMaxSize = 0xFFFFFFFFu;  // none
-};
 
 // A shell link of the per-scan cache.
 struct LinkCacheRecord {
@@ -70,6 +47,8 @@ class Context {
     ScanReport& report() { return report_; }
     FolderTable& folders() { return folders_; }
     const FolderTable& folders() const { return folders_; }
+    // The database state. It is read by the engine and the front ends only;
+    // a load replaces it as a whole.
     CSignatureDb& db() { return db_; }
 
     std::vector<LinkCacheRecord>& linkCache() { return linkCache_; }

@@ -118,6 +118,33 @@ TEST_F(LoaderTest, VersionExclusionsAndCookies) {
     EXPECT_EQ(db.CookieList.size(), 2u);
 }
 
+// A reload replaces the whole state: what only the earlier databases held,
+// and whatever a run left in the state, is gone.
+TEST_F(LoaderTest, ReloadLeavesNothingOfTheEarlierState) {
+    dir.Write("prog/core/ckdb.txt", "a.com\nb.com\n");
+    Load("#VERSION 7\n^" + kB + "\n#NAME Foo\nCLSID " + kA + "\nFile x.exe\n");
+    ASSERT_FALSE(db.DatabaseVersion.empty());
+    ASSERT_EQ(db.ExclusionList.size(), 1u);
+    ASSERT_EQ(db.CookieList.size(), 2u);
+    ASSERT_EQ(KillBits().size(), 1u);
+    db.DeepScanNames = {"left over"};
+    db.DeepScanRecords.push_back({0, 10, "d41d8cd98f00b204e9800998ecf8427e"});
+    db.DeepScanMinSize = db.DeepScanMaxSize = 10;
+
+    std::filesystem::remove(dir.path() / "prog/core/ckdb.txt");
+    Load("#NAME Bar\nFile y.exe\n");
+    EXPECT_EQ(db.DatabaseVersion, "");
+    EXPECT_EQ(db.PatternCount, 2);
+    EXPECT_EQ(db.EntryCount, 1);
+    EXPECT_TRUE(KillBits().empty());
+    EXPECT_TRUE(db.ExclusionList.empty());
+    EXPECT_TRUE(db.CookieList.empty());
+    EXPECT_TRUE(db.DeepScanNames.empty());
+    EXPECT_TRUE(db.DeepScanRecords.empty());
+    EXPECT_EQ(db.DeepScanMinSize, 0xFFFFFFFFu);
+    EXPECT_EQ(db.DeepScanMaxSize, 0xFFFFFFFFu);
+}
+
 TEST_F(LoaderTest, PlainOrScrambledOrNothing) {
     LoadDatabases(ctx);
     EXPECT_EQ(db.PatternCount, 0);
