@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "engine/cure_session.h"
 #include "engine/loader.h"
 #include "engine/scan.h"
 #include "scan_batch.h"
@@ -35,6 +36,27 @@ struct CureOptions {
     std::vector<std::string> entries;
     std::string homepage;
     bool json = false;
+};
+
+// The command line's side of a cure: it prints what it will close and saves
+// the machine when the cure is over.
+class CliCureHooks final : public engine::CureHooks {
+  public:
+    CliCureHooks(Session& session, ConsoleObserver& observer, bool json)
+        : session_(session), observer_(observer), json_(json) {}
+
+    void OnProgramsToClose(const std::string& programs) override {
+        if (!json_) std::printf("치료를 위해 %s 프로세스를 종료합니다.\n\n", programs.c_str());
+    }
+    bool SaveMachine() override {
+        observer_.Clear();
+        return session_.Save();
+    }
+
+  private:
+    Session& session_;
+    ConsoleObserver& observer_;
+    bool json_;
 };
 
 // Opens the machine with its databases; a machine without signatures fails.
@@ -132,21 +154,17 @@ int RunCure(const Globals& g, const CureOptions& o) {
 
     bool anyChecked = false;
     for (const auto& row : result.rows) anyChecked = anyChecked || row.checked;
+    bool saved = true;
     if (anyChecked) {
-        std::string programs = engine::ProgramsToClose(*s.ctx);
-        if (!programs.empty() && !o.json) {
-            std::printf("치료를 위해 %s 프로세스를 종료합니다.\n\n", programs.c_str());
-        }
-        engine::CloseProgramsForCure(*s.ctx);
-        int completed = engine::RunCure(*s.ctx, result, observer, cancel);
-        observer.Clear();
-        if (completed) {
-            std::string home = o.homepage.empty() ? HomePageSetting(g) : o.homepage;
-            if (home.empty()) home = "about:blank";
-            engine::WriteStartPage(*s.ctx, home);
-        }
+        std::string home = o.homepage.empty() ? HomePageSetting(g) : o.homepage;
+        if (home.empty()) home = "about:blank";
+        CliCureHooks hooks(s, observer, o.json);
+        engine::CureSession session(*s.ctx, result, hooks);
+        session.Run(observer, cancel, home, saved);
+    } else {
+        saved = s.Save();
     }
-    if (!s.Save()) return kExitFailure;
+    if (!saved) return kExitFailure;
 
     if (o.json) {
         PrintJson(ScanDocument(*s.ctx, result, true, true));

@@ -225,28 +225,31 @@ void CScanResultDlg::OnStartCure() {
     EnableResultButtons(false);
     cancel_->setText(kTextCancel);
 
-    const std::string programs = engine::ProgramsToClose(app_.ctx);
-    if (!programs.empty()) {
-        const QString text =
-            QStringLiteral(
-                "치료를 위해 %1 프로세스를 종료합니다.\n\n아직 저장하지 않는 데이터가 "
-                "있다면, 저장하시기 바랍니다.")
-                .arg(QString::fromStdString(programs));
-        app_.prompter.Message(this, text, kCaptionCure, MsgIcon::Warning, MsgButtons::Ok);
-    }
-
+    // Names and announces the programs to close; their closing (with the waits
+    // for them to end) runs on the cure's thread, before the cure, while the
+    // page says what it is doing.
+    cureSession_.Announce();
     model_.CopyChecks(result_);
     cureJob_.Reset();
     model_.SetBusy(true);
-    // Closing the programs waits for them to end; it runs on the cure's thread,
-    // before the cure, while the page says what it is doing.
-    if (!programs.empty()) {
-        status_->setText(ClosingText(programs));
-        progress_->setRange(0, 0);  // busy until the cure sets its range
-    }
-    platform::Context& ctx = app_.ctx;
-    cureWorker_.Start(ctx, result_, cureJob_, this, MakeSink(),
-                      [&ctx] { engine::CloseProgramsForCure(ctx); });
+    cureWorker_.Start(app_.ctx, result_, cureJob_, this, MakeSink(),
+                      [this] { cureSession_.ClosePrograms(); });
+}
+
+void CScanResultDlg::OnProgramsToClose(const std::string& programs) {
+    const QString text =
+        QStringLiteral(
+            "치료를 위해 %1 프로세스를 종료합니다.\n\n아직 저장하지 않는 데이터가 "
+            "있다면, 저장하시기 바랍니다.")
+            .arg(QString::fromStdString(programs));
+    app_.prompter.Message(this, text, kCaptionCure, MsgIcon::Warning, MsgButtons::Ok);
+    status_->setText(ClosingText(programs));
+    progress_->setRange(0, 0);  // busy until the cure sets its range
+}
+
+bool CScanResultDlg::SaveMachine() {
+    app_.MachineChanged();
+    return true;
 }
 
 void CScanResultDlg::OnCureDone(bool completed) {
@@ -258,10 +261,10 @@ void CScanResultDlg::OnCureDone(bool completed) {
     if (completed) {
         EnableResultButtons(true);
         cancel_->setText(kTextDone);
-        engine::WriteStartPage(app_.ctx, app_.homePage);
     }
-    // The cure changed the machine either way: write it back before anything is asked.
-    app_.MachineChanged();
+    // The start page after a completed cure; the cure changed the machine
+    // either way: it is written back before anything is asked.
+    cureSession_.Finish(completed, app_.homePage);
     if (completed) {
         if (app_.ctx.report().failed().Count() > 0) {
             app_.prompter.Message(

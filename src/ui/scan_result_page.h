@@ -8,6 +8,7 @@
 #include <ctime>
 #include <string>
 
+#include "engine/cure_session.h"
 #include "engine/scan.h"
 #include "ui/page.h"
 #include "ui/result_list_model.h"
@@ -28,7 +29,7 @@ QString SavedLogText(const QString& path);
 // The save dialog's filter for the scan log.
 QString LogFileFilter();
 
-class CScanResultDlg : public CEZPropertyPage {
+class CScanResultDlg : public CEZPropertyPage, private engine::CureHooks {
     Q_OBJECT
   public:
     static constexpr int kDialogId = 102;
@@ -80,6 +81,11 @@ class CScanResultDlg : public CEZPropertyPage {
     void OnSaveLog();
     void OnColumnClick();
 
+    // The cure's hooks: the page asks before closing programs and shows the
+    // closing; the machine is written back through the application.
+    void OnProgramsToClose(const std::string& programs) override;
+    bool SaveMachine() override;
+
     void ResetProgress();
     void SetProgressRange(int total);
     void EnableResultButtons(bool enabled);
@@ -89,6 +95,7 @@ class CScanResultDlg : public CEZPropertyPage {
 
     ResultListModel model_;
     engine::ScanResult result_;  // rows and cure script of the last scan
+    engine::CureSession cureSession_{app_.ctx, result_, *this};
     ScanJob scanJob_;
     ScanJob cureJob_;
     std::time_t scanStartTime_ = 0;
