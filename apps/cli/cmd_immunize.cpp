@@ -85,12 +85,21 @@ std::string KillBitText(const engine::KillBitList& list) {
     return out;
 }
 
+// Opens the machine of an immunize or killbit command; false with `code` set
+// when the words are incomplete (the command's usage) or the machine cannot be opened.
+bool OpenListMachine(const Globals& g, const std::string& action, const ListOptions& o,
+                     const char* usage, Session& s, int& code) {
+    if (action.empty() || o.machine.empty()) {
+        code = Fail(kExitUsage, usage);
+        return false;
+    }
+    return OpenSession(g, o.machine, true, s, code, o.load.Load());
+}
+
 int RunImmunize(const Globals& g, const std::string& action, const ListOptions& o) {
-    if (action.empty() || o.machine.empty()) return Fail(kExitUsage, kImmunizeUsage);
-    const std::string& folder = o.machine;
     int code = kExitOk;
     Session s;
-    if (!OpenSession(g, folder, true, s, code, o.load.Load())) return code;
+    if (!OpenListMachine(g, action, o, kImmunizeUsage, s, code)) return code;
     engine::ImmunizationList list;
     if (action == "list") {
         list = engine::FillImmunizationList(*s.ctx);
@@ -107,11 +116,9 @@ int RunImmunize(const Globals& g, const std::string& action, const ListOptions& 
 }
 
 int RunKillbit(const Globals& g, const std::string& action, const ListOptions& o) {
-    if (action.empty() || o.machine.empty()) return Fail(kExitUsage, kKillbitUsage);
-    const std::string& folder = o.machine;
     int code = kExitOk;
     Session s;
-    if (!OpenSession(g, folder, true, s, code, o.load.Load())) return code;
+    if (!OpenListMachine(g, action, o, kKillbitUsage, s, code)) return code;
     engine::KillBitList list(*s.ctx);
     list.Load();
 

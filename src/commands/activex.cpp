@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "commands/registry_keys.h"
 #include "commands/registry_place.h"
 #include "commands/shortcut_ops.h"
 #include "platform/file_ops.h"
@@ -17,29 +18,6 @@ namespace veldan::commands {
 namespace {
 
 using machine::ERROR_SUCCESS;
-using machine::HKEY_CLASSES_ROOT;
-using machine::HKEY_CURRENT_USER;
-using machine::HKEY_LOCAL_MACHINE;
-using platform::Context;
-using platform::FolderTable;
-
-constexpr std::string_view kBhoKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
-constexpr std::string_view kExplorerBarsKey =
-    "Software\\Microsoft\\Internet Explorer\\Explorer Bars";
-constexpr std::string_view kUrlSearchHooksKey =
-    "Software\\Microsoft\\Internet Explorer\\URLSearchHooks";
-constexpr std::string_view kApprovedKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
-constexpr std::string_view kShellExecuteHooksKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks";
-constexpr std::string_view kArpCacheKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache";
-constexpr std::string_view kFilterHtmlKey = "PROTOCOLS\\Filter\\text/html";
-constexpr std::string_view kFilterPlainKey = "PROTOCOLS\\Filter\\text/plain";
-constexpr std::string_view kInstalledComponentsKey =
-    "Software\\Microsoft\\Active Setup\\Installed Components";
-constexpr std::string_view kClsIdFeatureKey = "Software\\Microsoft\\Active Setup\\ClsIdFeature";
 
 // Keys of HKEY_CLASSES_ROOT that hold the class machinery and the shell's own
 // types; a registration that names one of them as its ProgID names no key of its own.
@@ -200,6 +178,45 @@ int RunRegistrationTool(Context& ctx, std::string_view param, const char* option
                                         options, fp.path.c_str()));
 }
 
+// Where a class leaves traces besides its registration, in the order they
+// are looked at: a key named by the identifier below `key`, the value named
+// by it, a value whose data holds it, or the value named by it at each of the
+// toolbar places.
+enum class ComTrace { Key, Value, ValueByData, ToolbarValues };
+struct ComPlace {
+    ComTrace trace;
+    machine::HKEY hive;
+    std::string_view key;
+};
+constexpr ComPlace kComPlaces[] = {
+    {ComTrace::Key, HKEY_LOCAL_MACHINE, kDistributionUnitsKey},
+    {ComTrace::Key, HKEY_LOCAL_MACHINE, kBrowserHelperObjectsKey},
+    {ComTrace::ToolbarValues, HKEY_LOCAL_MACHINE, {}},
+    {ComTrace::Key, HKEY_LOCAL_MACHINE, kExplorerBarsKey},
+    {ComTrace::Value, HKEY_LOCAL_MACHINE, kURLSearchHooksKey},
+    {ComTrace::Value, HKEY_CURRENT_USER, kURLSearchHooksKey},
+    {ComTrace::Value, HKEY_LOCAL_MACHINE, kApprovedKey},
+    {ComTrace::Value, HKEY_LOCAL_MACHINE, kShellExecuteHooksKey},
+    {ComTrace::Key, HKEY_LOCAL_MACHINE, kArpCacheKey},
+    {ComTrace::ValueByData, HKEY_CLASSES_ROOT, kTextHtmlFilterKey},
+    {ComTrace::ValueByData, HKEY_CLASSES_ROOT, kTextPlainFilterKey},
+    {ComTrace::Key, HKEY_LOCAL_MACHINE, kInstalledComponentsKey},
+    {ComTrace::Value, HKEY_LOCAL_MACHINE, kClsIdFeatureKey},
+};
+
+// The scan's or the cure's operation for each kind of trace.
+struct ComOps {
+    int (*registration)(Context&, std::string_view clsid);
+    int (*key)(Context&, machine::HKEY, std::string_view subKey);
+    int (*value)(Context&, machine::HKEY, std::string_view subKey, std::string_view name);
+    int (*valueByData)(Context&, machine::HKEY, std::string_view subKey, std::string_view data);
+    int (*valuePlaces)(Context&, std::span<const RegistryPlace>, std::string_view name);
+    bool dropEmptyFilters;  // a MIME filter key left without values goes too
+};
+
+// The registration, then every place of kComPlaces; 1 when any returned nonzero.
+int AtComPlaces(Context& ctx, std::string_view clsid, const ComOps& ops);
+
 }  // namespace
 
 // ---- class traces
@@ -226,50 +243,49 @@ int CureComRegistration(Context& ctx, std::string_view clsid) {
     return result ? 1 : 0;
 }
 
-int ScanComObject(Context& ctx, std::string_view clsid) {
+namespace {
+
+int AtComPlaces(Context& ctx, std::string_view clsid, const ComOps& ops) {
     // Every place is built by appending the identifier to a fixed key; only a
     // well-formed identifier keeps them below those keys.
     if (!CheckClsid(ctx, clsid)) return 0;
-    int any = 0;
-    auto acc = [&any](int r) { any |= r != 0 ? 1 : 0; };
-    acc(ScanComRegistration(ctx, clsid));
-    acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kDistributionUnitsKey, clsid)));
-    acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kBhoKey, clsid)));
-    acc(ScanValuePlaces(ctx, kToolbarValuePlaces, clsid));
-    acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kExplorerBarsKey, clsid)));
-    acc(platform::ScanValue(ctx, HKEY_LOCAL_MACHINE, kUrlSearchHooksKey, clsid));
-    acc(platform::ScanValue(ctx, HKEY_CURRENT_USER, kUrlSearchHooksKey, clsid));
-    acc(platform::ScanValue(ctx, HKEY_LOCAL_MACHINE, kApprovedKey, clsid));
-    acc(platform::ScanValue(ctx, HKEY_LOCAL_MACHINE, kShellExecuteHooksKey, clsid));
-    acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kArpCacheKey, clsid)));
-    acc(platform::ScanValueByData(ctx, HKEY_CLASSES_ROOT, kFilterHtmlKey, clsid));
-    acc(platform::ScanValueByData(ctx, HKEY_CLASSES_ROOT, kFilterPlainKey, clsid));
-    acc(platform::ScanKey(ctx, HKEY_LOCAL_MACHINE, Join(kInstalledComponentsKey, clsid)));
-    acc(platform::ScanValue(ctx, HKEY_LOCAL_MACHINE, kClsIdFeatureKey, clsid));
+    int any = ops.registration(ctx, clsid) != 0 ? 1 : 0;
+    for (const ComPlace& p : kComPlaces) {
+        int r = 0;
+        switch (p.trace) {
+            case ComTrace::Key:
+                r = ops.key(ctx, p.hive, Join(p.key, clsid));
+                break;
+            case ComTrace::Value:
+                r = ops.value(ctx, p.hive, p.key, clsid);
+                break;
+            case ComTrace::ValueByData:
+                r = ops.valueByData(ctx, p.hive, p.key, clsid);
+                if (ops.dropEmptyFilters) DeleteFilterKeyIfEmpty(ctx, p.key);
+                break;
+            case ComTrace::ToolbarValues:
+                r = ops.valuePlaces(ctx, kToolbarValuePlaces, clsid);
+                break;
+        }
+        if (r != 0) any = 1;
+    }
     return any;
 }
 
+}  // namespace
+
+int ScanComObject(Context& ctx, std::string_view clsid) {
+    static constexpr ComOps kScan = {ScanComRegistration, platform::ScanKey,
+                                     platform::ScanValue, platform::ScanValueByData,
+                                     ScanValuePlaces,     false};
+    return AtComPlaces(ctx, clsid, kScan);
+}
+
 int CureComObject(Context& ctx, std::string_view clsid) {
-    if (!CheckClsid(ctx, clsid)) return 0;
-    int any = 0;
-    auto acc = [&any](int r) { any |= r != 0 ? 1 : 0; };
-    acc(CureComRegistration(ctx, clsid));
-    acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kDistributionUnitsKey, clsid)));
-    acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kBhoKey, clsid)));
-    acc(CureValuePlaces(ctx, kToolbarValuePlaces, clsid));
-    acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kExplorerBarsKey, clsid)));
-    acc(platform::CureValue(ctx, HKEY_LOCAL_MACHINE, kUrlSearchHooksKey, clsid));
-    acc(platform::CureValue(ctx, HKEY_CURRENT_USER, kUrlSearchHooksKey, clsid));
-    acc(platform::CureValue(ctx, HKEY_LOCAL_MACHINE, kApprovedKey, clsid));
-    acc(platform::CureValue(ctx, HKEY_LOCAL_MACHINE, kShellExecuteHooksKey, clsid));
-    acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kArpCacheKey, clsid)));
-    acc(platform::CureValueByData(ctx, HKEY_CLASSES_ROOT, kFilterHtmlKey, clsid));
-    DeleteFilterKeyIfEmpty(ctx, kFilterHtmlKey);
-    acc(platform::CureValueByData(ctx, HKEY_CLASSES_ROOT, kFilterPlainKey, clsid));
-    DeleteFilterKeyIfEmpty(ctx, kFilterPlainKey);
-    acc(platform::CureKey(ctx, HKEY_LOCAL_MACHINE, Join(kInstalledComponentsKey, clsid)));
-    acc(platform::CureValue(ctx, HKEY_LOCAL_MACHINE, kClsIdFeatureKey, clsid));
-    return any;
+    static constexpr ComOps kCure = {CureComRegistration, platform::CureKey,
+                                     platform::CureValue, platform::CureValueByData,
+                                     CureValuePlaces,     true};
+    return AtComPlaces(ctx, clsid, kCure);
 }
 
 // ---- controls

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "commands/activex.h"
+#include "commands/registry_keys.h"
 #include "commands/registry_place.h"
 #include "platform/file_ops.h"
 #include "platform/registry_ops.h"
@@ -13,12 +14,6 @@
 
 namespace veldan::commands {
 namespace {
-
-using machine::HKEY;
-using machine::HKEY_CLASSES_ROOT;
-using machine::HKEY_CURRENT_USER;
-using machine::HKEY_LOCAL_MACHINE;
-using platform::Context;
 
 constexpr std::string_view kUseMyStylesheet = "Use My Stylesheet";
 constexpr std::string_view kUserStylesheet = "User Stylesheet";

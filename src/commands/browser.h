@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "commands/registry_keys.h"
 #include "platform/context.h"
 #include "platform/folder_table.h"
 #include "platform/mode.h"
@@ -19,27 +20,6 @@
 namespace veldan::commands {
 
 using platform::Mode;
-
-// ---- registry places (all below the hive named with each use)
-
-inline constexpr std::string_view kIEMainKey = "Software\\Microsoft\\Internet Explorer\\Main";
-inline constexpr std::string_view kIESearchKey = "Software\\Microsoft\\Internet Explorer\\Search";
-inline constexpr std::string_view kIESearchUrlKey =
-    "Software\\Microsoft\\Internet Explorer\\SearchUrl";
-inline constexpr std::string_view kIEStylesKey = "Software\\Microsoft\\Internet Explorer\\Styles";
-inline constexpr std::string_view kIEToolBarKey = "Software\\Microsoft\\Internet Explorer\\ToolBar";
-inline constexpr std::string_view kURLSearchHooksKey =
-    "Software\\Microsoft\\Internet Explorer\\URLSearchHooks";
-inline constexpr std::string_view kBrowserHelperObjectsKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
-inline constexpr std::string_view kDefaultPrefixKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix";
-inline constexpr std::string_view kPrefixesKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes";
-// HKCR: the about: protocol handler and the two MIME filters hijackers install.
-inline constexpr std::string_view kAboutHandlerKey = "PROTOCOLS\\Handler\\about";
-inline constexpr std::string_view kTextHtmlFilterKey = "PROTOCOLS\\Filter\\text/html";
-inline constexpr std::string_view kTextPlainFilterKey = "PROTOCOLS\\Filter\\text/plain";
 
 // The class of the browser's own about: protocol handler.
 inline constexpr std::string_view kStockAboutHandler = "{3050F406-98B5-11CF-BB82-00AA00BDCE0B}";

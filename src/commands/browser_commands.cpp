@@ -28,28 +28,27 @@ int MimeFilterCommand(Context& ctx, Mode mode) {
     return CheckMimeFilter(ctx, *Key, mode);
 }
 
-constexpr CommandRow kRows[] = {
-    Check0<CheckStartSearchPages>("CheckStartSearchPages"),
-    Check0<CheckPrefix>("CheckPrefix"),
-    PrefixRow<UrlPrefix::Default>("DefaultPrefix"),
-    PrefixRow<UrlPrefix::WWW>("WWWPrefix"),
-    PrefixRow<UrlPrefix::Home>("HomePrefix"),
-    PrefixRow<UrlPrefix::Mosaic>("MosaicPrefix"),
-    PrefixRow<UrlPrefix::FTP>("FTPPrefix"),
-    PrefixRow<UrlPrefix::Gopher>("GopherPrefix"),
-    Check0<CheckToolbar>("CheckToolbar"),
-    Check0<CheckBHO>("CheckBHO"),
-    Check0<CheckURLSearchHooks>("CheckURLSearchHooks"),
-    Check0<CheckUserStyleSheet>("CheckUserStyleSheet"),
-    Pair1<ScanUserStylesheet, CureUserStylesheet>("UserStylesheet"),
-    Check0<CheckProtocolAbout>("CheckProtocolAbout"),
-    Check0<MimeFilterCommand<&kTextHtmlFilterKey>>("CheckProtocolTextHtml"),
-    Check0<MimeFilterCommand<&kTextPlainFilterKey>>("CheckProtocolTextPlain"),
-};
-
 }  // namespace
 
 std::span<const CommandRow> BrowserRows() {
+    static constexpr CommandRow kRows[] = {
+        Check0<CheckStartSearchPages>("CheckStartSearchPages"),
+        Check0<CheckPrefix>("CheckPrefix"),
+        PrefixRow<UrlPrefix::Default>("DefaultPrefix"),
+        PrefixRow<UrlPrefix::WWW>("WWWPrefix"),
+        PrefixRow<UrlPrefix::Home>("HomePrefix"),
+        PrefixRow<UrlPrefix::Mosaic>("MosaicPrefix"),
+        PrefixRow<UrlPrefix::FTP>("FTPPrefix"),
+        PrefixRow<UrlPrefix::Gopher>("GopherPrefix"),
+        Check0<CheckToolbar>("CheckToolbar"),
+        Check0<CheckBHO>("CheckBHO"),
+        Check0<CheckURLSearchHooks>("CheckURLSearchHooks"),
+        Check0<CheckUserStyleSheet>("CheckUserStyleSheet"),
+        Pair1<ScanUserStylesheet, CureUserStylesheet>("UserStylesheet"),
+        Check0<CheckProtocolAbout>("CheckProtocolAbout"),
+        Check0<MimeFilterCommand<&kTextHtmlFilterKey>>("CheckProtocolTextHtml"),
+        Check0<MimeFilterCommand<&kTextPlainFilterKey>>("CheckProtocolTextPlain"),
+    };
     return kRows;
 }
 

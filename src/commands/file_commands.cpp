@@ -109,55 +109,53 @@ constexpr CommandRow FilesFrom(std::string_view word) {
                    &MaskInEachFolder<Group, platform::CureFilesByMask>);
 }
 
-using namespace platform;
-
-constexpr CommandRow kRows[] = {
-    Pair1<ScanFile, CureFile>("File"),
-    Pair1<ScanFolder, CureFolder>("Dir"),
-    CureOnlyRow("EmptyDir", 1, &Take1<RemoveFolderIfEmpty>),
-    Pair2<ScanFilesByMask, CureFilesByMask>("FilesFrom"),
-    CureOnlyRow("Process", 1, &Take1<KillProcessRetry>),
-
-    FileFrom<kMyDoc>("FileFromMyDoc"),
-    FileFrom<kPF>("FileFromPF"),
-    FileFrom<kWin>("FileFromWin"),
-    FileFrom<kFonts>("FileFromFonts"),
-    FileFrom<kCF>("FileFromCF"),
-    FileFrom<kAxCache>("FileFromAxCache"),
-    FileFrom<kTemp>("FileFromTemp"),
-    FileFrom<kProfile>("FileFromProfile"),
-    FileFrom<kSys>("FileFromSys"),
-    FileFrom<kAppData>("FileFromAppData"),
-    FileFrom<kDesktop>("FileFromDesktop"),
-    FileFrom<kStartup>("FileFromStartup"),
-    FileFrom<kFavPath>("FileFromFavPath"),
-    FileFrom<kFileAll>("FileFromAll"),
-
-    DirFrom<kWin>("DirFromWin"),
-    DirFrom<kSys>("DirFromSys"),
-    DirFrom<kPF>("DirFromPF"),
-    DirFrom<kCF>("DirFromCF"),
-    DirFrom<kAxCache>("DirFromAxCache"),
-    DirFrom<kTemp>("DirFromTemp"),
-    DirFrom<kAppData>("DirFromAppData"),
-    DirFrom<kWinAppData>("DirFromWinAppData"),
-    DirFrom<kPrograms>("DirFromPrograms"),
-    DirFrom<kStartMenu>("DirFromStartMenu"),
-    DirFrom<kFav>("DirFromFav"),
-    DirFrom<kLinks>("DirFromLinks"),
-    DirFrom<kFonts>("DirFromFonts"),
-    DirFrom<kDesktop>("DirFromDesktop"),
-
-    FilesFrom<kWin>("FilesFromWin"),
-    FilesFrom<kMyDoc>("FilesFromMyDoc"),
-    FilesFrom<kSys>("FilesFromSys"),
-    FilesFrom<kStartup>("FilesFromStartup"),
-    FilesFrom<kFilesAll>("FilesFromAll"),
-};
-
 }  // namespace
 
 std::span<const CommandRow> FileRows() {
+    using namespace platform;
+    static constexpr CommandRow kRows[] = {
+        Pair1<ScanFile, CureFile>("File"),
+        Pair1<ScanFolder, CureFolder>("Dir"),
+        CureOnlyRow("EmptyDir", 1, &Take1<RemoveFolderIfEmpty>),
+        Pair2<ScanFilesByMask, CureFilesByMask>("FilesFrom"),
+        CureOnlyRow("Process", 1, &Take1<KillProcessRetry>),
+
+        FileFrom<kMyDoc>("FileFromMyDoc"),
+        FileFrom<kPF>("FileFromPF"),
+        FileFrom<kWin>("FileFromWin"),
+        FileFrom<kFonts>("FileFromFonts"),
+        FileFrom<kCF>("FileFromCF"),
+        FileFrom<kAxCache>("FileFromAxCache"),
+        FileFrom<kTemp>("FileFromTemp"),
+        FileFrom<kProfile>("FileFromProfile"),
+        FileFrom<kSys>("FileFromSys"),
+        FileFrom<kAppData>("FileFromAppData"),
+        FileFrom<kDesktop>("FileFromDesktop"),
+        FileFrom<kStartup>("FileFromStartup"),
+        FileFrom<kFavPath>("FileFromFavPath"),
+        FileFrom<kFileAll>("FileFromAll"),
+
+        DirFrom<kWin>("DirFromWin"),
+        DirFrom<kSys>("DirFromSys"),
+        DirFrom<kPF>("DirFromPF"),
+        DirFrom<kCF>("DirFromCF"),
+        DirFrom<kAxCache>("DirFromAxCache"),
+        DirFrom<kTemp>("DirFromTemp"),
+        DirFrom<kAppData>("DirFromAppData"),
+        DirFrom<kWinAppData>("DirFromWinAppData"),
+        DirFrom<kPrograms>("DirFromPrograms"),
+        DirFrom<kStartMenu>("DirFromStartMenu"),
+        DirFrom<kFav>("DirFromFav"),
+        DirFrom<kLinks>("DirFromLinks"),
+        DirFrom<kFonts>("DirFromFonts"),
+        DirFrom<kDesktop>("DirFromDesktop"),
+
+        FilesFrom<kWin>("FilesFromWin"),
+        FilesFrom<kMyDoc>("FilesFromMyDoc"),
+        FilesFrom<kSys>("FilesFromSys"),
+        FilesFrom<kStartup>("FilesFromStartup"),
+        FilesFrom<kFilesAll>("FilesFromAll"),
+    };
     return kRows;
 }
 

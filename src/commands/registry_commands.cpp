@@ -5,21 +5,16 @@
 #include "platform/registry_ops.h"
 
 namespace veldan::commands {
-namespace {
-
-using namespace platform;
-
-constexpr CommandRow kRows[] = {
-    Pair2<ScanKey, CureKey>("Key"),
-    Pair3<ScanValue, CureValue>("Value"),
-    Pair3<ScanValueByData, CureValueByData>("ValueByData"),
-    Pair3<ScanKeyByData, CureKeyByData>("KeyByData"),
-    CureOnlyRow("EmptyKey", 2, &Take2<CureEmptyKey>),
-};
-
-}  // namespace
 
 std::span<const CommandRow> RegistryRows() {
+    using namespace platform;
+    static constexpr CommandRow kRows[] = {
+        Pair2<ScanKey, CureKey>("Key"),
+        Pair3<ScanValue, CureValue>("Value"),
+        Pair3<ScanValueByData, CureValueByData>("ValueByData"),
+        Pair3<ScanKeyByData, CureKeyByData>("KeyByData"),
+        CureOnlyRow("EmptyKey", 2, &Take2<CureEmptyKey>),
+    };
     return kRows;
 }
 

@@ -76,6 +76,23 @@ int AtEachValue(Context& ctx, std::span<const RegistryPlace> places, std::string
     return any;
 }
 
+// Calls `take(hive, key)` for every context-menu extension key; the number of
+// calls that returned true. An empty text is contained in every value: it
+// would take every extension, so it takes none.
+template <class Take>
+int CountMenuExtKeys(Context& ctx, std::string_view text, Take take) {
+    if (text.empty()) return 0;
+    int count = 0;
+    for (const RegistryPlace& p : kMenuExtKeyPlaces) {
+        std::vector<std::string> names;
+        if (platform::EnumSubKeyNames(ctx, p.hive, p.base, names) <= 0) continue;
+        for (const std::string& name : names) {
+            if (take(p.hive, Child(p.base, name))) ++count;
+        }
+    }
+    return count;
+}
+
 }  // namespace
 
 int ScanKeyPlaces(Context& ctx, std::span<const RegistryPlace> places, std::string_view name) {
@@ -120,33 +137,17 @@ int CureDomainsKey(Context& ctx, std::string_view domain) {
 }
 
 int ScanMenuExtKeyByData(Context& ctx, std::string_view text) {
-    // An empty text is contained in every value: it would take every extension.
-    if (text.empty()) return 0;
-    int count = 0;
-    for (const RegistryPlace& p : kMenuExtKeyPlaces) {
-        std::vector<std::string> names;
-        if (platform::EnumSubKeyNames(ctx, p.hive, p.base, names) <= 0) continue;
-        for (const std::string& name : names) {
-            if (platform::ScanValueByData(ctx, p.hive, Child(p.base, name), text) > 0) ++count;
-        }
-    }
-    return count;
+    return CountMenuExtKeys(ctx, text, [&](machine::HKEY hive, const std::string& key) {
+        return platform::ScanValueByData(ctx, hive, key, text) > 0;
+    });
 }
 
 int CureMenuExtKeyByData(Context& ctx, std::string_view text) {
-    if (text.empty()) return 0;
-    int count = 0;
-    for (const RegistryPlace& p : kMenuExtKeyPlaces) {
-        std::vector<std::string> names;
-        if (platform::EnumSubKeyNames(ctx, p.hive, p.base, names) <= 0) continue;
-        for (const std::string& name : names) {
-            const std::string key = Child(p.base, name);
-            if (platform::CureValueByData(ctx, p.hive, key, text) <= 0) continue;
-            ++count;
-            if (platform::CureKey(ctx, p.hive, key)) RollBackValueFailures(ctx, p.hive, key);
-        }
-    }
-    return count;
+    return CountMenuExtKeys(ctx, text, [&](machine::HKEY hive, const std::string& key) {
+        if (platform::CureValueByData(ctx, hive, key, text) <= 0) return false;
+        if (platform::CureKey(ctx, hive, key)) RollBackValueFailures(ctx, hive, key);
+        return true;
+    });
 }
 
 }  // namespace veldan::commands

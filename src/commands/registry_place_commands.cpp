@@ -49,25 +49,24 @@ constexpr CommandRow PlaceModeRow(std::string_view word) {
     return ModeRow(word, 1, &PlacesInMode<Keys>);
 }
 
-constexpr CommandRow kRows[] = {
-    PlaceRow<kSoftwareKeyPlaces>("SoftwareKey"),
-    PlaceModeRow<kServicesKeyPlaces>("ServicesKey"),
-    PlaceModeRow<kEnumRootKeyPlaces>("EnumRootKey"),
-    PlaceRow<kExtensionsKeyPlaces, kExtensionsValuePlaces>("ExtensionsKey"),
-    Pair1<ScanDomainsKey, CureDomainsKey>("DomainsKey"),
-    PlaceRow<kUninstallKeyPlaces>("UninstallKey"),
-    Pair1<platform::ScanModuleUsage, platform::CureModuleUsage>("ModuleUsageKey"),
-    Pair1<platform::ScanSharedDll, platform::CureSharedDll>("SharedDLLsValue"),
-    PlaceRow<kMenuExtKeyPlaces>("MenuExtKey"),
-    Pair1<ScanMenuExtKeyByData, CureMenuExtKeyByData>("MenuExtKeyByData"),
-    ValuePlaceRow<kToolbarValuePlaces>("ToolbarValue"),
-    ValuePlaceRow<kMainValuePlaces>("MainValue"),
-    ValuePlaceRow<kIEValuePlaces>("IEValue"),
-};
-
 }  // namespace
 
 std::span<const CommandRow> RegistryPlaceRows() {
+    static constexpr CommandRow kRows[] = {
+        PlaceRow<kSoftwareKeyPlaces>("SoftwareKey"),
+        PlaceModeRow<kServicesKeyPlaces>("ServicesKey"),
+        PlaceModeRow<kEnumRootKeyPlaces>("EnumRootKey"),
+        PlaceRow<kExtensionsKeyPlaces, kExtensionsValuePlaces>("ExtensionsKey"),
+        Pair1<ScanDomainsKey, CureDomainsKey>("DomainsKey"),
+        PlaceRow<kUninstallKeyPlaces>("UninstallKey"),
+        Pair1<platform::ScanModuleUsage, platform::CureModuleUsage>("ModuleUsageKey"),
+        Pair1<platform::ScanSharedDll, platform::CureSharedDll>("SharedDLLsValue"),
+        PlaceRow<kMenuExtKeyPlaces>("MenuExtKey"),
+        Pair1<ScanMenuExtKeyByData, CureMenuExtKeyByData>("MenuExtKeyByData"),
+        ValuePlaceRow<kToolbarValuePlaces>("ToolbarValue"),
+        ValuePlaceRow<kMainValuePlaces>("MainValue"),
+        ValuePlaceRow<kIEValuePlaces>("IEValue"),
+    };
     return kRows;
 }
 

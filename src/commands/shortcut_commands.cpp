@@ -7,21 +7,16 @@
 #include "platform/shortcuts.h"
 
 namespace veldan::commands {
-namespace {
-
-constexpr CommandRow kRows[] = {
-    Pair2<platform::ScanFavDir, platform::CureFavDir>("FavDir"),
-    Pair1<ScanShortcutByTarget, CureShortcutByTarget>("ShortcutByTarget"),
-    Pair1<ScanShortcutByIcon, CureShortcutByIcon>("ShortcutByIcon"),
-    Pair1<ScanInternetShortcut, CureInternetShortcut>("InternetShortcut"),
-    Pair1<ScanInternetShortcutByIcon, CureInternetShortcutByIcon>("InternetShortcutByIcon"),
-    Pair1<ScanShortcutByName, CureShortcutByName>("ShortcutByName"),
-    Pair1<ScanInternetShortcutByName, CureInternetShortcutByName>("InternetShortcutByName"),
-};
-
-}  // namespace
-
 std::span<const CommandRow> ShortcutRows() {
+    static constexpr CommandRow kRows[] = {
+        Pair2<platform::ScanFavDir, platform::CureFavDir>("FavDir"),
+        Pair1<ScanShortcutByTarget, CureShortcutByTarget>("ShortcutByTarget"),
+        Pair1<ScanShortcutByIcon, CureShortcutByIcon>("ShortcutByIcon"),
+        Pair1<ScanInternetShortcut, CureInternetShortcut>("InternetShortcut"),
+        Pair1<ScanInternetShortcutByIcon, CureInternetShortcutByIcon>("InternetShortcutByIcon"),
+        Pair1<ScanShortcutByName, CureShortcutByName>("ShortcutByName"),
+        Pair1<ScanInternetShortcutByName, CureInternetShortcutByName>("InternetShortcutByName"),
+    };
     return kRows;
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "commands/registry_keys.h"
 #include "commands/shortcut_ops.h"
 #include "platform/file_ops.h"
 #include "platform/processes.h"
@@ -18,13 +19,9 @@
 namespace veldan::commands {
 namespace {
 
-using machine::HKEY;
-using machine::HKEY_CLASSES_ROOT;
-using machine::HKEY_CURRENT_USER;
-using machine::HKEY_LOCAL_MACHINE;
-using platform::Context;
-using platform::FolderTable;
 using platform::kMaxPath;
+
+constexpr std::string_view kStandardExeOpenCommand = "\"%1\" %*";
 
 constexpr std::array kRunKeys = {
     RegistryPlace{HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
@@ -56,15 +53,6 @@ constexpr std::string_view kKnownWinIniPrograms[] = {
     "hpfsched",
     "lxdboxcp.exe",
 };
-
-constexpr std::string_view kWinlogonKey =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-constexpr std::string_view kNtWindowsKey =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
-constexpr std::string_view kExeOpenCommandKey = "exefile\\shell\\open\\command";
-constexpr std::string_view kStandardExeOpenCommand = "\"%1\" %*";
-constexpr std::string_view kShellServiceObjectDelayLoadKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
 
 constexpr std::array kSharedTaskScheduler = {
     RegistryPlace{HKEY_LOCAL_MACHINE,
@@ -231,31 +219,20 @@ constexpr FolderEntry kAppDataFolders[] = {&FolderTable::APPDATADIR, &FolderTabl
 constexpr FolderEntry kSysFolders[] = {&FolderTable::SYSDIR, &FolderTable::SYSTEMDIR,
                                        &FolderTable::SYSTEM32DIR};
 
-// ScanFile of the file in each folder, then RunValueByData with each full path.
-int ScanFileAndStartup(Context& ctx, const std::vector<std::string>& folders,
-                       std::string_view name) {
-    const std::string bare = BareName(name);
-    if (bare.empty()) return 0;
-    int any = 0;
-    for (const std::string& folder : folders) {
-        if (platform::ScanFile(ctx, InFolder(folder, name))) any = 1;
-    }
-    for (const std::string& folder : folders) {
-        if (ScanRunValueByData(ctx, InFolder(folder, bare))) any = 1;
-    }
-    return any;
-}
+using TextOp = int (*)(Context&, std::string_view);
 
-int CureFileAndStartup(Context& ctx, const std::vector<std::string>& folders,
-                       std::string_view name) {
+// `fileOp` (ScanFile / CureFile) on the file in each folder, then `dataOp`
+// (Scan / CureRunValueByData) with each folder's full path of its bare name.
+int FileAndStartup(Context& ctx, const std::vector<std::string>& folders, std::string_view name,
+                   TextOp fileOp, TextOp dataOp) {
     const std::string bare = BareName(name);
     if (bare.empty()) return 0;
     int any = 0;
     for (const std::string& folder : folders) {
-        if (platform::CureFile(ctx, InFolder(folder, name))) any = 1;
+        if (fileOp(ctx, InFolder(folder, name))) any = 1;
     }
     for (const std::string& folder : folders) {
-        if (CureRunValueByData(ctx, InFolder(folder, bare))) any = 1;
+        if (dataOp(ctx, InFolder(folder, bare))) any = 1;
     }
     return any;
 }
@@ -416,19 +393,23 @@ int CureSharedTaskScheduler(Context& ctx, std::string_view name) {
 }
 
 int ScanFileFromWin_(Context& ctx, std::string_view name) {
-    return ScanFileAndStartup(ctx, Folders(ctx, kWinFolders), name);
+    return FileAndStartup(ctx, Folders(ctx, kWinFolders), name, platform::ScanFile,
+                          ScanRunValueByData);
 }
 
 int CureFileFromWin_(Context& ctx, std::string_view name) {
-    return CureFileAndStartup(ctx, Folders(ctx, kWinFolders), name);
+    return FileAndStartup(ctx, Folders(ctx, kWinFolders), name, platform::CureFile,
+                          CureRunValueByData);
 }
 
 int ScanFileFromAppData_(Context& ctx, std::string_view name) {
-    return ScanFileAndStartup(ctx, Folders(ctx, kAppDataFolders), name);
+    return FileAndStartup(ctx, Folders(ctx, kAppDataFolders), name, platform::ScanFile,
+                          ScanRunValueByData);
 }
 
 int CureFileFromAppData_(Context& ctx, std::string_view name) {
-    return CureFileAndStartup(ctx, Folders(ctx, kAppDataFolders), name);
+    return FileAndStartup(ctx, Folders(ctx, kAppDataFolders), name, platform::CureFile,
+                          CureRunValueByData);
 }
 
 int ScanFileFromSys_(Context& ctx, std::string_view name) {

@@ -7,28 +7,23 @@
 #include "commands/startup.h"
 
 namespace veldan::commands {
-namespace {
-
-constexpr CommandRow kRows[] = {
-    Pair1<ScanRunValue, CureRunValue>("RunValue"),
-    Pair1<ScanRunValueB, CureRunValueB>("RunValueB"),
-    Pair1<ScanRunValueByData, CureRunValueByData>("RunValueByData"),
-    Pair1<ScanShellServiceObjectDelayLoad, CureShellServiceObjectDelayLoad>(
-        "ShellServiceObjectDelayLoad"),
-    Pair1<ScanSharedTaskScheduler, CureSharedTaskScheduler>("SharedTaskScheduler"),
-    Pair1<ScanFileFromWin_, CureFileFromWin_>("FileFromWin_"),
-    Pair1<ScanFileFromAppData_, CureFileFromAppData_>("FileFromAppData_"),
-    Pair1<ScanFileFromSys_, CureFileFromSys_>("FileFromSys_"),
-    Check0<CheckRunValue>("CheckRunValue"),
-    Check0<CheckWinIniRun>("CheckWinIniRun"),
-    Check0<CheckSysIniShell>("CheckSysIniShell"),
-    Check0<CheckUserinitData>("CheckUserinitData"),
-    Check0<CheckAppInit_DLLs>("CheckAppInit_DLLs"),
-};
-
-}  // namespace
-
 std::span<const CommandRow> StartupRows() {
+    static constexpr CommandRow kRows[] = {
+        Pair1<ScanRunValue, CureRunValue>("RunValue"),
+        Pair1<ScanRunValueB, CureRunValueB>("RunValueB"),
+        Pair1<ScanRunValueByData, CureRunValueByData>("RunValueByData"),
+        Pair1<ScanShellServiceObjectDelayLoad, CureShellServiceObjectDelayLoad>(
+            "ShellServiceObjectDelayLoad"),
+        Pair1<ScanSharedTaskScheduler, CureSharedTaskScheduler>("SharedTaskScheduler"),
+        Pair1<ScanFileFromWin_, CureFileFromWin_>("FileFromWin_"),
+        Pair1<ScanFileFromAppData_, CureFileFromAppData_>("FileFromAppData_"),
+        Pair1<ScanFileFromSys_, CureFileFromSys_>("FileFromSys_"),
+        Check0<CheckRunValue>("CheckRunValue"),
+        Check0<CheckWinIniRun>("CheckWinIniRun"),
+        Check0<CheckSysIniShell>("CheckSysIniShell"),
+        Check0<CheckUserinitData>("CheckUserinitData"),
+        Check0<CheckAppInit_DLLs>("CheckAppInit_DLLs"),
+    };
     return kRows;
 }
 

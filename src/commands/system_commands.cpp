@@ -23,15 +23,14 @@ int LSPFix(Context& ctx, std::string_view pattern, Mode mode) {
     return platform::LspFix(ctx, pattern, mode == Mode::Cure);
 }
 
-constexpr CommandRow kRows[] = {
-    CureOnlyRow("DeleteHostfile", 0, &DeleteHostfile),
-    Check0<Adtomi>("Adtomi"),
-    Check1<LSPFix>("LSPFix"),
-};
-
 }  // namespace
 
 std::span<const CommandRow> SystemRows() {
+    static constexpr CommandRow kRows[] = {
+        CureOnlyRow("DeleteHostfile", 0, &DeleteHostfile),
+        Check0<Adtomi>("Adtomi"),
+        Check1<LSPFix>("LSPFix"),
+    };
     return kRows;
 }
 
