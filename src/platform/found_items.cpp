@@ -4,82 +4,48 @@
 
 namespace veldan::platform {
 
+namespace {
+
+// Per type: the result list's Korean label and the name the JSON output and
+// the debug trace use.
+struct TypeNames {
+    std::string_view label;
+    std::string_view name;
+};
+
+constexpr TypeNames kTypeNames[] = {
+    {"키", "REGKEY"}, {"값", "REGVAL"}, {"데이터", "REGDAT"}, {"프로필", "PROSTR"},
+    {"파일", "FILE"}, {"폴더", "DIR"},  {"LSP", "LSP"},
+};
+
+const TypeNames* Names(std::int32_t type) {
+    if (type < REGKEY || type > LSP) return nullptr;
+    return &kTypeNames[type - REGKEY];
+}
+
+}  // namespace
+
 std::string_view TypeLabel(std::int32_t type) {
-    switch (type) {
-        case REGKEY:
-            return "키";
-        case REGVAL:
-            return "값";
-        case REGDAT:
-            return "데이터";
-        case PROSTR:
-            return "프로필";
-        case FILE:
-            return "파일";
-        case DIR:
-            return "폴더";
-        case LSP:
-            return "LSP";
-        default:
-            return "";
-    }
+    const TypeNames* n = Names(type);
+    return n ? n->label : std::string_view();
 }
 
 std::string_view TypeName(std::int32_t type) {
-    switch (type) {
-        case REGKEY:
-            return "REGKEY";
-        case REGVAL:
-            return "REGVAL";
-        case REGDAT:
-            return "REGDAT";
-        case PROSTR:
-            return "PROSTR";
-        case FILE:
-            return "FILE";
-        case DIR:
-            return "DIR";
-        case LSP:
-            return "LSP";
-        default:
-            return "";
-    }
+    const TypeNames* n = Names(type);
+    return n ? n->name : std::string_view();
 }
 
 std::string TraceLine(const CScanItem& item) {
     std::string_view status = item.status == SCAN   ? "SCAN."
                               : item.status == FAIL ? "FAIL."
                                                     : "????.";
-    std::string_view type;
-    switch (item.type) {
-        case REGKEY:
-            type = "REGKEY";
-            break;
-        case REGVAL:
-            type = "REGVAL";
-            break;
-        case REGDAT:
-            type = "REGDAT";
-            break;
-        case PROSTR:
-            type = "PROSTR";
-            break;
-        case FILE:
-            type = "FILE  ";
-            break;
-        case DIR:
-            type = "DIR   ";
-            break;
-        case LSP:
-            type = "LSP   ";
-            break;
-        default:
-            type = "??????";
-            break;
-    }
+    // The type is padded to six characters so the texts line up.
+    const std::string_view type = TypeName(item.type);
     std::string line;
-    line.reserve(status.size() + type.size() + item.text.size() + 2);
-    line.append(status).append(type).append(" ").append(item.text).append("\n");
+    line.reserve(status.size() + 6 + item.text.size() + 2);
+    line.append(status).append(type.empty() ? "??????" : type);
+    if (!type.empty()) line.append(6 - type.size(), ' ');
+    line.append(" ").append(item.text).append("\n");
     return line;
 }
 

@@ -33,56 +33,77 @@ std::string LongForm(Context& ctx, std::string_view path) {
     return longPath;
 }
 
-}  // namespace
-
-int ReportFoundKey(Context& ctx, machine::HKEY hive, std::string_view subKey) {
-    std::string text;
-    if (!MakeKeyText(ctx, hive, subKey, text)) return 0;
-    CScanItem item = Item(SCAN, REGKEY, std::move(text));
-    item.hive = hive;
-    item.keyPath.assign(subKey);
-    return ctx.report().AddFoundItem(std::move(item));
+// Found items go to the found list, failed ones to the failure list; both
+// carry the registry place they name, so the item alone says what it is.
+int Add(Context& ctx, CScanItem item) {
+    return item.status == SCAN ? ctx.report().AddFoundItem(std::move(item))
+                               : ctx.report().AddFailedItem(std::move(item));
 }
 
-int ReportFoundValue(Context& ctx, machine::HKEY hive, std::string_view subKey,
-                     std::string_view valueName) {
-    std::string data;
-    if (ReadStringValue(ctx, hive, subKey, valueName, data)) {
-        return ReportFoundData(ctx, hive, subKey, valueName, data);
-    }
-    std::string text;
-    if (!MakeValueText(ctx, hive, subKey, valueName, text)) return 0;
-    CScanItem item = Item(SCAN, REGVAL, std::move(text));
-    item.hive = hive;
-    item.keyPath.assign(subKey);
-    item.valueName.assign(valueName);
-    return ctx.report().AddFoundItem(std::move(item));
-}
-
-int ReportFoundData(Context& ctx, machine::HKEY hive, std::string_view subKey,
-                    std::string_view valueName, std::string_view data) {
-    std::string text;
-    if (!MakeDataText(ctx, hive, subKey, valueName, data, text)) return 0;
-    CScanItem item = Item(SCAN, REGDAT, std::move(text));
+CScanItem RegistryItem(std::int32_t status, std::int32_t type, std::string text, machine::HKEY hive,
+                       std::string_view subKey, std::string_view valueName = {},
+                       std::string_view data = {}) {
+    CScanItem item = Item(status, type, std::move(text));
     item.hive = hive;
     item.keyPath.assign(subKey);
     item.valueName.assign(valueName);
     item.data.assign(data);
-    return ctx.report().AddFoundItem(std::move(item));
+    return item;
+}
+
+int KeyItem(Context& ctx, std::int32_t status, machine::HKEY hive, std::string_view subKey) {
+    std::string text;
+    if (!MakeKeyText(ctx, hive, subKey, text)) return 0;
+    return Add(ctx, RegistryItem(status, REGKEY, std::move(text), hive, subKey));
+}
+
+int DataItem(Context& ctx, std::int32_t status, machine::HKEY hive, std::string_view subKey,
+             std::string_view valueName, std::string_view data) {
+    std::string text;
+    if (!MakeDataText(ctx, hive, subKey, valueName, data, text)) return 0;
+    return Add(ctx, RegistryItem(status, REGDAT, std::move(text), hive, subKey, valueName, data));
+}
+
+// A value that reads as a string of at most 260 bytes is a REGDAT item with its
+// data; any other value a REGVAL item.
+int ValueItem(Context& ctx, std::int32_t status, machine::HKEY hive, std::string_view subKey,
+              std::string_view valueName) {
+    std::string data;
+    if (status == SCAN && ReadStringValue(ctx, hive, subKey, valueName, data)) {
+        return DataItem(ctx, status, hive, subKey, valueName, data);
+    }
+    std::string text;
+    if (!MakeValueText(ctx, hive, subKey, valueName, text)) return 0;
+    return Add(ctx, RegistryItem(status, REGVAL, std::move(text), hive, subKey, valueName));
+}
+
+}  // namespace
+
+int ReportFoundKey(Context& ctx, machine::HKEY hive, std::string_view subKey) {
+    return KeyItem(ctx, SCAN, hive, subKey);
+}
+
+int ReportFoundValue(Context& ctx, machine::HKEY hive, std::string_view subKey,
+                     std::string_view valueName) {
+    return ValueItem(ctx, SCAN, hive, subKey, valueName);
+}
+
+int ReportFoundData(Context& ctx, machine::HKEY hive, std::string_view subKey,
+                    std::string_view valueName, std::string_view data) {
+    return DataItem(ctx, SCAN, hive, subKey, valueName, data);
 }
 
 int ReportFoundProfileString(Context& ctx, std::string_view section, std::string_view key,
                              std::string_view value, std::string_view file) {
-    return ctx.report().AddFoundItem(
-        Item(SCAN, PROSTR, ProfileText(true, section, key, value, file)));
+    return Add(ctx, Item(SCAN, PROSTR, ProfileText(true, section, key, value, file)));
 }
 
 int ReportFoundFile(Context& ctx, std::string_view path) {
-    return ctx.report().AddFoundItem(Item(SCAN, FILE, LongForm(ctx, path)));
+    return Add(ctx, Item(SCAN, FILE, LongForm(ctx, path)));
 }
 
 int ReportFoundDir(Context& ctx, std::string_view path) {
-    return ctx.report().AddFoundItem(Item(SCAN, DIR, LongForm(ctx, path)));
+    return Add(ctx, Item(SCAN, DIR, LongForm(ctx, path)));
 }
 
 int ReportFoundLsp(Context& ctx, machine::HKEY hive, std::string_view key,
@@ -91,41 +112,34 @@ int ReportFoundLsp(Context& ctx, machine::HKEY hive, std::string_view key,
     if (!MakeKeyText(ctx, hive, key, text)) return 0;
     CScanItem item = Item(SCAN, LSP, std::move(text));
     item.extra.assign(provider);
-    return ctx.report().AddFoundItem(std::move(item));
+    return Add(ctx, std::move(item));
 }
 
 int ReportFailedKey(Context& ctx, machine::HKEY hive, std::string_view subKey) {
-    std::string text;
-    if (!MakeKeyText(ctx, hive, subKey, text)) return 0;
-    return ctx.report().AddFailedItem(Item(FAIL, REGKEY, std::move(text)));
+    return KeyItem(ctx, FAIL, hive, subKey);
 }
 
 int ReportFailedValue(Context& ctx, machine::HKEY hive, std::string_view subKey,
                       std::string_view valueName) {
-    std::string text;
-    if (!MakeValueText(ctx, hive, subKey, valueName, text)) return 0;
-    return ctx.report().AddFailedItem(Item(FAIL, REGVAL, std::move(text)));
+    return ValueItem(ctx, FAIL, hive, subKey, valueName);
 }
 
 int ReportFailedData(Context& ctx, machine::HKEY hive, std::string_view subKey,
                      std::string_view valueName, std::string_view data) {
-    std::string text;
-    if (!MakeDataText(ctx, hive, subKey, valueName, data, text)) return 0;
-    return ctx.report().AddFailedItem(Item(FAIL, REGDAT, std::move(text)));
+    return DataItem(ctx, FAIL, hive, subKey, valueName, data);
 }
 
 int ReportFailedProfileString(Context& ctx, std::string_view section, std::string_view key,
                               std::string_view value, std::string_view file) {
-    return ctx.report().AddFailedItem(
-        Item(FAIL, PROSTR, ProfileText(false, section, key, value, file)));
+    return Add(ctx, Item(FAIL, PROSTR, ProfileText(false, section, key, value, file)));
 }
 
 int ReportFailedFile(Context& ctx, std::string_view path) {
-    return ctx.report().AddFailedItem(Item(FAIL, FILE, LongForm(ctx, path)));
+    return Add(ctx, Item(FAIL, FILE, LongForm(ctx, path)));
 }
 
 int ReportFailedDir(Context& ctx, std::string_view path) {
-    return ctx.report().AddFailedItem(Item(FAIL, DIR, LongForm(ctx, path)));
+    return Add(ctx, Item(FAIL, DIR, LongForm(ctx, path)));
 }
 
 }  // namespace veldan::platform

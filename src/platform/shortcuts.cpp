@@ -1,5 +1,6 @@
 #include "platform/shortcuts.h"
 
+#include <type_traits>
 #include <vector>
 
 #include "platform/file_ops.h"
@@ -229,43 +230,66 @@ int ScanInternetShortcutsByIcon(Context& ctx, std::string_view pattern) {
                      [](const UrlCacheRecord& r) -> const std::string& { return r.iconPath; });
 }
 
-int ScanLinksInFolder(Context& ctx, std::string_view folder, std::string_view pattern, int field) {
-    for (const std::string& path : ListFiles(ctx, folder, kLnkMask)) {
-        CShellLink link(ctx);
-        if (!LoadLink(ctx, path, link)) continue;
-        if (Matches(LinkField(link, field), pattern) && ReportFoundFile(ctx, path)) return 1;
+namespace {
+
+// Calls `act` with the path of each file of `folder` that loads as a `Shortcut`
+// and whose `field` contains `pattern`, until `act` returns false.
+template <typename Shortcut, typename Act>
+void ForEachMatching(Context& ctx, std::string_view folder, std::string_view pattern, int field,
+                     Act act) {
+    constexpr bool isUrl = std::is_same_v<Shortcut, CUrlShellLink>;
+    for (const std::string& path : ListFiles(ctx, folder, isUrl ? kUrlMask : kLnkMask)) {
+        Shortcut shortcut(ctx);
+        if constexpr (isUrl) {
+            if (!LoadUrl(ctx, path, shortcut) || !Matches(UrlField(shortcut, field), pattern))
+                continue;
+        } else {
+            if (!LoadLink(ctx, path, shortcut) || !Matches(LinkField(shortcut, field), pattern))
+                continue;
+        }
+        if (!act(path)) return;
     }
-    return 0;
+}
+
+// Removes every matching shortcut of the folder; 1 when all went.
+template <typename Shortcut>
+int CureMatching(Context& ctx, std::string_view folder, std::string_view pattern, int field) {
+    int allRemoved = 1;
+    ForEachMatching<Shortcut>(ctx, folder, pattern, field, [&](const std::string& path) {
+        if (!CureFile(ctx, path)) allRemoved = 0;
+        return true;
+    });
+    return allRemoved;
+}
+
+}  // namespace
+
+// A shell link scan stops at the first new find; an Internet shortcut scan
+// records every match.
+int ScanLinksInFolder(Context& ctx, std::string_view folder, std::string_view pattern, int field) {
+    int found = 0;
+    ForEachMatching<CShellLink>(ctx, folder, pattern, field, [&](const std::string& path) {
+        found = ReportFoundFile(ctx, path) ? 1 : 0;
+        return found == 0;
+    });
+    return found;
 }
 
 int CureLinksInFolder(Context& ctx, std::string_view folder, std::string_view pattern, int field) {
-    int allRemoved = 1;
-    for (const std::string& path : ListFiles(ctx, folder, kLnkMask)) {
-        CShellLink link(ctx);
-        if (!LoadLink(ctx, path, link)) continue;
-        if (Matches(LinkField(link, field), pattern) && !CureFile(ctx, path)) allRemoved = 0;
-    }
-    return allRemoved;
+    return CureMatching<CShellLink>(ctx, folder, pattern, field);
 }
 
 int ScanUrlsInFolder(Context& ctx, std::string_view folder, std::string_view pattern, int field) {
     int found = 0;
-    for (const std::string& path : ListFiles(ctx, folder, kUrlMask)) {
-        CUrlShellLink url(ctx);
-        if (!LoadUrl(ctx, path, url)) continue;
-        if (Matches(UrlField(url, field), pattern) && ReportFoundFile(ctx, path)) found = 1;
-    }
+    ForEachMatching<CUrlShellLink>(ctx, folder, pattern, field, [&](const std::string& path) {
+        if (ReportFoundFile(ctx, path)) found = 1;
+        return true;
+    });
     return found;
 }
 
 int CureUrlsInFolder(Context& ctx, std::string_view folder, std::string_view pattern, int field) {
-    int allRemoved = 1;
-    for (const std::string& path : ListFiles(ctx, folder, kUrlMask)) {
-        CUrlShellLink url(ctx);
-        if (!LoadUrl(ctx, path, url)) continue;
-        if (Matches(UrlField(url, field), pattern) && !CureFile(ctx, path)) allRemoved = 0;
-    }
-    return allRemoved;
+    return CureMatching<CUrlShellLink>(ctx, folder, pattern, field);
 }
 
 int ScanNamedShortcut(Context& ctx, std::string_view folder, std::string_view name) {
