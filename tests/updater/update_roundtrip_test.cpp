@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/http_server.h"
+#include "support/release_keys.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "support/timed_run.h"
@@ -37,6 +38,7 @@ class UpdateRoundTripTest : public ::testing::Test {
         // Veldan starts the updater from a copy in the temporary folder.
         updater_ = temp_ + "/VeldanUpdate";
         fs::copy_file(ProgramFolder() + "/VeldanUpdate", updater_);
+        TrustReleaseKey(program_, SharedReleaseKeys());
     }
     void TearDown() override {
         ::unsetenv("VELDAN_UPDATE_HOST");
@@ -55,10 +57,11 @@ TEST_F(UpdateRoundTripTest, InstallsTheReleaseAndStartsTheNewVeldan) {
     tmp_.Write("program/Veldan", "#!/bin/sh\nexit 0\n");
     tmp_.Write("program/data/addb", "old database");
     tmp_.Write("program/log/scan.log", "kept");
-    HttpAnswer release;
-    release.body = BuildMarkerRelease(
-        "2006.10.1", marker_, {{"data/addb", "new database"}, {"core/lists/killbit.txt", "{x} y"}});
-    server_.Answer("/veldan/bin.zip", release);
+    ServeSignedRelease(
+        server_,
+        BuildMarkerRelease("2006.10.1", marker_,
+                           {{"data/addb", "new database"}, {"core/lists/killbit.txt", "{x} y"}}),
+        SharedReleaseKeys());
 
     TimedRun run = RunWithin(updater_, {program_}, 60s);
 
