@@ -12,7 +12,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <utility>
@@ -230,21 +229,6 @@ TEST_F(UpdateProgramTest, FileThatCannotBeReplacedIsNamedInTheReport) {
 // Refused releases: nothing of the program folder changes, the reason is
 // shown, the temporary files go and Veldan starts as before.
 
-// Every file below `folder` with its bytes, by relative path.
-std::map<std::string, std::string> Snapshot(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(folder)) {
-        std::string key = e.path().lexically_relative(folder).generic_string();
-        if (e.is_directory()) {
-            files[key + "/"] = "";
-        } else {
-            std::ifstream in(e.path(), std::ios::binary);
-            files[key] = std::string((std::istreambuf_iterator<char>(in)), {});
-        }
-    }
-    return files;
-}
-
 class RefusedReleaseTest : public UpdateProgramTest {
   protected:
     void SetUp() override {
@@ -255,7 +239,7 @@ class RefusedReleaseTest : public UpdateProgramTest {
         zip.AddFile("Veldan", "new program");
         zip.AddFile("core/addb.txt", "#VERSION 2006.11.1\n#NAME y\n");
         release_ = zip.Finish();
-        before_ = Snapshot(target());
+        before_ = test::FolderSnapshot(target());
     }
     void ServeRaw(const std::string& zip, const std::string* signature) {
         HttpAnswer answer;
@@ -271,7 +255,7 @@ class RefusedReleaseTest : public UpdateProgramTest {
     // The run was refused for `reason`, and nothing but that happened.
     void ExpectRefused(int result, const std::string& reason) {
         EXPECT_EQ(RunOnTarget(), result);
-        EXPECT_EQ(Snapshot(target()), before_);
+        EXPECT_EQ(test::FolderSnapshot(target()), before_);
         ASSERT_EQ(recorder_.messages.size(), 1u);
         EXPECT_EQ(recorder_.messages[0], std::string(kInstallFailedText) + "\n" + reason);
         EXPECT_EQ(recorder_.statuses.back(), kInstallFailedText);
@@ -319,7 +303,7 @@ TEST_F(RefusedReleaseTest, ForgedSignaturesAreRefused) {
 
 TEST_F(RefusedReleaseTest, ReleaseIsRefusedWhenTheProgramFolderHasNoTrustedKey) {
     fs::remove(target() + "/data/release.pub");
-    before_ = Snapshot(target());
+    before_ = test::FolderSnapshot(target());
     Serve(release_);
     ExpectRefused(kUpdateNotVerified,
                   std::string(kNoReleaseKeyText) + target() + "/data/release.pub");
@@ -328,7 +312,7 @@ TEST_F(RefusedReleaseTest, ReleaseIsRefusedWhenTheProgramFolderHasNoTrustedKey) 
 TEST_F(RefusedReleaseTest, KeyThatIsNoPublicKeyTrustsNothing) {
     // A private key put where the public key belongs is not taken.
     tmp_.Write("program/data/release.pub", test::SharedReleaseKeys().privatePem);
-    before_ = Snapshot(target());
+    before_ = test::FolderSnapshot(target());
     Serve(release_);
     ExpectRefused(kUpdateNotVerified,
                   std::string(kNoReleaseKeyText) + target() + "/data/release.pub");
