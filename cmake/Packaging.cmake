@@ -9,7 +9,7 @@ set(VELDAN_INSTALL_DIR lib/veldan)
 
 install(TARGETS veldan-cli Veldan VeldanUpdate RUNTIME DESTINATION ${VELDAN_INSTALL_DIR})
 # The shipped data only, whatever else a run left in the build's program folder.
-foreach(file addb ckdb dsdb main.htm help.htm layout)
+foreach(file addb ckdb dsdb main.htm help.htm layout release.pub)
   install(FILES ${VELDAN_PROGRAM_DIR}/data/${file} DESTINATION ${VELDAN_INSTALL_DIR}/data)
 endforeach()
 install(CODE "

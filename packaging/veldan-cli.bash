@@ -8,7 +8,7 @@ _veldan_cli() {
     cword=$COMP_CWORD
 
     local global="--program-folder -q --quiet -h --help"
-    local commands="scan cure db immunize killbit reg machine help"
+    local commands="scan cure db immunize killbit reg machine release help"
     local machine="-m --machine -u --user --force"
 
     # Values of the options that take one.
@@ -17,7 +17,7 @@ _veldan_cli() {
             COMPREPLY=($(compgen -d -- "$cur"))
             return
             ;;
-        --log)
+        --log | -k | --key)
             COMPREPLY=($(compgen -f -- "$cur"))
             return
             ;;
@@ -35,7 +35,7 @@ _veldan_cli() {
     for ((i = 1; i < cword; i++)); do
         w=${words[i]}
         case ${words[i - 1]} in
-            --program-folder | --to | --from | -m | --machine | --log | --format | --jobs | -u | --user | -e | --entry | --homepage)
+            --program-folder | --to | --from | -m | --machine | --log | --format | --jobs | -u | --user | -e | --entry | --homepage | -k | --key)
                 continue
                 ;;
         esac
@@ -75,9 +75,15 @@ _veldan_cli() {
             options="$global $machine --from --to --format"
             actions="restart convert"
             ;;
+        release)
+            options="$global"
+            [[ $action == sign || $action == verify ]] && options="$global -k --key"
+            actions="keygen sign verify"
+            ;;
     esac
     [[ -n $action ]] && actions=""
-    if [[ $command == db && ( $action == scramble || $action == unscramble ) ]]; then
+    if [[ ( $command == db && ( $action == scramble || $action == unscramble ) ) ||
+          ( $command == release && -n $action && $cur != -* ) ]]; then
         COMPREPLY=($(compgen -f -- "$cur"))
         return
     fi

@@ -6,6 +6,7 @@
 // library itself on first use.
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
@@ -13,6 +14,7 @@
 #include <QStringList>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -74,6 +76,11 @@ int main(int argc, char** argv) {
     hooks.showStatus = [&status](const std::string& text) { status.Show(text); };
     hooks.closeStatus = [&status] { status.Close(); };
     hooks.message = [&status](const std::string& text) {
+        // Also on standard error, for logs; and only there when no one can
+        // see a window (the offscreen platform), so the updater never waits
+        // for a click that cannot come.
+        std::fprintf(stderr, "VeldanUpdate: %s\n", text.c_str());
+        if (QGuiApplication::platformName() == QStringLiteral("offscreen")) return;
         QMessageBox box(QMessageBox::Warning, ToQ(std::string(veldan::updater::kUpdateTitle)),
                         ToQ(text), QMessageBox::Ok, status.widget());
         box.exec();

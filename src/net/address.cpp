@@ -10,6 +10,9 @@ namespace veldan::net {
 
 namespace {
 
+constexpr std::string_view kHttp = "http://";
+constexpr std::string_view kHttps = "https://";
+
 bool IsSchemeChar(char c, bool first) {
     const bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     if (first) return alpha;
@@ -57,19 +60,29 @@ std::string CompleteAddress(std::string_view address) {
 }
 
 std::string HttpUrl(std::string_view address) {
-    // The service must be HTTP and the server must follow as "//server";
-    // libcurl alone would take "http:/server" and "http:server" as well.
-    constexpr std::string_view kPrefix = "http://";
-    if (address.size() <= kPrefix.size() || !text::StartsWithNoCase(address, kPrefix)) {
-        return "";
-    }
+    // The service must be HTTP or HTTPS and the server must follow as
+    // "//server"; libcurl alone would take "http:/server" and "http:server" as well.
+    const bool secure = text::StartsWithNoCase(address, kHttps);
+    const std::string_view prefix = secure ? kHttps : kHttp;
+    if (address.size() <= prefix.size() || !text::StartsWithNoCase(address, prefix)) return "";
     UrlHandle url(curl_url());
     if (!url) return "";
     const std::string copy(address);
     if (curl_url_set(url.get(), CURLUPART_URL, copy.c_str(), 0) != CURLUE_OK) return "";
-    if (!text::EqualsNoCase(UrlPart(url.get(), CURLUPART_SCHEME), "http")) return "";
+    if (!text::EqualsNoCase(UrlPart(url.get(), CURLUPART_SCHEME), secure ? "https" : "http")) {
+        return "";
+    }
     if (UrlPart(url.get(), CURLUPART_HOST).empty()) return "";
     return UrlPart(url.get(), CURLUPART_URL);
+}
+
+std::string ServerAddress(std::string_view host, std::string_view path) {
+    std::string base = text::Trim(host);
+    if (text::StartsWithNoCase(base, kHttp) || text::StartsWithNoCase(base, kHttps)) {
+        while (!base.empty() && base.back() == '/') base.pop_back();
+        return base + std::string(path);
+    }
+    return std::string(kHttp) + base + std::string(path);
 }
 
 }  // namespace veldan::net

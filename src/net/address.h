@@ -1,6 +1,7 @@
 #pragma once
 // Addresses as TInternet takes them: completion of a bare address into an HTTP
-// URL, and the check that a URL names an HTTP server before anything is sent.
+// URL, and the check that a URL names an HTTP or HTTPS server before anything
+// is sent.
 
 #include <string>
 #include <string_view>
@@ -17,9 +18,16 @@ std::string CompleteAddress(std::string_view address);
 // True when `text` starts with a scheme word and ":" that is not a host and port.
 bool NamesService(std::string_view text);
 
-// The URL libcurl is given for `address` when it is an absolute HTTP URL with a
-// server ("http://server[:port][/object]", scheme in any case); "" when it
-// cannot be parsed or names another service (https, ftp, file ...).
+// The URL libcurl is given for `address` when it is an absolute HTTP or HTTPS
+// URL with a server ("http://server[:port][/object]" or "https://...", scheme
+// in any case); "" when it cannot be parsed or names another service (ftp,
+// file ...).
 std::string HttpUrl(std::string_view address);
+
+// The address of `path` (which begins with "/") on the update server `host`:
+// a bare host with an optional port ("update.example.org:8080") is reached
+// over plain HTTP; a host given with its scheme ("https://update.example.org",
+// "http://...") keeps that scheme, without any trailing "/".
+std::string ServerAddress(std::string_view host, std::string_view path);
 
 }  // namespace veldan::net

@@ -68,26 +68,10 @@ int TInternet::GetFile(std::string_view address, const std::string& localHostPat
 }
 
 std::string TInternet::ErrorText(int code) {
-    switch (code) {
-        case kSuccessful:
-            return "Successful";
-        case kInvalidUrl:
-            return "Invalid URL";
-        case kInvalidParameter:
-            return "Invalid parameter";
-        case kConnectionFailed:
-            return "Connection failed";
-        case kTimedOut:
-            return "Timed out";
-        case kNotFound:
-            return "Not found";
-        case kNotAuthorized:
-            return "Not authorized";
-        case kDiskFileError:
-            return "Disk/file error";
-        default:
-            return text::Format("TInternet error %d", code);
+    if (code >= 0 && static_cast<std::size_t>(code) < kResultTexts.size()) {
+        return std::string(kResultTexts[static_cast<std::size_t>(code)]);
     }
+    return text::Format("TInternet error %d", code);
 }
 
 std::string TInternet::BuildRequestHeaders() const {

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <cerrno>
 
+#include "net/address.h"
 #include "net/internet.h"
 #include "platform/app_settings.h"
 #include "text/strings.h"
@@ -93,7 +94,7 @@ void CUpdateCheck::Start(const std::string& programFolder) {
     Join();
     latest_.clear();
     const std::string address =
-        "http://" + platform::UpdateHost(programFolder) + "/veldan/newversion";
+        net::ServerAddress(platform::UpdateHost(programFolder), "/veldan/newversion");
     worker_ = std::thread([this, address] {
         net::TInternet internet;
         std::string body;

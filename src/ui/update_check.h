@@ -46,8 +46,9 @@ class CUpdateCheck {
     // The host's temporary folder, without a trailing slash.
     std::function<std::string()> tempFolder;
 
-    // Starts the worker that fetches "http://" + UpdateHost(programFolder) +
-    // "/veldan/newversion" (a worker still running is waited for first).
+    // Starts the worker that fetches "/veldan/newversion" from
+    // UpdateHost(programFolder) (net::ServerAddress: http, or the scheme the
+    // host names) (a worker still running is waited for first).
     void Start(const std::string& programFolder);
 
     // Waits for the worker, stores the answer in app.latestVersion, removes an

@@ -91,11 +91,12 @@ int MoveStaged(const std::string& stage, const std::string& target, InstallFailu
 }  // namespace
 
 int InstallRelease(const std::string& archivePath, const std::string& targetFolder, int bufferSize,
-                   InstallFailure& failure) {
+                   InstallFailure& failure, const StageCheck& check) {
     failure = {};
     std::string stage = MakeStage(targetFolder);
     if (stage.empty()) return Fail(failure, kZipWriteFailed, {});
     int rc = ExtractAll(archivePath, stage, bufferSize, failure);
+    if (rc == kZipOk && check && !check(stage)) rc = Fail(failure, kInstallRefused, {});
     if (rc == kZipOk) rc = MoveStaged(stage, targetFolder, failure);
     RemoveStage(stage);
     return rc;

@@ -5,9 +5,17 @@
 // the program folder's files (a rename each, on the same file system). The
 // staging folder is removed in every case.
 
+#include <functional>
 #include <string>
 
 namespace veldan::updater {
+
+// The result of InstallRelease when the stage check refused the release.
+inline constexpr int kInstallRefused = 130;
+
+// Looks at the unpacked release in the staging folder `stage` before anything
+// is moved; returns true to install it.
+using StageCheck = std::function<bool(const std::string& stage)>;
 
 struct InstallFailure {
     int code = 0;       // a ZipResult code (kZipWriteFailed for a file that cannot be replaced)
@@ -18,8 +26,9 @@ struct InstallFailure {
 // buffers of `bufferSize` bytes. Returns kZipOk, or the failure code (also in
 // `failure` with the entry concerned). On a failure while extracting, the
 // program folder is unchanged; a failure while moving (a file that cannot be
-// replaced) stops there.
+// replaced) stops there. When `check` is given and refuses the unpacked
+// release, nothing is moved and the result is kInstallRefused.
 int InstallRelease(const std::string& archivePath, const std::string& targetFolder, int bufferSize,
-                   InstallFailure& failure);
+                   InstallFailure& failure, const StageCheck& check = nullptr);
 
 }  // namespace veldan::updater

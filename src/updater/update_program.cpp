@@ -6,9 +6,12 @@
 
 #include <cstdlib>
 
+#include "net/address.h"
 #include "net/internet.h"
 #include "platform/app_settings.h"
 #include "updater/release_install.h"
+#include "updater/release_signature.h"
+#include "updater/release_version.h"
 #include "updater/zip_result.h"
 
 namespace veldan::updater {
@@ -51,6 +54,77 @@ void Message(const UpdateHooks& hooks, const std::string& text) {
     if (hooks.message) hooks.message(text);
 }
 
+// Refuses the release: the status and the message name `reason`.
+int Refuse(int result, const std::string& reason, const UpdateHooks& hooks,
+           std::string& failureText) {
+    failureText = std::string(kInstallFailedText) + "\n" + reason;
+    ShowStatus(hooks, kInstallFailedText);
+    return result;
+}
+
+// Checks the downloaded archive against its signature (the file `signature`,
+// which holds the downloaded bytes when `downloaded`) and the trusted key of
+// `target`. Returns kUpdateDone, or kUpdateNotVerified with `failureText` set.
+int VerifyDownload(const std::string& target, const std::string& archive,
+                   const std::string& signature, bool downloaded, const UpdateHooks& hooks,
+                   text::DebugSink& debug, std::string& failureText) {
+    std::string signatureBytes;
+    if (!downloaded || !ReadWholeFile(signature, signatureBytes)) {
+        return Refuse(kUpdateNotVerified, std::string(kNoSignatureText), hooks, failureText);
+    }
+    const std::string key = target + "/" + std::string(kReleaseKeyPath);
+    const int rc = VerifyReleaseFile(key, archive, signatureBytes);
+    if (rc == kSignatureOk) return kUpdateDone;
+    debug.Write("VerifySignature... " + std::string(SignatureResultText(rc)) + "\n");
+    if (rc == kSignatureNoKey) {
+        return Refuse(kUpdateNotVerified, std::string(kNoReleaseKeyText) + key, hooks, failureText);
+    }
+    return Refuse(kUpdateNotVerified, std::string(kBadSignatureText), hooks, failureText);
+}
+
+// Downloads the archive and its signature, verifies and installs the archive.
+// Returns an UpdateResult; `failureText` is set for what the user is told.
+int DownloadAndInstall(const std::string& target, const std::string& host,
+                       const std::string& archive, const std::string& signature,
+                       const UpdateHooks& hooks, text::DebugSink& debug, std::string& failureText) {
+    net::TInternet internet;
+    int code = 0;
+    std::string codeText;
+    if (!internet.GetFile(ArchiveAddress(host), archive, code, codeText)) {
+        debug.Write("GetFile... " + codeText + "\n");
+        return kUpdateDownloadFailed;
+    }
+    const bool signed_ = internet.GetFile(SignatureAddress(host), signature, code, codeText) != 0;
+    if (!signed_) debug.Write("GetFile... " + codeText + " " + SignatureAddress(host) + "\n");
+    int result = VerifyDownload(target, archive, signature, signed_, hooks, debug, failureText);
+    if (result != kUpdateDone) return result;
+
+    ShowStatus(hooks, kInstallingText);
+    // The release may not lower the database version: a signed but old
+    // archive replayed by someone on the way would undo later fixes.
+    const std::string installed = FolderDatabaseVersion(target);
+    std::string offered;
+    auto notOlder = [&installed, &offered](const std::string& stage) {
+        offered = FolderDatabaseVersion(stage);
+        return !IsOlderRelease(offered, installed);
+    };
+    InstallFailure failure;
+    const int rc = InstallRelease(archive, target, kExtractBufferSize, failure, notOlder);
+    if (rc == kInstallRefused) {
+        debug.Write("CheckVersion... " + offered + " < " + installed + "\n");
+        return Refuse(
+            kUpdateOlderRelease,
+            std::string(kOlderReleaseText) + (offered.empty() ? "-" : offered) + " < " + installed,
+            hooks, failureText);
+    }
+    if (rc != kZipOk) {
+        debug.Write("ExtractFile... " + std::string(ZipResultText(failure.code)) + " " +
+                    failure.entry + "\n");
+        return Refuse(kUpdateInstallFailed, FailureReason(failure, target), hooks, failureText);
+    }
+    return kUpdateDone;
+}
+
 }  // namespace
 
 std::string HostTempFolder() {
@@ -60,7 +134,11 @@ std::string HostTempFolder() {
 }
 
 std::string ArchiveAddress(std::string_view host) {
-    return "http://" + std::string(host) + "/veldan/bin.zip";
+    return net::ServerAddress(host, "/veldan/bin.zip");
+}
+
+std::string SignatureAddress(std::string_view host) {
+    return ArchiveAddress(host) + std::string(kSignatureSuffix);
 }
 
 int RunUpdate(const std::vector<std::string>& args, const UpdateHooks& hooks,
@@ -76,34 +154,18 @@ int RunUpdate(const std::vector<std::string>& args, const UpdateHooks& hooks,
         options.tempFolder.empty() ? HostTempFolder() : WithoutTrailingSlash(options.tempFolder);
     const std::string host = options.host.empty() ? platform::UpdateHost(target) : options.host;
 
-    int result = kUpdateDone;
-    std::string failureText;
     const std::string archive = MakeTempFile(tempFolder);
+    const std::string signature = archive.empty() ? std::string() : MakeTempFile(tempFolder);
     ShowStatus(hooks, kDownloadingText);
-    if (archive.empty()) {
+    std::string failureText;
+    int result = kUpdateNoTempFile;
+    if (archive.empty() || signature.empty()) {
         debug.Write("mkstemp... " + tempFolder + "\n");
-        result = kUpdateNoTempFile;
     } else {
-        net::TInternet internet;
-        int code = 0;
-        std::string codeText;
-        if (!internet.GetFile(ArchiveAddress(host), archive, code, codeText)) {
-            debug.Write("GetFile... " + codeText + "\n");
-            result = kUpdateDownloadFailed;
-        } else {
-            ShowStatus(hooks, kInstallingText);
-            InstallFailure failure;
-            if (InstallRelease(archive, target, kExtractBufferSize, failure) != kZipOk) {
-                debug.Write("ExtractFile... " + std::string(ZipResultText(failure.code)) + " " +
-                            failure.entry + "\n");
-                failureText =
-                    std::string(kInstallFailedText) + "\n" + FailureReason(failure, target);
-                ShowStatus(hooks, kInstallFailedText);
-                result = kUpdateInstallFailed;
-            }
-        }
-        ::unlink(archive.c_str());
+        result = DownloadAndInstall(target, host, archive, signature, hooks, debug, failureText);
     }
+    if (!archive.empty()) ::unlink(archive.c_str());
+    if (!signature.empty()) ::unlink(signature.c_str());
     if (!failureText.empty()) Message(hooks, failureText);
     if (hooks.closeStatus) hooks.closeStatus();
     if (hooks.start) hooks.start(target + "/" + std::string(kMainProgramName), target);

@@ -5,6 +5,12 @@
 // window, the message box and the process start as hooks; tests supply their
 // own.
 //
+// Nothing is opened that is not signed: the archive's detached signature
+// (bin.zip.sig) is downloaded beside it and checked with the trusted key
+// data/release.pub of the program folder before the archive is read. An
+// archive without a good signature, or one older than the installed database,
+// is refused and reported; the program folder stays as it was.
+//
 // Installation is all or nothing as far as the archive goes: every entry is
 // first extracted into a staging folder inside the program folder, and only
 // when the whole archive came out intact are the files moved over the old
@@ -27,6 +33,12 @@ inline constexpr std::string_view kInstallingText = "업데이트를 설치합�
 inline constexpr std::string_view kInstallFailedText = "업데이트를 설치하지 못했습니다.";
 inline constexpr std::string_view kArchiveDamagedText = "받은 업데이트 파일이 손상되었습니다.";
 inline constexpr std::string_view kCannotWriteText = "프로그램 폴더에 파일을 쓸 수 없습니다: ";
+inline constexpr std::string_view kNoSignatureText = "받은 업데이트 파일에 서명이 없습니다.";
+inline constexpr std::string_view kBadSignatureText =
+    "받은 업데이트 파일의 서명이 올바르지 않습니다.";
+inline constexpr std::string_view kNoReleaseKeyText = "업데이트를 확인할 공개 키가 없습니다: ";
+inline constexpr std::string_view kOlderReleaseText =
+    "받은 업데이트가 설치된 버전보다 오래되었습니다: ";
 
 // The name of the main program in the program folder.
 inline constexpr std::string_view kMainProgramName = "Veldan";
@@ -41,6 +53,9 @@ enum UpdateResult : int {
     kUpdateNoTempFile = 2,      // no temporary file could be made; nothing was downloaded
     kUpdateDownloadFailed = 3,  // the download failed; nothing was installed
     kUpdateInstallFailed = 4,   // the archive could not be installed; reported to the user
+    kUpdateNotVerified =
+        5,  // no signature, a bad one, or no trusted key; reported, nothing installed
+    kUpdateOlderRelease = 6,  // older than the installed database; reported, nothing installed
 };
 
 struct UpdateHooks {
@@ -66,16 +81,23 @@ struct UpdateOptions {
 // without a trailing slash.
 std::string HostTempFolder();
 
-// The address of the release archive on `host`: "http://" + host + "/veldan/bin.zip".
+// The address of the release archive on `host` (net::ServerAddress):
+// "http://" + host + "/veldan/bin.zip" for a bare host.
 std::string ArchiveAddress(std::string_view host);
+
+// The address of the archive's signature: the archive's address + ".sig".
+std::string SignatureAddress(std::string_view host);
 
 // Runs the updater on the command line `args` (the program name first). With
 // anything but exactly one argument naming an existing folder it shows
 // kWrongStartText and returns kUpdateWrongStart. Otherwise it downloads the
-// archive, installs it only when the download succeeded, deletes the
-// temporary file, reports an installation failure (status text and message
-// box kInstallFailedText with the reason), closes the status window and starts
-// <folder>/Veldan in the folder, whatever happened before. Diagnostics go to
+// archive and its signature, checks the signature with <folder>/data/release.pub,
+// unpacks the archive, checks that its database version is not older than
+// the installed one and only then installs it; it deletes the temporary
+// files, reports a refusal or an installation failure (status text and
+// message box kInstallFailedText with the reason), closes the status window
+// and starts <folder>/Veldan in the folder, whatever happened before. A
+// failed download of the archive itself stays silent. Diagnostics go to
 // `debug`. Returns an UpdateResult.
 int RunUpdate(const std::vector<std::string>& args, const UpdateHooks& hooks,
               text::DebugSink& debug, const UpdateOptions& options = {});

@@ -30,6 +30,25 @@ std::uint32_t Get32(const unsigned char* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+// Reads little-endian fields one after the other, each as wide as its type,
+// so a record's layout reads as the list of its fields.
+class FieldReader {
+  public:
+    explicit FieldReader(const unsigned char* p) : p_(p) {}
+    template <typename T>
+    FieldReader& operator>>(T& field) {
+        field = 0;
+        for (std::size_t i = 0; i < sizeof(T); ++i) {
+            field = static_cast<T>(field | (static_cast<T>(p_[i]) << (8 * i)));
+        }
+        p_ += sizeof(T);
+        return *this;
+    }
+
+  private:
+    const unsigned char* p_;
+};
+
 bool IsEndSignature(const unsigned char* p) {
     return p[0] == 'P' && p[1] == 'K' && p[2] == 5 && p[3] == 6;
 }
@@ -37,13 +56,8 @@ bool IsEndSignature(const unsigned char* p) {
 EndRecord ParseEndRecord(const unsigned char* p, std::uint64_t position) {
     EndRecord r;
     r.position = position;
-    r.thisDisk = Get16(p + 4);
-    r.directoryDisk = Get16(p + 6);
-    r.entriesOnDisk = Get16(p + 8);
-    r.totalEntries = Get16(p + 10);
-    r.directorySize = Get32(p + 12);
-    r.directoryOffset = Get32(p + 16);
-    r.commentLength = Get16(p + 20);
+    FieldReader(p + 4) >> r.thisDisk >> r.directoryDisk >> r.entriesOnDisk >> r.totalEntries >>
+        r.directorySize >> r.directoryOffset >> r.commentLength;
     return r;
 }
 
@@ -106,22 +120,16 @@ int ParseCentralDirectory(const std::string& directory, int count, std::vector<Z
         const unsigned char* h = data + at;
         if (Get32(h) != kCentralSignature) return kZipBadArchive;
         ZipEntry e;
-        e.versionMadeBy = Get16(h + 4);
-        e.flags = Get16(h + 8);
-        e.method = Get16(h + 10);
-        e.dosTime = Get16(h + 12);
-        e.dosDate = Get16(h + 14);
-        e.crc32 = Get32(h + 16);
-        e.compressedSize = Get32(h + 20);
-        e.uncompressedSize = Get32(h + 24);
-        const std::size_t nameLength = Get16(h + 28);
-        const std::size_t extraLength = Get16(h + 30);
-        const std::size_t commentLength = Get16(h + 32);
-        e.diskStart = Get16(h + 34);
-        e.internalAttributes = Get16(h + 36);
-        e.externalAttributes = Get32(h + 38);
-        e.localHeaderOffset = Get32(h + 42);
-        const std::size_t total = kCentralHeaderSize + nameLength + extraLength + commentLength;
+        std::uint16_t nameLength = 0;
+        std::uint16_t extraLength = 0;
+        std::uint16_t commentLength = 0;
+        std::uint16_t versionNeeded = 0;  // not used
+        FieldReader(h + 4) >> e.versionMadeBy >> versionNeeded >> e.flags >> e.method >>
+            e.dosTime >> e.dosDate >> e.crc32 >> e.compressedSize >> e.uncompressedSize >>
+            nameLength >> extraLength >> commentLength >> e.diskStart >> e.internalAttributes >>
+            e.externalAttributes >> e.localHeaderOffset;
+        const std::size_t total =
+            kCentralHeaderSize + std::size_t{nameLength} + extraLength + commentLength;
         if (directory.size() - at < total) return kZipBadArchive;
         e.name = DecodeName(directory.substr(at + kCentralHeaderSize, nameLength), e.flags);
         e.directoryIndex = entries.size();

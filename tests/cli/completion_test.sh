@@ -52,7 +52,13 @@ refuse "veldan-cli killbit list " add
 expect "veldan-cli machine convert --format " hive
 expect "veldan-cli db " unscramble
 expect "veldan-cli --program-folder $work/machine-a " scan
+expect "veldan-cli rel" release
+expect "veldan-cli release " verify
+expect "veldan-cli release sign --" --key
+refuse "veldan-cli release keygen --" --key
+expect "veldan-cli release verify --key $work/machine-f" "$work/machine-file"
+expect "veldan-cli release sign -k x $work/machine-f" "$work/machine-file"
 
-total=16
+total=22
 echo "$((total - failures)) passed, $failures failed"
 ((failures == 0))

@@ -22,7 +22,7 @@ root="$work/root"
 dpkg -x "$deb" "$root"
 for f in usr/lib/veldan/veldan-cli usr/lib/veldan/Veldan usr/lib/veldan/VeldanUpdate \
          usr/lib/veldan/data/addb usr/lib/veldan/data/ckdb usr/lib/veldan/data/dsdb \
-         usr/lib/veldan/data/main.htm usr/lib/veldan/data/layout \
+         usr/lib/veldan/data/main.htm usr/lib/veldan/data/layout usr/lib/veldan/data/release.pub \
          usr/share/applications/veldan.desktop usr/share/man/man1/veldan-cli.1.gz \
          usr/share/bash-completion/completions/veldan-cli usr/share/doc/veldan/schema/scan.json; do
   [[ -e "$root/$f" ]] || fail "the package lacks /$f"

@@ -94,7 +94,7 @@ TEST(InternetAddress, Completion) {
     EXPECT_EQ(CompleteAddress(""), "http://");
 }
 
-TEST(InternetAddress, OnlyHttpUrlsWithAServerAreTaken) {
+TEST(InternetAddress, OnlyHttpAndHttpsUrlsWithAServerAreTaken) {
     EXPECT_EQ(HttpUrl("http://example.com/x"), "http://example.com/x");
     EXPECT_EQ(HttpUrl("HTTP://example.com:8080/x?a=b"), "http://example.com:8080/x?a=b");
     EXPECT_EQ(HttpUrl("http://example.com"), "http://example.com/");
@@ -103,9 +103,27 @@ TEST(InternetAddress, OnlyHttpUrlsWithAServerAreTaken) {
     EXPECT_EQ(HttpUrl("http://"), "");
     EXPECT_EQ(HttpUrl("http://:80/x"), "");
     EXPECT_EQ(HttpUrl("http://example.com:65536/"), "");
-    EXPECT_EQ(HttpUrl("https://example.com/"), "");
+    EXPECT_EQ(HttpUrl("https://example.com/"), "https://example.com/");
+    EXPECT_EQ(HttpUrl("HTTPS://example.com:8443/x"), "https://example.com:8443/x");
+    EXPECT_EQ(HttpUrl("https://"), "");
+    EXPECT_EQ(HttpUrl("https:/example.com/"), "");
+    EXPECT_EQ(HttpUrl("httpsx://example.com/"), "");
     EXPECT_EQ(HttpUrl("ftp://example.com/"), "");
     EXPECT_EQ(HttpUrl("httpx://example.com/"), "");
+}
+
+TEST(InternetAddress, UpdateServerAddresses) {
+    // A bare host is reached over plain HTTP; a host with its scheme keeps it.
+    EXPECT_EQ(ServerAddress("update.example.org", "/veldan/newversion"),
+              "http://update.example.org/veldan/newversion");
+    EXPECT_EQ(ServerAddress(" 127.0.0.1:8080 ", "/x"), "http://127.0.0.1:8080/x");
+    EXPECT_EQ(ServerAddress("https://update.example.org", "/x"), "https://update.example.org/x");
+    EXPECT_EQ(ServerAddress("HTTPS://update.example.org:8443//", "/x"),
+              "HTTPS://update.example.org:8443/x");
+    EXPECT_EQ(ServerAddress("http://mirror.example.org/veldan-mirror/", "/x"),
+              "http://mirror.example.org/veldan-mirror/x");
+    EXPECT_EQ(HttpUrl(ServerAddress("https://update.example.org", "/veldan/bin.zip")),
+              "https://update.example.org/veldan/bin.zip");
 }
 
 TEST(InternetBlockText, ZeroCutsTheRestOfItsBlock) {

@@ -326,7 +326,7 @@ TEST_F(InternetTest, AnAddressOfOnlyAPathNamesNoServer) {
 TEST_F(InternetTest, OtherServicesAreInvalidUrls) {
     const std::string hostPort = server.HostPort();
     for (const std::string& address :
-         {"ftp://" + hostPort + "/x", "https://" + hostPort + "/x",
+         {"ftp://" + hostPort + "/x", "httpx://" + hostPort + "/x",
           std::string("file:///etc/hosts"), std::string("mailto:someone@example.com"),
           "http:/" + hostPort + "/x", std::string("http://"), "http://" + hostPort + ":99999/x",
           std::string("   ")}) {
@@ -341,6 +341,17 @@ TEST_F(InternetTest, OtherServicesAreInvalidUrls) {
     EXPECT_EQ(server.RequestCount(), 0u);
     EXPECT_EQ(internet.sessionCounter, 0);
     EXPECT_FALSE(std::filesystem::exists(LocalPath("invalid.bin")));
+}
+
+TEST_F(InternetTest, HttpsIsSpokenAndAServerWithoutTlsFails) {
+    // The loopback server speaks plain HTTP: the TLS handshake fails, which
+    // is a failed connection, not an address refused before sending.
+    const std::string address = "https://" + server.HostPort() + "/x";
+    const Page page = Fetch(address);
+    EXPECT_EQ(page.result, 0);
+    EXPECT_EQ(page.code, 3);
+    EXPECT_EQ(page.text, "Connection failed");
+    EXPECT_EQ(internet.sessionCounter, 1);
 }
 
 TEST_F(InternetTest, EmptyParametersAreRefusedWithoutNetwork) {

@@ -1,6 +1,8 @@
 #include "support/update_release.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -53,6 +55,21 @@ std::vector<std::string> ReadMarker(const std::string& markerPath) {
     std::istringstream in(bytes);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+std::map<std::string, std::string> FolderSnapshot(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+        const std::string key = e.path().lexically_relative(folder).generic_string();
+        if (e.is_directory()) {
+            files[key + "/"] = "";
+        } else {
+            std::ifstream in(e.path(), std::ios::binary);
+            files[key] = std::string((std::istreambuf_iterator<char>(in)), {});
+        }
+    }
+    return files;
 }
 
 bool WaitForFile(const std::string& path, std::chrono::milliseconds timeout) {

@@ -10,6 +10,7 @@
 // whole (it is written beside and renamed).
 
 #include <chrono>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ std::vector<std::string> ReadMarker(const std::string& markerPath);
 
 // Waits until `path` exists or `timeout` passed; returns true when it exists.
 bool WaitForFile(const std::string& path, std::chrono::milliseconds timeout);
+
+// Every file below `folder` with its bytes, and every folder (its path with a
+// trailing "/", mapped to ""), by path relative to `folder`: two snapshots
+// are equal when nothing below the folder changed.
+std::map<std::string, std::string> FolderSnapshot(const std::string& folder);
 
 // Makes the loopback server reachable whatever proxy the environment names.
 void BypassProxies();

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "support/http_server.h"
+#include "support/release_keys.h"
 #include "support/run_program.h"
 #include "support/update_release.h"
 #include "text/codepage.h"
@@ -319,9 +320,10 @@ TEST_F(UpdateCheckTest, YesInstallsTheReleaseThroughTheRealUpdater) {
                   fs::copy_options::overwrite_existing);
     const std::string marker = ui_.rig.dir.str() + "/veldan-ran";
     ServeVersion("2006.9.2\n");
-    HttpAnswer release;
-    release.body = test::BuildMarkerRelease("2006.9.2", marker, {{"data/addb", "new database"}});
-    server_.Answer("/veldan/bin.zip", release);
+    test::TrustReleaseKey(app_->programFolder, test::SharedReleaseKeys());
+    test::ServeSignedRelease(
+        server_, test::BuildMarkerRelease("2006.9.2", marker, {{"data/addb", "new database"}}),
+        test::SharedReleaseKeys());
     ui_.prompter.answers = {IDYES};
     CUpdateCheck real(ui_.rig.debug);
     real.tempFolder = [this] { return temp_; };

@@ -13,6 +13,7 @@
 
 #include "platform/app_settings.h"
 #include "support/http_server.h"
+#include "support/release_keys.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "support/update_release.h"
@@ -169,9 +170,12 @@ TEST_F(VeldanAppTest, ANewerReleaseIsInstalledByTheUpdaterWhenTheUserAgrees) {
     test::HttpAnswer version;
     version.body = " 2099.01.01\r\n";
     server.Answer("/veldan/newversion", version);
-    test::HttpAnswer release;
-    release.body = test::BuildMarkerRelease("2099.01.01", marker, {{"data/addb", "new database"}});
-    server.Answer("/veldan/bin.zip", release);
+    test::TrustReleaseKey(program, test::SharedReleaseKeys());
+    test::ServeSignedRelease(server,
+                             test::BuildMarkerRelease("2099.01.01", marker,
+                                                      {{"data/addb", "new database"},
+                                                       {"core/addb.txt", "#VERSION 2099.01.01\n"}}),
+                             test::SharedReleaseKeys());
     setenv("VELDAN_UPDATE_HOST", server.HostPort().c_str(), 1);
     prompter.answers = {IDYES};
 

@@ -1,0 +1,204 @@
+#include "updater/release_signature.h"
+
+#include <fcntl.h>
+#include <openssl/bio.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+namespace veldan::updater {
+
+namespace {
+
+struct KeyDeleter {
+    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+};
+struct KeyContextDeleter {
+    void operator()(EVP_PKEY_CTX* ctx) const { EVP_PKEY_CTX_free(ctx); }
+};
+struct DigestDeleter {
+    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+};
+struct BioDeleter {
+    void operator()(BIO* bio) const { BIO_free(bio); }
+};
+using KeyHandle = std::unique_ptr<EVP_PKEY, KeyDeleter>;
+using KeyContext = std::unique_ptr<EVP_PKEY_CTX, KeyContextDeleter>;
+using DigestContext = std::unique_ptr<EVP_MD_CTX, DigestDeleter>;
+using BioHandle = std::unique_ptr<BIO, BioDeleter>;
+
+// The PEM text `pem` as a key: private when `isPrivate`, else public. Null
+// when it holds no Ed25519 key of that kind.
+KeyHandle ParseKey(const std::string& pem, bool isPrivate) {
+    BioHandle bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    if (!bio) return nullptr;
+    KeyHandle key(isPrivate ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr)
+                            : PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr));
+    if (!key || EVP_PKEY_get_id(key.get()) != EVP_PKEY_ED25519) return nullptr;
+    return key;
+}
+
+KeyHandle ReadKey(const std::string& path, bool isPrivate) {
+    std::string pem;
+    if (!ReadWholeFile(path, pem)) return nullptr;
+    return ParseKey(pem, isPrivate);
+}
+
+// The text a memory BIO collected.
+std::string BioText(BIO* bio) {
+    char* data = nullptr;
+    const long size = BIO_get_mem_data(bio, &data);
+    return size > 0 && data != nullptr ? std::string(data, static_cast<std::size_t>(size))
+                                       : std::string();
+}
+
+// The PEM forms of a key: PKCS#8 private and SubjectPublicKeyInfo public.
+bool KeyToPem(EVP_PKEY* key, std::string& privatePem, std::string& publicPem) {
+    BioHandle priv(BIO_new(BIO_s_mem()));
+    BioHandle pub(BIO_new(BIO_s_mem()));
+    if (!priv || !pub) return false;
+    if (PEM_write_bio_PrivateKey(priv.get(), key, nullptr, nullptr, 0, nullptr, nullptr) != 1 ||
+        PEM_write_bio_PUBKEY(pub.get(), key) != 1) {
+        return false;
+    }
+    privatePem = BioText(priv.get());
+    publicPem = BioText(pub.get());
+    return !privatePem.empty() && !publicPem.empty();
+}
+
+}  // namespace
+
+const char* SignatureResultText(int code) {
+    switch (code) {
+        case kSignatureOk:
+            return "good signature";
+        case kSignatureNoKey:
+            return "no Ed25519 key in the key file";
+        case kSignatureNoFile:
+            return "the file cannot be read";
+        case kSignatureMalformed:
+            return "the signature is not 64 bytes long";
+        case kSignatureMismatch:
+            return "the signature does not match the file and the key";
+        case kSignatureWriteFailed:
+            return "the file cannot be written";
+        case kSignatureExists:
+            return "the file exists already";
+        case kSignatureCrypto:
+            return "OpenSSL failed";
+        default:
+            return "unknown signature result";
+    }
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    std::string out;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    bytes = std::move(out);
+    return true;
+}
+
+int WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0) return errno == EEXIST ? kSignatureExists : kSignatureWriteFailed;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    const bool closed = ::close(fd) == 0;
+    if (done != bytes.size() || !closed) {
+        ::unlink(path.c_str());
+        return kSignatureWriteFailed;
+    }
+    return kSignatureOk;
+}
+
+int GenerateReleaseKeys(const std::string& privatePath, const std::string& publicPath) {
+    if (privatePath == publicPath) return kSignatureExists;
+    KeyContext ctx(EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr));
+    EVP_PKEY* raw = nullptr;
+    if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1 || EVP_PKEY_keygen(ctx.get(), &raw) != 1) {
+        return kSignatureCrypto;
+    }
+    KeyHandle key(raw);
+    std::string privatePem;
+    std::string publicPem;
+    if (!KeyToPem(key.get(), privatePem, publicPem)) return kSignatureCrypto;
+    int rc = WriteNewFile(privatePath, privatePem, 0600);
+    if (rc != kSignatureOk) return rc;
+    rc = WriteNewFile(publicPath, publicPem, 0644);
+    if (rc != kSignatureOk) ::unlink(privatePath.c_str());
+    return rc;
+}
+
+int SignReleaseFile(const std::string& privateKeyPath, const std::string& filePath,
+                    std::string& signature) {
+    KeyHandle key = ReadKey(privateKeyPath, true);
+    if (!key) return kSignatureNoKey;
+    std::string bytes;
+    if (!ReadWholeFile(filePath, bytes)) return kSignatureNoFile;
+    DigestContext md(EVP_MD_CTX_new());
+    // Ed25519 hashes the message itself: no digest is named, and the whole
+    // message goes in one call.
+    if (!md || EVP_DigestSignInit(md.get(), nullptr, nullptr, nullptr, key.get()) != 1) {
+        return kSignatureCrypto;
+    }
+    std::string out(kSignatureSize, '\0');
+    std::size_t size = out.size();
+    if (EVP_DigestSign(md.get(), reinterpret_cast<unsigned char*>(out.data()), &size,
+                       reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) != 1 ||
+        size != kSignatureSize) {
+        return kSignatureCrypto;
+    }
+    signature = std::move(out);
+    return kSignatureOk;
+}
+
+int VerifyReleaseBytes(const std::string& publicKeyPath, std::string_view bytes,
+                       std::string_view signature) {
+    KeyHandle key = ReadKey(publicKeyPath, false);
+    if (!key) return kSignatureNoKey;
+    if (signature.size() != kSignatureSize) return kSignatureMalformed;
+    DigestContext md(EVP_MD_CTX_new());
+    if (!md || EVP_DigestVerifyInit(md.get(), nullptr, nullptr, nullptr, key.get()) != 1) {
+        return kSignatureCrypto;
+    }
+    const int ok = EVP_DigestVerify(
+        md.get(), reinterpret_cast<const unsigned char*>(signature.data()), signature.size(),
+        reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    return ok == 1 ? kSignatureOk : kSignatureMismatch;
+}
+
+int VerifyReleaseFile(const std::string& publicKeyPath, const std::string& filePath,
+                      std::string_view signature) {
+    std::string bytes;
+    if (!ReadWholeFile(filePath, bytes)) return kSignatureNoFile;
+    return VerifyReleaseBytes(publicKeyPath, bytes, signature);
+}
+
+}  // namespace veldan::updater
