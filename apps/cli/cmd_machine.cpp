@@ -8,7 +8,7 @@
 #include "machine/hive/hive_convert.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/image/image_machine.h"
-#include "machine/image/reg_file.h"
+#include "machine/reg_file.h"
 #include "session.h"
 #include "text/strings.h"
 
@@ -21,7 +21,7 @@ using machine::image::ImageMachine;
 // The registry of an installation (or one key of it) as an image registry,
 // which the .reg writer takes. False when the key does not exist.
 bool CopyForExport(ImageMachine& m, machine::HKEY root, const std::string& subKey, bool whole,
-                   machine::image::ImageRegistry& copy) {
+                   machine::MemoryRegistry& copy) {
     const machine::Registry& reg = m.registry();
     if (whole) {
         for (machine::HKEY r :
@@ -64,29 +64,29 @@ int RunReg(const std::string& word, const MachineCommandOptions& o) {
     const bool oneKey = !o.key.empty();
     machine::HKEY root = 0;
     std::string subKey;
-    if (oneKey && !machine::image::SplitKeyPath(o.key, root, subKey)) {
+    if (oneKey && !machine::SplitKeyPath(o.key, root, subKey)) {
         return Fail(kExitUsage, "unknown registry root in '" + o.key + "'");
     }
     int code = kExitOk;
     auto m = LoadMachine(o.machine, o.load.Load(), code);
     if (!m) return code;
 
-    machine::image::RegWriteOptions options;
+    machine::RegWriteOptions options;
     options.sortValues = true;
     options.readableStrings = true;
-    machine::image::ImageRegistry installationCopy(true);
+    machine::MemoryRegistry installationCopy(true);
     if (m->isInstallation() && !CopyForExport(*m, root, subKey, !oneKey, installationCopy)) {
         return Fail(kExitFailure, "key not found: " + o.key);
     }
-    const machine::image::ImageRegistry& reg =
+    const machine::MemoryRegistry& reg =
         m->isInstallation() ? installationCopy : m->imageRegistry();
     std::string text;
     if (oneKey) {
-        if (!machine::image::WriteRegKeyText(reg, root, subKey, options, text)) {
+        if (!machine::WriteRegKeyText(reg, root, subKey, options, text)) {
             return Fail(kExitFailure, "key not found: " + o.key);
         }
     } else {
-        text = machine::image::WriteRegText(reg, options);
+        text = machine::WriteRegText(reg, options);
     }
     std::fwrite(text.data(), 1, text.size(), stdout);
     return kExitOk;

@@ -7,8 +7,8 @@
 #include "machine/hive/hive_convert.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/hive/hive_writer.h"
-#include "machine/image/image_registry.h"
-#include "machine/image/reg_file.h"
+#include "machine/memory_registry.h"
+#include "machine/reg_file.h"
 
 namespace veldan::test {
 namespace {
@@ -73,9 +73,9 @@ void WriteAndMount(const machine::Registry& from, HKEY root, const std::string& 
 
 RegistryFactory HiveRegistryFactory() {
     return [](std::string_view regText, bool nt) -> std::unique_ptr<machine::Registry> {
-        machine::image::ImageRegistry text(nt);
-        machine::image::RegFileError error;
-        if (!machine::image::ApplyRegFile(regText, "factory.reg", text, error)) {
+        machine::MemoryRegistry text(nt);
+        machine::RegFileError error;
+        if (!machine::ApplyRegFile(regText, "factory.reg", text, error)) {
             ADD_FAILURE() << "registry text does not parse: " << error.ToString();
         }
         auto reg = std::make_unique<TempHiveRegistry>(nt);

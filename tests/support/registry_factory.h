@@ -30,6 +30,6 @@ inline std::ostream& operator<<(std::ostream& os, const NamedRegistryFactory& f)
 
 // The in-memory registry of machine images. A text that does not parse fails
 // the running test.
-RegistryFactory ImageRegistryFactory();
+RegistryFactory MemoryRegistryFactory();
 
 }  // namespace veldan::test

@@ -1,4 +1,4 @@
-#include "machine/image/reg_file.h"
+#include "machine/reg_file.h"
 
 #include <algorithm>
 #include <map>
@@ -9,11 +9,11 @@
 #include "text/codepage.h"
 #include "text/strings.h"
 
-namespace veldan::machine::image {
+namespace veldan::machine {
 namespace {
 
-using Key = ImageRegistry::Key;
-using Value = ImageRegistry::Value;
+using Key = MemoryRegistry::Key;
+using Value = MemoryRegistry::Value;
 
 constexpr std::string_view kHeader4 = "REGEDIT4";
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
@@ -313,7 +313,7 @@ class Parser {
     bool inDeletedSection_ = false;
 };
 
-void Apply(const std::vector<Op>& ops, ImageRegistry& registry) {
+void Apply(const std::vector<Op>& ops, MemoryRegistry& registry) {
     HKEY root = 0;
     std::string_view path;
     // Results are ignored on purpose: the roots are known, the key of a value
@@ -478,7 +478,7 @@ std::string RegFileError::ToString() const {
     return file + ": " + message;
 }
 
-bool ApplyRegFile(std::string_view bytes, std::string_view fileName, ImageRegistry& registry,
+bool ApplyRegFile(std::string_view bytes, std::string_view fileName, MemoryRegistry& registry,
                   RegFileError& error) {
     std::string text = text::DecodeText(bytes);
     std::vector<Op> ops;
@@ -488,7 +488,7 @@ bool ApplyRegFile(std::string_view bytes, std::string_view fileName, ImageRegist
     return true;
 }
 
-std::string WriteRegText(const ImageRegistry& registry, const RegWriteOptions& options) {
+std::string WriteRegText(const MemoryRegistry& registry, const RegWriteOptions& options) {
     std::string out(kHeader5);
     out += kEol;
     out += kEol;
@@ -498,7 +498,7 @@ std::string WriteRegText(const ImageRegistry& registry, const RegWriteOptions& o
     return out;
 }
 
-bool WriteRegKeyText(const ImageRegistry& registry, HKEY root, std::string_view subKey,
+bool WriteRegKeyText(const MemoryRegistry& registry, HKEY root, std::string_view subKey,
                      const RegWriteOptions& options, std::string& text) {
     const Key* key = registry.Node(root, "");
     if (key == nullptr) return false;
@@ -529,4 +529,4 @@ bool WriteRegKeyText(const ImageRegistry& registry, HKEY root, std::string_view 
     return true;
 }
 
-}  // namespace veldan::machine::image
+}  // namespace veldan::machine

@@ -1,13 +1,13 @@
 #pragma once
 // .reg files: reading "REGEDIT4" and "Windows Registry Editor Version 5.00"
-// files into an ImageRegistry and writing the registry back as 5.00 text.
+// files into an MemoryRegistry and writing the registry back as 5.00 text.
 
 #include <string>
 #include <string_view>
 
-#include "machine/image/image_registry.h"
+#include "machine/memory_registry.h"
 
-namespace veldan::machine::image {
+namespace veldan::machine {
 
 struct RegFileError {
     std::string file;
@@ -24,7 +24,7 @@ struct RegFileError {
 // of hex(1), hex(2) and hex(7) values is UTF-16LE in 5.00 files and CP949 in
 // REGEDIT4 files and is stored as UTF-8. Returns false with `error` filled at the
 // first malformed line; `registry` is then left unchanged.
-bool ApplyRegFile(std::string_view bytes, std::string_view fileName, ImageRegistry& registry,
+bool ApplyRegFile(std::string_view bytes, std::string_view fileName, MemoryRegistry& registry,
                   RegFileError& error);
 
 struct RegWriteOptions {
@@ -39,11 +39,11 @@ struct RegWriteOptions {
 // The whole registry (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, in that
 // order) as "Windows Registry Editor Version 5.00" text with CR LF line ends.
 // Every key is written, empty ones included, so the text rebuilds the same tree.
-std::string WriteRegText(const ImageRegistry& registry, const RegWriteOptions& options);
+std::string WriteRegText(const MemoryRegistry& registry, const RegWriteOptions& options);
 
 // One key and its tree, named with the root's long name. Returns false when the
 // key does not exist.
-bool WriteRegKeyText(const ImageRegistry& registry, HKEY root, std::string_view subKey,
+bool WriteRegKeyText(const MemoryRegistry& registry, HKEY root, std::string_view subKey,
                      const RegWriteOptions& options, std::string& text);
 
-}  // namespace veldan::machine::image
+}  // namespace veldan::machine

@@ -23,13 +23,13 @@
 
 #include "machine/registry.h"
 
-namespace veldan::machine::image {
+namespace veldan::machine {
 
-class ImageRegistry final : public Registry {
+class MemoryRegistry final : public Registry {
   public:
     // `hasSecurity`: false for the 9x family, where SetKeySecurity is not implemented.
-    explicit ImageRegistry(bool hasSecurity = true);
-    ~ImageRegistry() override;
+    explicit MemoryRegistry(bool hasSecurity = true);
+    ~MemoryRegistry() override;
 
     WinError OpenKey(HKEY root, std::string_view subKey) const override;
     WinError CreateKey(HKEY root, std::string_view subKey) override;
@@ -163,4 +163,4 @@ HKEY RootFromName(std::string_view name);
 // sub-key path. Returns false when the root name is unknown.
 bool SplitKeyPath(std::string_view fullPath, HKEY& root, std::string& subKey);
 
-}  // namespace veldan::machine::image
+}  // namespace veldan::machine
