@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "machine/configured_system_info.h"
 #include "machine/image/host_paths.h"
 #include "machine/image/image_file_system.h"
 #include "machine/image/image_processes.h"
 #include "machine/image/image_profiles.h"
 #include "machine/image/image_save.h"
 #include "machine/image/image_shell_links.h"
-#include "machine/image/image_system_info.h"
 #include "machine/image/machine_ini.h"
 #include "machine/machine.h"
 #include "machine/memory_registry.h"
@@ -138,7 +138,7 @@ class ImageMachine final : public Machine {
     std::unique_ptr<ImageFileSystem> files_;
     std::unique_ptr<ImageProfiles> profiles_;
     std::unique_ptr<ImageShellLinks> links_;
-    std::unique_ptr<ImageSystemInfo> system_;
+    std::unique_ptr<ConfiguredSystemInfo> system_;
     ImageLauncher launcher_;
     SaveCut saveCut_;
 };
