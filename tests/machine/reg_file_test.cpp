@@ -315,6 +315,41 @@ TEST(WriteRegText, KeyTextSortsValuesOnRequestAndNamesKeysAsStored) {
     EXPECT_EQ(text, "untouched");
 }
 
+TEST(WriteRegText, TheLinkToTheSelectedSetIsWrittenOnceUnderTheSetsName) {
+    MemoryRegistry r;
+    Apply(r, kV5 +
+                 "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\r\n\"Current\"=dword:00000002\r\n"
+                 "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001]\r\n"
+                 "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Services\\A]\r\n");
+    ASSERT_EQ(r.LinkCurrentControlSet(), "ControlSet002");
+    const std::string set = "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002";
+    std::string text;
+    ASSERT_TRUE(WriteRegKeyText(r, HKEY_LOCAL_MACHINE, "system", {}, text));
+    EXPECT_EQ(text,
+              kV5 +
+                  "[HKEY_LOCAL_MACHINE\\SYSTEM]\r\n\r\n"
+                  "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001]\r\n\r\n" +
+                  set + "]\r\n\r\n" + set + "\\Services]\r\n\r\n" + set +
+                  "\\Services\\A]\r\n\r\n"
+                  "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\r\n\"Current\"=dword:00000002\r\n\r\n");
+    EXPECT_EQ(WriteRegText(r, {}).find("CurrentControlSet"), std::string::npos);
+    // Asked for by its own name, the link is written under it.
+    ASSERT_TRUE(
+        WriteRegKeyText(r, HKEY_LOCAL_MACHINE, "SYSTEM\\currentcontrolset\\services", {}, text));
+    EXPECT_EQ(text, kV5 +
+                        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services]\r\n\r\n"
+                        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\A]\r\n\r\n");
+
+    // Without the set that Select names, CurrentControlSet is a key of its own.
+    MemoryRegistry own;
+    Apply(own, kV5 +
+                   "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\r\n\"Current\"=dword:00000003\r\n"
+                   "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\B]\r\n");
+    ASSERT_EQ(own.LinkCurrentControlSet(), "");
+    EXPECT_NE(WriteRegText(own, {}).find("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\B]\r\n"),
+              std::string::npos);
+}
+
 TEST(WriteRegText, RoundTripRebuildsAnIdenticalRegistry) {
     MemoryRegistry original;
     auto set = [&](HKEY root, std::string_view path, std::string_view name, RegValue v) {
