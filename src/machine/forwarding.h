@@ -25,57 +25,57 @@ class ForwardingRegistry : public Registry {
     explicit ForwardingRegistry(Registry& inner) : inner_(inner) {}
 
     WinError OpenKey(HKEY root, std::string_view subKey) const override {
-        if (WinError e = Intercept({"OpenKey", root, subKey})) return e;
+        if (WinError e = See("OpenKey", root, subKey)) return e;
         return inner_.OpenKey(root, subKey);
     }
     WinError CreateKey(HKEY root, std::string_view subKey) override {
-        if (WinError e = Intercept({"CreateKey", root, subKey})) return e;
+        if (WinError e = See("CreateKey", root, subKey)) return e;
         return inner_.CreateKey(root, subKey);
     }
     WinError QueryInfoKey(HKEY root, std::string_view subKey, RegKeyInfo& info) const override {
-        if (WinError e = Intercept({"QueryInfoKey", root, subKey})) return e;
+        if (WinError e = See("QueryInfoKey", root, subKey)) return e;
         return inner_.QueryInfoKey(root, subKey, info);
     }
     WinError EnumKey(HKEY root, std::string_view subKey, std::uint32_t index,
                      std::string& name) const override {
-        if (WinError e = Intercept({"EnumKey", root, subKey, {}, index})) return e;
+        if (WinError e = See("EnumKey", root, subKey, {}, index)) return e;
         return inner_.EnumKey(root, subKey, index, name);
     }
     WinError EnumValue(HKEY root, std::string_view subKey, std::uint32_t index, std::string& name,
                        RegValue* value) const override {
-        if (WinError e = Intercept({"EnumValue", root, subKey, {}, index})) return e;
+        if (WinError e = See("EnumValue", root, subKey, {}, index)) return e;
         return inner_.EnumValue(root, subKey, index, name, value);
     }
     WinError QueryValue(HKEY root, std::string_view subKey, std::string_view name,
                         RegValue& value) const override {
-        if (WinError e = Intercept({"QueryValue", root, subKey, name})) return e;
+        if (WinError e = See("QueryValue", root, subKey, name)) return e;
         return inner_.QueryValue(root, subKey, name, value);
     }
     WinError SetValue(HKEY root, std::string_view subKey, std::string_view name,
                       const RegValue& value) override {
-        if (WinError e = Intercept({"SetValue", root, subKey, name})) return e;
+        if (WinError e = See("SetValue", root, subKey, name)) return e;
         return inner_.SetValue(root, subKey, name, value);
     }
     WinError DeleteValue(HKEY root, std::string_view subKey, std::string_view name) override {
-        if (WinError e = Intercept({"DeleteValue", root, subKey, name})) return e;
+        if (WinError e = See("DeleteValue", root, subKey, name)) return e;
         return inner_.DeleteValue(root, subKey, name);
     }
     WinError DeleteKey(HKEY root, std::string_view subKey) override {
-        if (WinError e = Intercept({"DeleteKey", root, subKey})) return e;
+        if (WinError e = See("DeleteKey", root, subKey)) return e;
         return inner_.DeleteKey(root, subKey);
     }
     WinError DeleteTree(HKEY root, std::string_view subKey) override {
-        if (WinError e = Intercept({"DeleteTree", root, subKey})) return e;
+        if (WinError e = See("DeleteTree", root, subKey)) return e;
         return inner_.DeleteTree(root, subKey);
     }
     WinError GetKeySecurity(HKEY root, std::string_view subKey,
                             KeySecurity& security) const override {
-        if (WinError e = Intercept({"GetKeySecurity", root, subKey})) return e;
+        if (WinError e = See("GetKeySecurity", root, subKey)) return e;
         return inner_.GetKeySecurity(root, subKey, security);
     }
     WinError SetKeySecurity(HKEY root, std::string_view subKey,
                             const KeySecurity& security) override {
-        if (WinError e = Intercept({"SetKeySecurity", root, subKey})) return e;
+        if (WinError e = See("SetKeySecurity", root, subKey)) return e;
         return inner_.SetKeySecurity(root, subKey, security);
     }
 
@@ -86,6 +86,11 @@ class ForwardingRegistry : public Registry {
     Registry& inner() const { return inner_; }
 
   private:
+    WinError See(std::string_view op, HKEY root, std::string_view subKey,
+                 std::string_view name = {}, std::uint32_t index = 0) const {
+        return Intercept(RegistryCall{op, root, subKey, name, index});
+    }
+
     Registry& inner_;
 };
 
