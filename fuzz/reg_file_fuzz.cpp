@@ -8,14 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "machine/image/image_registry.h"
-#include "machine/image/reg_file.h"
+#include "machine/memory_registry.h"
+#include "machine/reg_file.h"
 
-using namespace veldan::machine::image;
+using namespace veldan::machine;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    ImageRegistry registry;
+    MemoryRegistry registry;
     RegFileError error;
     if (!ApplyRegFile(bytes, "fuzz.reg", registry, error)) {
         (void)error.ToString();
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         options.readableStrings = readable;
         options.sortValues = readable;
         const std::string text = WriteRegText(registry, options);
-        ImageRegistry again;
+        MemoryRegistry again;
         RegFileError againError;
         if (!ApplyRegFile(text, "again.reg", again, againError)) std::abort();
         if (WriteRegText(again, options) != text) std::abort();

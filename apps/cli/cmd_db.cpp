@@ -57,22 +57,28 @@ std::string InfoText(const platform::CSignatureDb& db) {
     return out;
 }
 
+void PrintInfo(const platform::CSignatureDb& db, bool json) {
+    if (json) {
+        PrintJson(InfoDocument(db));
+    } else {
+        std::string out = InfoText(db);
+        std::fwrite(out.data(), 1, out.size(), stdout);
+    }
+}
+
 int RunInfo(const Globals& g, const DbOptions& o) {
-    EmptyImage empty;
-    std::string folder = o.machine;
-    if (folder.empty()) {
-        if (empty.folder().empty()) return Fail(kExitFailure, "cannot create a temporary folder");
-        folder = empty.folder();
+    if (o.machine.empty()) {
+        if (!o.load.user.empty()) {
+            return Fail(kExitUsage, "--user applies to Windows installations only");
+        }
+        EmptyMachineSession s(g);
+        PrintInfo(s.ctx->db(), o.json);
+        return kExitOk;
     }
     Session s;
     int code = kExitOk;
-    if (!OpenSession(g, folder, true, s, code, o.load.Load())) return code;
-    if (o.json) {
-        PrintJson(InfoDocument(s.ctx->db()));
-    } else {
-        std::string out = InfoText(s.ctx->db());
-        std::fwrite(out.data(), 1, out.size(), stdout);
-    }
+    if (!OpenSession(g, o.machine, true, s, code, o.load.Load())) return code;
+    PrintInfo(s.ctx->db(), o.json);
     return kExitOk;
 }
 
@@ -139,10 +145,7 @@ int RunDb(const Globals& g, const CLI::App& cmd, const DbOptions& o) {
 }  // namespace
 
 std::string DatabaseVersion(const Globals& g) {
-    EmptyImage empty;
-    Session s;
-    int code = kExitOk;
-    if (empty.folder().empty() || !OpenSession(g, empty.folder(), true, s, code)) return {};
+    EmptyMachineSession s(g);
     return text::Trim(s.ctx->db().DatabaseVersion);
 }
 

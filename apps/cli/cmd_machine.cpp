@@ -6,50 +6,16 @@
 
 #include "commands.h"
 #include "machine/hive/hive_convert.h"
-#include "machine/hive/hive_registry.h"
 #include "machine/image/image_machine.h"
-#include "machine/image/reg_file.h"
+#include "machine/reg_file.h"
+#include "machine/registry_paths.h"
 #include "session.h"
-#include "text/strings.h"
 
 namespace veldan::cli {
 namespace {
 
 using machine::image::ImageError;
 using machine::image::ImageMachine;
-
-// The registry of an installation (or one key of it) as an image registry,
-// which the .reg writer takes. False when the key does not exist.
-bool CopyForExport(ImageMachine& m, machine::HKEY root, const std::string& subKey, bool whole,
-                   machine::image::ImageRegistry& copy) {
-    const machine::Registry& reg = m.registry();
-    if (whole) {
-        for (machine::HKEY r :
-             {machine::HKEY_CURRENT_USER, machine::HKEY_LOCAL_MACHINE, machine::HKEY_USERS}) {
-            (void)machine::hive::CopyRegistryTree(reg, r, "", copy, r, "");
-        }
-        // The current control set once, under its own name, as an image shows it.
-        copy.LinkCurrentControlSet();
-        return true;
-    }
-    if (reg.OpenKey(root, subKey) != machine::ERROR_SUCCESS) return false;
-    // Name the keys as they are stored, whatever case the caller used.
-    std::string stored;
-    for (const auto& part : text::Split(subKey, '\\')) {
-        if (part.empty()) continue;
-        std::string name, found = part;
-        for (std::uint32_t i = 0; reg.EnumKey(root, stored, i, name) == machine::ERROR_SUCCESS;
-             ++i) {
-            if (text::EqualsNoCase(name, part)) {
-                found = name;
-                break;
-            }
-        }
-        stored += (stored.empty() ? "" : "\\") + found;
-    }
-    return machine::hive::CopyRegistryTree(reg, root, stored, copy, root, stored) ==
-           machine::ERROR_SUCCESS;
-}
 
 struct MachineCommandOptions {
     std::string machine;
@@ -64,29 +30,24 @@ int RunReg(const std::string& word, const MachineCommandOptions& o) {
     const bool oneKey = !o.key.empty();
     machine::HKEY root = 0;
     std::string subKey;
-    if (oneKey && !machine::image::SplitKeyPath(o.key, root, subKey)) {
+    if (oneKey && !machine::SplitKeyPath(o.key, root, subKey)) {
         return Fail(kExitUsage, "unknown registry root in '" + o.key + "'");
     }
     int code = kExitOk;
     auto m = LoadMachine(o.machine, o.load.Load(), code);
     if (!m) return code;
 
-    machine::image::RegWriteOptions options;
+    machine::RegWriteOptions options;
     options.sortValues = true;
     options.readableStrings = true;
-    machine::image::ImageRegistry installationCopy(true);
-    if (m->isInstallation() && !CopyForExport(*m, root, subKey, !oneKey, installationCopy)) {
-        return Fail(kExitFailure, "key not found: " + o.key);
-    }
-    const machine::image::ImageRegistry& reg =
-        m->isInstallation() ? installationCopy : m->imageRegistry();
+    const machine::Registry& reg = m->registry();
     std::string text;
     if (oneKey) {
-        if (!machine::image::WriteRegKeyText(reg, root, subKey, options, text)) {
+        if (!machine::WriteRegKeyText(reg, root, subKey, options, text)) {
             return Fail(kExitFailure, "key not found: " + o.key);
         }
     } else {
-        text = machine::image::WriteRegText(reg, options);
+        text = machine::WriteRegText(reg, options);
     }
     std::fwrite(text.data(), 1, text.size(), stdout);
     return kExitOk;

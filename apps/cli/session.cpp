@@ -1,7 +1,5 @@
 #include "session.h"
 
-#include <stdlib.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -9,6 +7,7 @@
 #include "engine/loader.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/image/host_paths.h"
+#include "machine/memory/memory_machine.h"
 #include "platform/folders.h"
 #include "text/codepage.h"
 #include "text/strings.h"
@@ -95,19 +94,13 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     return machine::image::WriteHostFileAtomic(path, bytes) == machine::ERROR_SUCCESS;
 }
 
-EmptyImage::EmptyImage() {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    std::string tmpl = (fs::temp_directory_path(ec) / "veldan-empty-XXXXXX").string();
-    if (ec || ::mkdtemp(tmpl.data()) == nullptr) return;
-    folder_ = tmpl;
-    fs::create_directories(fs::path(folder_) / "drive_c", ec);
-}
-
-EmptyImage::~EmptyImage() {
-    if (folder_.empty()) return;
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
+EmptyMachineSession::EmptyMachineSession(const Globals& g)
+    : machine(std::make_unique<machine::memory::MemoryMachine>()),
+      debug(text::MakeDefaultDebugSink()),
+      ctx(std::make_unique<platform::Context>(*machine, *debug)) {
+    ctx->setProgramFolder(g.programFolder);
+    platform::InitFolderTable(*ctx);
+    engine::LoadDatabases(*ctx);
 }
 
 }  // namespace veldan::cli

@@ -40,19 +40,14 @@ std::string HomePageSetting(const Globals& g);
 // Writes `bytes` to a host file through a temporary file and a rename; false on failure.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 
-// A machine image with nothing on it, in a temporary folder removed at the end
-// of its scope: without --machine, registry macros have nothing to resolve against.
-class EmptyImage {
-  public:
-    EmptyImage();
-    ~EmptyImage();
-    EmptyImage(const EmptyImage&) = delete;
-    EmptyImage& operator=(const EmptyImage&) = delete;
-    // "" when the folder could not be made.
-    const std::string& folder() const { return folder_; }
-
-  private:
-    std::string folder_;
+// The databases loaded over an empty in-memory machine, for commands given no
+// machine: registry macros then have nothing to resolve against. Nothing is
+// written anywhere.
+struct EmptyMachineSession {
+    explicit EmptyMachineSession(const Globals& g);
+    std::unique_ptr<machine::Machine> machine;
+    std::unique_ptr<text::DebugSink> debug;
+    std::unique_ptr<platform::Context> ctx;
 };
 
 }  // namespace veldan::cli

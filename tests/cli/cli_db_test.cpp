@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -90,6 +91,30 @@ TEST(CliDb, RegistryMacrosResolveOnlyAgainstAMachine) {
     r = Db(prog, {"info", "--machine", (dir.path() / "absent").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.empty());
+}
+
+TEST(CliDb, InfoWithoutAMachineNeedsNoTemporaryFolder) {
+    TempDir prog;
+    prog.Write("core/addb.txt", "#VERSION 7\n#NAME A\nFile x.exe\n");
+    // A temporary folder that cannot be used: nothing may need one.
+    const char* saved = std::getenv("TMPDIR");
+    const std::string savedValue = saved ? saved : "";
+    ::setenv("TMPDIR", (prog.path() / "no-such-folder").c_str(), 1);
+    auto r = Db(prog, {"info"});
+    auto version = RunProgram("veldan-cli", {"--program-folder", prog.str(), "--version"});
+    auto withUser = Db(prog, {"info", "--user", "Owner"});
+    if (saved) {
+        ::setenv("TMPDIR", savedValue.c_str(), 1);
+    } else {
+        ::unsetenv("TMPDIR");
+    }
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("version: 7\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\nentries: 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(version.out.find("\ndatabase 7\n"), std::string::npos) << version.out;
+    EXPECT_EQ(withUser.exitCode, 2);
+    EXPECT_EQ(LineCount(withUser.err), 1) << withUser.err;
+    EXPECT_FALSE(fs::exists(prog.path() / "no-such-folder"));
 }
 
 TEST(CliDb, ScrambleUnscrambleRoundTripReadableByTheLoader) {

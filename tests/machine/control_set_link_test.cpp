@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "machine/image/image_machine.h"
-#include "machine/image/reg_file.h"
+#include "machine/reg_file.h"
 #include "support/hive_factory.h"
 #include "support/image_builder.h"
 

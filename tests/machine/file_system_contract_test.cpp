@@ -1,5 +1,6 @@
-// What every FileSystem backend must do, run against each backend; then what
-// only the image backend promises about host files.
+// What every FileSystem backend must do, run against each backend (the image's
+// host folder and the in-memory drive); then what only the image backend
+// promises about host files.
 
 #include <csignal>
 #include <filesystem>
@@ -11,7 +12,9 @@
 
 #include "machine/file_system.h"
 #include "machine/image/image_file_system.h"
+#include "machine/memory/memory_file_system.h"
 #include "support/temp_dir.h"
+#include "text/strings.h"
 
 namespace veldan::machine {
 namespace {
@@ -56,6 +59,36 @@ class ImageBackend {
     image::ImageFileSystem files_;
 };
 
+// Drive C: in memory; held files and scheduled deletions as the machine would supply them.
+class MemoryBackend {
+  public:
+    MemoryBackend()
+        : files_(
+              [this](std::string_view path) {
+                  for (const std::string& h : held_) {
+                      if (text::EqualsNoCase(h, path)) return true;
+                  }
+                  return false;
+              },
+              [this](std::string_view path) {
+                  scheduled_.emplace_back(path);
+                  return ERROR_SUCCESS;
+              }) {}
+
+    FileSystem& files() { return files_; }
+    void Hold(std::string_view path) {
+        std::string longPath;
+        ASSERT_EQ(files_.GetLongPathName(path, longPath), ERROR_SUCCESS);
+        held_.push_back(longPath);
+    }
+    const Strings& scheduled() const { return scheduled_; }
+
+  private:
+    Strings held_;
+    Strings scheduled_;
+    memory::MemoryFileSystem files_;
+};
+
 template <typename Backend>
 class FileSystemContract : public ::testing::Test {
   protected:
@@ -87,7 +120,7 @@ class FileSystemContract : public ::testing::Test {
     Backend backend_;
 };
 
-using Backends = ::testing::Types<ImageBackend>;
+using Backends = ::testing::Types<ImageBackend, MemoryBackend>;
 TYPED_TEST_SUITE(FileSystemContract, Backends);
 
 TYPED_TEST(FileSystemContract, NamesResolveWithoutRegardToCaseAndTrailingBackslashNamesAFolder) {

@@ -8,7 +8,7 @@
 
 #include "machine/hive/hive_convert.h"
 #include "machine/image/image_machine.h"
-#include "machine/image/reg_file.h"
+#include "machine/reg_file.h"
 #include "support/hive_factory.h"
 #include "support/image_builder.h"
 #include "text/codepage.h"

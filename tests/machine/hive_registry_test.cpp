@@ -9,8 +9,8 @@
 
 #include "machine/hive/hive_convert.h"
 #include "machine/hive/hive_registry.h"
-#include "machine/image/image_registry.h"
-#include "machine/image/reg_file.h"
+#include "machine/memory_registry.h"
+#include "machine/reg_file.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
@@ -24,10 +24,10 @@ using Names = std::vector<std::string>;
 // A hive file holding the tree root\path of the .reg text.
 std::string Hive(const TempDir& dir, const std::string& name, std::string_view regBody, HKEY root,
                  std::string_view path) {
-    image::ImageRegistry text(true);
-    image::RegFileError re;
-    EXPECT_TRUE(image::ApplyRegFile(
-        "Windows Registry Editor Version 5.00\r\n\r\n" + std::string(regBody), name, text, re))
+    MemoryRegistry text(true);
+    RegFileError re;
+    EXPECT_TRUE(ApplyRegFile("Windows Registry Editor Version 5.00\r\n\r\n" + std::string(regBody),
+                             name, text, re))
         << re.ToString();
     const std::string file = (dir.path() / name).string();
     std::string error;

@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "machine/image/reg_file.h"
+#include "machine/reg_file.h"
 #include "support/image_builder.h"
 
 namespace veldan::machine::image {

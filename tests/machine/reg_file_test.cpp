@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "machine/image/image_registry.h"
-#include "machine/image/reg_file.h"
+#include "machine/memory_registry.h"
+#include "machine/reg_file.h"
 #include "text/codepage.h"
 
 namespace veldan::machine::image {
@@ -18,7 +18,7 @@ const std::string kV5 = "Windows Registry Editor Version 5.00\r\n\r\n";
 
 // Every key, value name, type and data byte in tree order; independent of the
 // .reg writer, so that round trips compare for real.
-void DumpKey(const ImageRegistry::Key& key, const std::string& path, std::string& out) {
+void DumpKey(const MemoryRegistry::Key& key, const std::string& path, std::string& out) {
     out += "[" + path + "]\n";
     for (const auto& v : key.values) {
         out += "  \"" + v.name + "\" " + std::to_string(v.value.type) + ":";
@@ -34,7 +34,7 @@ void DumpKey(const ImageRegistry::Key& key, const std::string& path, std::string
     }
 }
 
-std::string Dump(const ImageRegistry& r) {
+std::string Dump(const MemoryRegistry& r) {
     std::string out;
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
         DumpKey(*r.RootNode(root), std::string(RootShortName(root)), out);
@@ -42,12 +42,12 @@ std::string Dump(const ImageRegistry& r) {
     return out;
 }
 
-void Apply(ImageRegistry& r, std::string_view text) {
+void Apply(MemoryRegistry& r, std::string_view text) {
     RegFileError error;
     ASSERT_TRUE(ApplyRegFile(text, "test.reg", r, error)) << error.ToString();
 }
 
-RegValue Query(const ImageRegistry& r, HKEY root, std::string_view path, std::string_view name) {
+RegValue Query(const MemoryRegistry& r, HKEY root, std::string_view path, std::string_view name) {
     RegValue v;
     EXPECT_EQ(r.QueryValue(root, path, name, v), ERROR_SUCCESS) << path << " / " << name;
     return v;
@@ -66,7 +66,7 @@ std::string Repeat(std::string_view piece, int times) {
 // ---- Reading ----
 
 TEST(ReadRegFile, ReadsBothHeadersEveryEncodingAndRootNames) {
-    ImageRegistry r;
+    MemoryRegistry r;
     Apply(r,
           "\n\nREGEDIT4\n; comment\n[HKEY_LOCAL_MACHINE\\Software\\Four]\n  ; indented\n"
           "\"a\" = \"1\"  \n");
@@ -86,7 +86,7 @@ TEST(ReadRegFile, ReadsBothHeadersEveryEncodingAndRootNames) {
 
 TEST(ReadRegFile, Regedit4FilesAreCp949AndSoIsTheirStringHexData) {
     // "한글" in CP949 is C7 D1 B1 DB; the file is not valid UTF-8.
-    ImageRegistry r;
+    MemoryRegistry r;
     Apply(r,
           "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\\xC7\xD1\xB1\xDB]\r\n\"\xC7\xD1\"=\"\xB1\xDB\"\r\n"
           "\"Exp\"=hex(2):c7,d1,b1,db,00\r\n\"Multi\"=hex(7):61,00,c7,d1,00,00\r\n"
@@ -98,7 +98,7 @@ TEST(ReadRegFile, Regedit4FilesAreCp949AndSoIsTheirStringHexData) {
 }
 
 TEST(ReadRegFile, ReadsEveryDataForm) {
-    ImageRegistry r;
+    MemoryRegistry r;
     Apply(r, kV5 +
                  "[HKLM\\K]\r\n\"d1\"=dword:1\r\n\"d8\"=DWORD:FFFFFFFE\r\n"
                  "\"bin\"=hex:00,0A,ff\r\n\"none\"=hex(0):\r\n\"raw4\"=hex(4):01,02\r\n"
@@ -128,7 +128,7 @@ TEST(ReadRegFile, ReadsEveryDataForm) {
 }
 
 TEST(ReadRegFile, DeletionForms) {
-    ImageRegistry r;
+    MemoryRegistry r;
     Apply(r, kV5 +
                  "[HKLM\\Gone\\Deep]\r\n[HKLM\\Keep]\r\n\"v\"=\"1\"\r\n\"w\"=\"2\"\r\n@=\"d\"\r\n"
                  "[HKLM\\Spy\\Locked]\r\n");
@@ -187,7 +187,7 @@ TEST(ReadRegFile, ReportsTheFirstMalformedLineAndChangesNothing) {
     };
     for (const auto& b : bad) {
         SCOPED_TRACE(b.what);
-        ImageRegistry r;
+        MemoryRegistry r;
         Apply(r, kV5 + "[HKLM\\K]\r\n\"keep\"=\"1\"\r\n[HKCU\\Other]\r\n");
         const std::string before = Dump(r);
         RegFileError error;
@@ -209,7 +209,7 @@ TEST(ReadRegFile, LargeFilesReadInFull) {
         text +=
             "[HKLM\\Many\\k" + std::to_string(i) + "]\r\n\"v\"=\"" + std::to_string(i) + "\"\r\n";
     }
-    ImageRegistry r;
+    MemoryRegistry r;
     Apply(r, text);
     RegKeyInfo info;
     ASSERT_EQ(r.QueryInfoKey(HKEY_LOCAL_MACHINE, "Big", info), ERROR_SUCCESS);
@@ -226,7 +226,7 @@ TEST(ReadRegFile, LargeFilesReadInFull) {
 // ---- Writing ----
 
 TEST(WriteRegText, ExactText) {
-    ImageRegistry r;
+    MemoryRegistry r;
     ASSERT_EQ(r.CreateKey(HKEY_CURRENT_USER, "Software\\B"), ERROR_SUCCESS);
     ASSERT_EQ(r.CreateKey(HKEY_CURRENT_USER, "Software\\a"), ERROR_SUCCESS);
     auto set = [&](HKEY root, std::string_view path, std::string_view name, RegValue v) {
@@ -266,11 +266,11 @@ TEST(WriteRegText, ExactText) {
                                        "[HKEY_LOCAL_MACHINE\\Software\\Classes]\r\n\r\n"
                                        "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.x]\r\n"
                                        "@=hex(2):78,00,00,00\r\n\r\n");
-    EXPECT_EQ(WriteRegText(ImageRegistry(), {}), kV5);
+    EXPECT_EQ(WriteRegText(MemoryRegistry(), {}), kV5);
 }
 
 TEST(WriteRegText, WrapsLongHexListsLikeRegedit) {
-    ImageRegistry r;
+    MemoryRegistry r;
     ASSERT_EQ(r.CreateKey(HKEY_USERS, "K"), ERROR_SUCCESS);
     std::string bytes, hex[3];
     for (int b = 0; b < 60; ++b) {
@@ -289,7 +289,7 @@ TEST(WriteRegText, WrapsLongHexListsLikeRegedit) {
 }
 
 TEST(WriteRegText, KeyTextSortsValuesOnRequestAndNamesKeysAsStored) {
-    ImageRegistry r;
+    MemoryRegistry r;
     ASSERT_EQ(r.CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID\\{Ab}\\z"), ERROR_SUCCESS);
     ASSERT_EQ(r.CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID\\{Ab}\\A"), ERROR_SUCCESS);
     for (std::string_view name : {"b", "_u", "A", "", "C"}) {
@@ -311,12 +311,47 @@ TEST(WriteRegText, KeyTextSortsValuesOnRequestAndNamesKeysAsStored) {
     text = "untouched";
     EXPECT_FALSE(WriteRegKeyText(r, HKEY_LOCAL_MACHINE, "Software\\Missing", {}, text));
     EXPECT_FALSE(WriteRegKeyText(r, HKEY_CURRENT_CONFIG, "", {}, text));
-    EXPECT_FALSE(WriteRegKeyText(ImageRegistry(), HKEY_CLASSES_ROOT, "", {}, text));
+    EXPECT_FALSE(WriteRegKeyText(MemoryRegistry(), HKEY_CLASSES_ROOT, "", {}, text));
     EXPECT_EQ(text, "untouched");
 }
 
+TEST(WriteRegText, TheLinkToTheSelectedSetIsWrittenOnceUnderTheSetsName) {
+    MemoryRegistry r;
+    Apply(r, kV5 +
+                 "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\r\n\"Current\"=dword:00000002\r\n"
+                 "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001]\r\n"
+                 "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Services\\A]\r\n");
+    ASSERT_EQ(r.LinkCurrentControlSet(), "ControlSet002");
+    const std::string set = "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002";
+    std::string text;
+    ASSERT_TRUE(WriteRegKeyText(r, HKEY_LOCAL_MACHINE, "system", {}, text));
+    EXPECT_EQ(text,
+              kV5 +
+                  "[HKEY_LOCAL_MACHINE\\SYSTEM]\r\n\r\n"
+                  "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001]\r\n\r\n" +
+                  set + "]\r\n\r\n" + set + "\\Services]\r\n\r\n" + set +
+                  "\\Services\\A]\r\n\r\n"
+                  "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\r\n\"Current\"=dword:00000002\r\n\r\n");
+    EXPECT_EQ(WriteRegText(r, {}).find("CurrentControlSet"), std::string::npos);
+    // Asked for by its own name, the link is written under it.
+    ASSERT_TRUE(
+        WriteRegKeyText(r, HKEY_LOCAL_MACHINE, "SYSTEM\\currentcontrolset\\services", {}, text));
+    EXPECT_EQ(text, kV5 +
+                        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services]\r\n\r\n"
+                        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\A]\r\n\r\n");
+
+    // Without the set that Select names, CurrentControlSet is a key of its own.
+    MemoryRegistry own;
+    Apply(own, kV5 +
+                   "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\r\n\"Current\"=dword:00000003\r\n"
+                   "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\B]\r\n");
+    ASSERT_EQ(own.LinkCurrentControlSet(), "");
+    EXPECT_NE(WriteRegText(own, {}).find("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\B]\r\n"),
+              std::string::npos);
+}
+
 TEST(WriteRegText, RoundTripRebuildsAnIdenticalRegistry) {
-    ImageRegistry original;
+    MemoryRegistry original;
     auto set = [&](HKEY root, std::string_view path, std::string_view name, RegValue v) {
         ASSERT_EQ(original.CreateKey(root, path), ERROR_SUCCESS);
         ASSERT_EQ(original.SetValue(root, path, name, v), ERROR_SUCCESS) << name;
@@ -348,7 +383,7 @@ TEST(WriteRegText, RoundTripRebuildsAnIdenticalRegistry) {
     ASSERT_EQ(original.CreateKey(HKEY_USERS, ".DEFAULT\\Empty\\Deeper\\;semi"), ERROR_SUCCESS);
 
     const std::string text = WriteRegText(original, {});
-    ImageRegistry fromUtf8, fromUtf16, fromSorted;
+    MemoryRegistry fromUtf8, fromUtf16, fromSorted;
     Apply(fromUtf8, text);
     EXPECT_EQ(Dump(fromUtf8), Dump(original));
     EXPECT_EQ(WriteRegText(fromUtf8, {}), text);
@@ -362,7 +397,7 @@ TEST(WriteRegText, RoundTripRebuildsAnIdenticalRegistry) {
 }
 
 TEST(ReadRegFile, CarriageReturnsAloneEndLinesToo) {
-    ImageRegistry r;
+    MemoryRegistry r;
     Apply(r, "REGEDIT4\r\r[HKEY_LOCAL_MACHINE\\Old Mac]\r\"a\"=\"1\"\r\"b\"=hex:01,\\\r  02\r");
     EXPECT_EQ(Query(r, HKEY_LOCAL_MACHINE, "Old Mac", "a").AsString(), "1");
     EXPECT_EQ(Query(r, HKEY_LOCAL_MACHINE, "Old Mac", "b").data, "\x01\x02");
@@ -374,11 +409,11 @@ TEST(ReadRegFile, CarriageReturnsAloneEndLinesToo) {
 
 TEST(ReadRegFile, KeysAtTheDepthLimitLoadAndWriteBack) {
     const std::string path = "HKEY_LOCAL_MACHINE" + Repeat("\\k", 512);
-    ImageRegistry r;
+    MemoryRegistry r;
     Apply(r, kV5 + "[" + path + "]\r\n\"v\"=dword:1\r\n");
     const std::string text = WriteRegText(r, {});
     EXPECT_NE(text.find("[" + path + "]\r\n\"v\"=dword:00000001"), std::string::npos);
-    ImageRegistry again;
+    MemoryRegistry again;
     Apply(again, text);
     EXPECT_EQ(Dump(again), Dump(r));
 }
@@ -400,10 +435,10 @@ TEST(ReadRegFile, StringBytesThatAreNotTextKeepTheirExactBytes) {
     for (const auto& c : cases) {
         text += "\"" + std::string(c.name) + "\"=hex(" + std::to_string(c.type) + "):" + c.hex + "\r\n";
     }
-    ImageRegistry r;
+    MemoryRegistry r;
     Apply(r, text);
     const std::string written = WriteRegText(r, {});
-    ImageRegistry reloaded;
+    MemoryRegistry reloaded;
     Apply(reloaded, written);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -411,7 +446,7 @@ TEST(ReadRegFile, StringBytesThatAreNotTextKeepTheirExactBytes) {
                                "):" + c.hex + "\r\n"),
                   std::string::npos)
             << written;
-        for (const ImageRegistry* reg : {&r, &reloaded}) {
+        for (const MemoryRegistry* reg : {&r, &reloaded}) {
             RegValue v = Query(*reg, HKEY_LOCAL_MACHINE, "Odd", c.name);
             EXPECT_EQ(v.type, c.type);
             EXPECT_EQ(v.StoredUtf16(), c.bytes);
@@ -428,7 +463,7 @@ TEST(ReadRegFile, StringBytesThatAreNotTextKeepTheirExactBytes) {
 // ---- What the image registry adds ----
 
 TEST(WriteRegText, ReadableStringsShowTextWrittenWithoutItsTerminator) {
-    ImageRegistry reg;
+    MemoryRegistry reg;
     ASSERT_EQ(reg.CreateKey(HKEY_CURRENT_USER, "Software\\X"), ERROR_SUCCESS);
     // Programs that pass the text's length store REG_SZ data without a NUL.
     ASSERT_EQ(reg.SetValue(HKEY_CURRENT_USER, "Software\\X", "Start Page", RegValue{REG_SZ, "about:blank"}),
@@ -442,8 +477,8 @@ TEST(WriteRegText, ReadableStringsShowTextWrittenWithoutItsTerminator) {
     EXPECT_NE(readable.find("\"Start Page\"=\"about:blank\"\r\n"), std::string::npos) << readable;
 }
 
-TEST(ImageRegistry, ProtectWorksOnEveryFamilyAndListsKeysInTreeOrder) {
-    ImageRegistry r(/*hasSecurity=*/false);
+TEST(MemoryRegistry, ProtectWorksOnEveryFamilyAndListsKeysInTreeOrder) {
+    MemoryRegistry r(/*hasSecurity=*/false);
     Apply(r,
           kV5 +
               "[HKU\\S-1\\Software\\Z]\r\n[HKLM\\SOFTWARE\\Spy\\b]\r\n[HKLM\\SOFTWARE\\Spy\\A]\r\n"
@@ -470,8 +505,8 @@ TEST(ImageRegistry, ProtectWorksOnEveryFamilyAndListsKeysInTreeOrder) {
     EXPECT_EQ(WriteRegText(r, {}), kV5);
 }
 
-TEST(ImageRegistry, ValueIndexFollowsDeletesAndReplacements) {
-    ImageRegistry r;
+TEST(MemoryRegistry, ValueIndexFollowsDeletesAndReplacements) {
+    MemoryRegistry r;
     ASSERT_EQ(r.CreateKey(HKEY_CURRENT_USER, "K"), ERROR_SUCCESS);
     for (int i = 0; i < 3000; ++i) {
         ASSERT_EQ(r.SetValue(HKEY_CURRENT_USER, "K", "v" + std::to_string(i), RegValue::Dword(i)),
@@ -496,7 +531,7 @@ TEST(ImageRegistry, ValueIndexFollowsDeletesAndReplacements) {
     EXPECT_EQ(r.EnumValue(HKEY_CURRENT_USER, "K", 2997, name, nullptr), ERROR_NO_MORE_ITEMS);
 }
 
-TEST(ImageRegistry, RootNamesAndKeyPaths) {
+TEST(MemoryRegistry, RootNamesAndKeyPaths) {
     for (auto [name, root] : {std::pair{"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
                               {"hkcr", HKEY_CLASSES_ROOT},
                               {"Hkey_Current_User", HKEY_CURRENT_USER},

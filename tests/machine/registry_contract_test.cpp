@@ -269,7 +269,7 @@ TEST_P(RegistryContract, UnknownRootsAreInvalidHandles) {
 
 INSTANTIATE_TEST_SUITE_P(
     Backends, RegistryContract,
-    ::testing::Values(NamedRegistryFactory{"Image", test::ImageRegistryFactory()},
+    ::testing::Values(NamedRegistryFactory{"Memory", test::MemoryRegistryFactory()},
                       NamedRegistryFactory{"Hive", test::HiveRegistryFactory()}),
     [](const auto& info) { return info.param.name; });
 

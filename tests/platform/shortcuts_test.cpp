@@ -8,6 +8,7 @@
 
 #include <set>
 
+#include "machine/forwarding.h"
 #include "platform/folders.h"
 #include "support/lnk_writer.h"
 #include "support/platform_rig.h"
@@ -24,41 +25,23 @@ const std::string kFav = kOwner + "\\Favorites";
 const std::string kCmnFav = kAll + "\\Favorites";
 
 // The image's shortcut files, except that the internet shortcuts named in `broken` do not load.
-class BrokenUrls final : public ShellLinks {
+class BrokenUrls final : public ForwardingShellLinks {
   public:
-    explicit BrokenUrls(ShellLinks& inner) : inner_(inner) {}
+    using ForwardingShellLinks::ForwardingShellLinks;
     std::set<std::string> broken;
-    WinError LoadShellLink(std::string_view path, ShellLinkData& link) const override {
-        return inner_.LoadShellLink(path, link);
-    }
     WinError LoadUrlShortcut(std::string_view path, UrlShortcutData& link) const override {
         if (broken.count(std::string(path))) return ERROR_ACCESS_DENIED;
-        return inner_.LoadUrlShortcut(path, link);
+        return inner().LoadUrlShortcut(path, link);
     }
-
-  private:
-    ShellLinks& inner_;
 };
 
 // The test machine with BrokenUrls for its shortcut files.
-class LinkMachine final : public Machine {
+class LinkMachine final : public ForwardingMachine {
   public:
-    explicit LinkMachine(Machine& inner) : inner_(inner), links(inner.shellLinks()) {}
-    Registry& registry() override { return inner_.registry(); }
-    FileSystem& files() override { return inner_.files(); }
-    Profiles& profiles() override { return inner_.profiles(); }
+    explicit LinkMachine(Machine& inner) : ForwardingMachine(inner), links(inner.shellLinks()) {}
     ShellLinks& shellLinks() override { return links; }
-    Processes& processes() override { return inner_.processes(); }
-    Windows& windows() override { return inner_.windows(); }
-    Launcher& launcher() override { return inner_.launcher(); }
-    Clock& clock() override { return inner_.clock(); }
-    SystemInfo& system() override { return inner_.system(); }
 
-  private:
-    Machine& inner_;
-
-  public:
-    BrokenUrls links;  // after inner_, which it is built from
+    BrokenUrls links;
 };
 
 class Shortcuts : public ::testing::Test {

@@ -4,59 +4,30 @@
 
 #include <fstream>
 
+#include "machine/forwarding.h"
 #include "machine/hive/hive_convert.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/hive/hive_writer.h"
-#include "machine/image/image_registry.h"
-#include "machine/image/reg_file.h"
+#include "machine/memory_registry.h"
+#include "machine/reg_file.h"
 
 namespace veldan::test {
 namespace {
 
 using machine::HKEY;
-using machine::KeySecurity;
-using machine::RegKeyInfo;
-using machine::RegValue;
-using machine::WinError;
 
-// A hive registry together with the folder that holds its files.
-class TempHiveRegistry final : public machine::Registry {
-  public:
-    explicit TempHiveRegistry(bool nt) : hives(nt) {}
-
-    WinError OpenKey(HKEY r, std::string_view k) const override { return hives.OpenKey(r, k); }
-    WinError CreateKey(HKEY r, std::string_view k) override { return hives.CreateKey(r, k); }
-    WinError QueryInfoKey(HKEY r, std::string_view k, RegKeyInfo& i) const override {
-        return hives.QueryInfoKey(r, k, i);
-    }
-    WinError EnumKey(HKEY r, std::string_view k, std::uint32_t i, std::string& n) const override {
-        return hives.EnumKey(r, k, i, n);
-    }
-    WinError EnumValue(HKEY r, std::string_view k, std::uint32_t i, std::string& n,
-                       RegValue* v) const override {
-        return hives.EnumValue(r, k, i, n, v);
-    }
-    WinError QueryValue(HKEY r, std::string_view k, std::string_view n,
-                        RegValue& v) const override {
-        return hives.QueryValue(r, k, n, v);
-    }
-    WinError SetValue(HKEY r, std::string_view k, std::string_view n, const RegValue& v) override {
-        return hives.SetValue(r, k, n, v);
-    }
-    WinError DeleteValue(HKEY r, std::string_view k, std::string_view n) override {
-        return hives.DeleteValue(r, k, n);
-    }
-    WinError DeleteKey(HKEY r, std::string_view k) override { return hives.DeleteKey(r, k); }
-    WinError DeleteTree(HKEY r, std::string_view k) override { return hives.DeleteTree(r, k); }
-    WinError GetKeySecurity(HKEY r, std::string_view k, KeySecurity& s) const override {
-        return hives.GetKeySecurity(r, k, s);
-    }
-    WinError SetKeySecurity(HKEY r, std::string_view k, const KeySecurity& s) override {
-        return hives.SetKeySecurity(r, k, s);
-    }
-
+struct HiveFolder {
+    explicit HiveFolder(bool nt) : hives(nt) {}
     TempDir dir;
     machine::hive::HiveRegistry hives;
+};
+
+// A hive registry together with the folder that holds its files.
+class TempHiveRegistry final : private HiveFolder, public machine::ForwardingRegistry {
+  public:
+    explicit TempHiveRegistry(bool nt) : HiveFolder(nt), ForwardingRegistry(hives) {}
+    using HiveFolder::dir;
+    using HiveFolder::hives;
 };
 
 void WriteAndMount(const machine::Registry& from, HKEY root, const std::string& path,
@@ -73,9 +44,9 @@ void WriteAndMount(const machine::Registry& from, HKEY root, const std::string& 
 
 RegistryFactory HiveRegistryFactory() {
     return [](std::string_view regText, bool nt) -> std::unique_ptr<machine::Registry> {
-        machine::image::ImageRegistry text(nt);
-        machine::image::RegFileError error;
-        if (!machine::image::ApplyRegFile(regText, "factory.reg", text, error)) {
+        machine::MemoryRegistry text(nt);
+        machine::RegFileError error;
+        if (!machine::ApplyRegFile(regText, "factory.reg", text, error)) {
             ADD_FAILURE() << "registry text does not parse: " << error.ToString();
         }
         auto reg = std::make_unique<TempHiveRegistry>(nt);

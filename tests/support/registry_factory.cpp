@@ -2,16 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "machine/image/image_registry.h"
-#include "machine/image/reg_file.h"
+#include "machine/memory_registry.h"
+#include "machine/reg_file.h"
 
 namespace veldan::test {
 
-RegistryFactory ImageRegistryFactory() {
+RegistryFactory MemoryRegistryFactory() {
     return [](std::string_view regText, bool nt) -> std::unique_ptr<machine::Registry> {
-        auto registry = std::make_unique<machine::image::ImageRegistry>(nt);
-        machine::image::RegFileError error;
-        if (!machine::image::ApplyRegFile(regText, "factory.reg", *registry, error)) {
+        auto registry = std::make_unique<machine::MemoryRegistry>(nt);
+        machine::RegFileError error;
+        if (!machine::ApplyRegFile(regText, "factory.reg", *registry, error)) {
             ADD_FAILURE() << "registry text does not parse: " << error.ToString();
         }
         return registry;

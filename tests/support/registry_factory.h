@@ -28,8 +28,8 @@ inline std::ostream& operator<<(std::ostream& os, const NamedRegistryFactory& f)
     return os << f.name;
 }
 
-// The in-memory registry of machine images. A text that does not parse fails
-// the running test.
-RegistryFactory ImageRegistryFactory();
+// The in-memory registry (of machine images and the in-memory machine). A text
+// that does not parse fails the running test.
+RegistryFactory MemoryRegistryFactory();
 
 }  // namespace veldan::test

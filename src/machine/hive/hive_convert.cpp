@@ -8,7 +8,7 @@
 #include "machine/hive/hive_writer.h"
 #include "machine/image/image_machine.h"
 #include "machine/image/machine_ini.h"
-#include "machine/image/reg_file.h"
+#include "machine/reg_file.h"
 #include "text/strings.h"
 
 namespace veldan::machine::hive {
@@ -362,7 +362,7 @@ bool ConvertInstallationToImage(const std::string& installation, const Installat
         return false;
     }
 
-    image::ImageRegistry copy(true);
+    MemoryRegistry copy(true);
     for (HKEY r : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
         WinError e = CopyRegistryTree(*inst.registry, r, "", copy, r, "");
         if (e != ERROR_SUCCESS) {
@@ -376,7 +376,7 @@ bool ConvertInstallationToImage(const std::string& installation, const Installat
     std::error_code ec;
     fs::create_directories(root / "registry", ec);
     const std::string regPath = (root / "registry" / "machine.reg").string();
-    const std::string regText = image::WriteRegText(copy, image::RegWriteOptions{});
+    const std::string regText = WriteRegText(copy, RegWriteOptions{});
     if (image::WriteHostFileAtomic(regPath, regText) != ERROR_SUCCESS) {
         error = regPath + ": cannot be written";
         return false;

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "machine/image/image_registry.h"
+#include "machine/memory_registry.h"
 #include "text/strings.h"
 
 namespace veldan::machine::hive {
@@ -72,7 +72,7 @@ std::string FindProfileSid(const Registry& reg, const std::string& windir,
 }
 
 std::string CurrentControlSetName(const Registry& registry) {
-    std::string set = image::SelectedControlSet(registry);
+    std::string set = SelectedControlSet(registry);
     return set.empty() ? "ControlSet001" : set;
 }
 

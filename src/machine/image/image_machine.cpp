@@ -15,7 +15,7 @@
 #include "machine/hive/hive_registry.h"
 #include "machine/hive/installation.h"
 #include "machine/image/image_save.h"
-#include "machine/image/reg_file.h"
+#include "machine/reg_file.h"
 #include "text/codepage.h"
 #include "text/strings.h"
 
@@ -126,7 +126,7 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder,
     const bool nt = m->ini_.os == OsFamily::Nt;
     m->clock_ = clock ? std::move(clock) : std::make_unique<NoWaitClock>();
     m->paths_ = std::make_unique<HostPaths>((root / "drive_c").string());
-    m->registry_ = std::make_unique<ImageRegistry>(nt);
+    m->registry_ = std::make_unique<MemoryRegistry>(nt);
     m->active_ = m->registry_.get();
 
     fs::path regDir = root / "registry";
@@ -190,7 +190,8 @@ void ImageMachine::Assemble() {
         [this](std::string_view winPath) { return ScheduleDelete(winPath); });
     profiles_ = std::make_unique<ImageProfiles>(*paths_, ini_.windir);
     links_ = std::make_unique<ImageShellLinks>(*paths_, *profiles_);
-    system_ = std::make_unique<ImageSystemInfo>(ini_, registry(), *files_);
+    system_ = std::make_unique<ConfiguredSystemInfo>(
+        SystemSettings{ini_.os, ini_.user, ini_.windir, ini_.temp}, registry(), *files_);
 }
 
 WinError ImageMachine::ScheduleDelete(std::string_view winPath) {

@@ -16,16 +16,16 @@
 #include <string>
 #include <vector>
 
+#include "machine/configured_system_info.h"
 #include "machine/image/host_paths.h"
 #include "machine/image/image_file_system.h"
 #include "machine/image/image_processes.h"
 #include "machine/image/image_profiles.h"
-#include "machine/image/image_registry.h"
 #include "machine/image/image_save.h"
 #include "machine/image/image_shell_links.h"
-#include "machine/image/image_system_info.h"
 #include "machine/image/machine_ini.h"
 #include "machine/machine.h"
+#include "machine/memory_registry.h"
 
 namespace veldan::machine::hive {
 class HiveRegistry;
@@ -87,7 +87,7 @@ class ImageMachine final : public Machine {
 
     using Machine::registry;
     // The .reg registry of an image; not for an installation.
-    ImageRegistry& imageRegistry() { return *registry_; }
+    MemoryRegistry& imageRegistry() { return *registry_; }
     // The hive registry of an installation; null for an image.
     hive::HiveRegistry* hiveRegistry() { return hives_.get(); }
     bool isInstallation() const { return hives_ != nullptr; }
@@ -131,14 +131,14 @@ class ImageMachine final : public Machine {
     MachineIni ini_;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<HostPaths> paths_;
-    std::unique_ptr<ImageRegistry> registry_;    // an image's
+    std::unique_ptr<MemoryRegistry> registry_;   // an image's
     std::unique_ptr<hive::HiveRegistry> hives_;  // an installation's
     Registry* active_ = nullptr;                 // the one in use
     std::unique_ptr<ImageProcesses> processes_;
     std::unique_ptr<ImageFileSystem> files_;
     std::unique_ptr<ImageProfiles> profiles_;
     std::unique_ptr<ImageShellLinks> links_;
-    std::unique_ptr<ImageSystemInfo> system_;
+    std::unique_ptr<ConfiguredSystemInfo> system_;
     ImageLauncher launcher_;
     SaveCut saveCut_;
 };

@@ -1,8 +1,8 @@
-#include "machine/image/image_system_info.h"
+#include "machine/configured_system_info.h"
 
 #include "text/strings.h"
 
-namespace veldan::machine::image {
+namespace veldan::machine {
 namespace {
 
 constexpr std::string_view kExplorer = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
@@ -55,28 +55,29 @@ bool ReadString(const Registry& reg, HKEY root, std::string_view key, std::strin
 
 }  // namespace
 
-ImageSystemInfo::ImageSystemInfo(const MachineIni& ini, const Registry& registry, FileSystem& files)
-    : family_(ini.os),
-      user_(ini.user),
-      windir_(ini.windir),
-      temp_(ini.temp),
+ConfiguredSystemInfo::ConfiguredSystemInfo(const SystemSettings& settings, const Registry& registry,
+                                           FileSystem& files)
+    : family_(settings.os),
+      user_(settings.user),
+      windir_(settings.windir),
+      temp_(settings.temp),
       registry_(registry),
       files_(files) {}
 
-std::uint32_t ImageSystemInfo::Version() const {
+std::uint32_t ConfiguredSystemInfo::Version() const {
     // Windows XP 5.1 build 2600; Windows 98 4.10 with the 9x bit.
     return family_ == OsFamily::Nt ? 0x0A280105u : 0xC0000A04u;
 }
 
-std::string ImageSystemInfo::ProfileDirectory() const {
+std::string ConfiguredSystemInfo::ProfileDirectory() const {
     return "C:\\Documents and Settings\\" + user_;
 }
 
-std::string ImageSystemInfo::SystemDirectory() const {
+std::string ConfiguredSystemInfo::SystemDirectory() const {
     return windir_ + (family_ == OsFamily::Nt ? "\\system32" : "\\SYSTEM");
 }
 
-std::string ImageSystemInfo::TempPath() const {
+std::string ConfiguredSystemInfo::TempPath() const {
     std::string t = temp_;
     if (t.empty()) {
         t = family_ == OsFamily::Nt ? ProfileDirectory() + "\\Local Settings\\Temp"
@@ -86,7 +87,7 @@ std::string ImageSystemInfo::TempPath() const {
     return t;
 }
 
-std::string ImageSystemInfo::ExpandEnvironment(std::string_view text) const {
+std::string ConfiguredSystemInfo::ExpandEnvironment(std::string_view text) const {
     auto value = [&](std::string_view name, std::string& out) {
         std::string profile = family_ == OsFamily::Nt ? ProfileDirectory() : windir_;
         std::string tmp = TempPath();
@@ -135,7 +136,7 @@ std::string ImageSystemInfo::ExpandEnvironment(std::string_view text) const {
     return out;
 }
 
-std::string ImageSystemInfo::Lookup(int csidl) const {
+std::string ConfiguredSystemInfo::Lookup(int csidl) const {
     std::string path;
     if (csidl == CSIDL_PROGRAM_FILES || csidl == CSIDL_PROGRAM_FILES_COMMON) {
         bool pf = csidl == CSIDL_PROGRAM_FILES;
@@ -177,7 +178,7 @@ std::string ImageSystemInfo::Lookup(int csidl) const {
     return "";
 }
 
-WinError ImageSystemInfo::GetSpecialFolderPath(int csidl, bool create, std::string& path) {
+WinError ConfiguredSystemInfo::GetSpecialFolderPath(int csidl, bool create, std::string& path) {
     std::string p = Lookup(csidl);
     if (p.empty()) return ERROR_FILE_NOT_FOUND;
     if (create) {
@@ -201,4 +202,4 @@ WinError ImageSystemInfo::GetSpecialFolderPath(int csidl, bool create, std::stri
     return ERROR_SUCCESS;
 }
 
-}  // namespace veldan::machine::image
+}  // namespace veldan::machine

@@ -1,19 +1,15 @@
-#include "machine/image/reg_file.h"
+#include "machine/reg_file.h"
 
 #include <algorithm>
-#include <map>
-#include <memory>
 #include <utility>
 #include <vector>
 
+#include "machine/registry_paths.h"
 #include "text/codepage.h"
 #include "text/strings.h"
 
-namespace veldan::machine::image {
+namespace veldan::machine {
 namespace {
-
-using Key = ImageRegistry::Key;
-using Value = ImageRegistry::Value;
 
 constexpr std::string_view kHeader4 = "REGEDIT4";
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
@@ -313,7 +309,7 @@ class Parser {
     bool inDeletedSection_ = false;
 };
 
-void Apply(const std::vector<Op>& ops, ImageRegistry& registry) {
+void Apply(const std::vector<Op>& ops, Registry& registry) {
     HKEY root = 0;
     std::string_view path;
     // Results are ignored on purpose: the roots are known, the key of a value
@@ -394,7 +390,13 @@ void AppendHex(std::string& out, std::size_t column, std::uint32_t type, std::st
     }
 }
 
-void AppendValue(std::string& out, const Value& v, const RegWriteOptions& options) {
+// One value of a key as the writer takes it.
+struct NamedValue {
+    std::string name;
+    RegValue value;
+};
+
+void AppendValue(std::string& out, const NamedValue& v, const RegWriteOptions& options) {
     std::size_t start = out.size();
     if (v.name.empty()) {
         out += '@';
@@ -423,53 +425,112 @@ void AppendValue(std::string& out, const Value& v, const RegWriteOptions& option
     out += kEol;
 }
 
-void AppendKeyBlock(std::string& out, const Key& key, const std::string& path,
-                    const RegWriteOptions& options) {
+// The values of a key in creation order, or sorted by upper-cased name ("@" first).
+std::vector<NamedValue> KeyValues(const Registry& registry, HKEY root, const std::string& path,
+                                  const RegWriteOptions& options) {
+    std::vector<NamedValue> values;
+    for (std::uint32_t i = 0;; ++i) {
+        NamedValue v;
+        if (registry.EnumValue(root, path, i, v.name, &v.value) != ERROR_SUCCESS) break;
+        values.push_back(std::move(v));
+    }
+    if (options.sortValues) {
+        std::stable_sort(values.begin(), values.end(),
+                         [](const NamedValue& a, const NamedValue& b) {
+                             return text::CompareUpper(a.name, b.name) < 0;
+                         });
+    }
+    return values;
+}
+
+// The names of a key's sub-keys in enumeration order, all read before any of
+// them is walked, so that a backend's enumeration runs from 0 upwards once.
+std::vector<std::string> SubKeyNames(const Registry& registry, HKEY root, const std::string& path) {
+    std::vector<std::string> names;
+    std::string name;
+    while (registry.EnumKey(root, path, static_cast<std::uint32_t>(names.size()), name) ==
+           ERROR_SUCCESS) {
+        names.push_back(name);
+    }
+    return names;
+}
+
+void AppendKeyBlock(std::string& out, const std::vector<NamedValue>& values,
+                    const std::string& shown, const RegWriteOptions& options) {
     out += '[';
-    out += path;
+    out += shown;
     out += ']';
     out += kEol;
-    if (options.sortValues) {
-        std::vector<const Value*> sorted;
-        sorted.reserve(key.values.size());
-        for (const Value& v : key.values) sorted.push_back(&v);
-        std::stable_sort(sorted.begin(), sorted.end(), [](const Value* a, const Value* b) {
-            return text::CompareUpper(a->name, b->name) < 0;
-        });
-        for (const Value* v : sorted) AppendValue(out, *v, options);
-    } else {
-        for (const Value& v : key.values) AppendValue(out, v, options);
-    }
+    for (const NamedValue& v : values) AppendValue(out, v, options);
     out += kEol;
 }
 
-// The key (unless it is a root without values) and every key below it, in tree
-// order. Walked with a stack of its own: the depth of a loaded tree is not ours
-// to trust.
-void AppendTree(std::string& out, const Key& top, const std::string& topPath, bool isRoot,
-                const RegWriteOptions& options) {
-    if (!isRoot || !top.values.empty()) AppendKeyBlock(out, top, topPath, options);
-    struct Level {
-        const Key* key;
-        std::map<std::string, std::unique_ptr<Key>>::const_iterator next;
-        std::size_t pathLength;  // of `path` while this key's children are written
-    };
-    std::string path = topPath;
-    std::vector<Level> stack{{&top, top.children.begin(), path.size()}};
-    while (!stack.empty()) {
-        Level& level = stack.back();
-        if (level.next == level.key->children.end()) {
-            stack.pop_back();
-            continue;
+// Writes a key and its tree through the Registry interface.
+class TreeWriter {
+  public:
+    TreeWriter(const Registry& registry, HKEY root, const RegWriteOptions& options,
+               std::string& out)
+        : registry_(registry), root_(root), options_(options), out_(out) {
+        // HKLM\SYSTEM\CurrentControlSet is the link to the selected set when that
+        // set exists (as Windows makes it, and as every backend shows it).
+        if (root == HKEY_LOCAL_MACHINE) {
+            const std::string set = SelectedControlSet(registry);
+            linkStands_ = !set.empty() &&
+                          registry.OpenKey(HKEY_LOCAL_MACHINE, "SYSTEM\\" + set) == ERROR_SUCCESS;
         }
-        const Key& child = *(level.next++)->second;
-        path.resize(level.pathLength);
-        path += '\\';
-        path += child.name;
-        AppendKeyBlock(out, child, path, options);
-        stack.push_back({&child, child.children.begin(), path.size()});
     }
-}
+
+    // The key at `path` (shown as `shown`; unless it is a root without values)
+    // and every key below it, in tree order. Walked with a stack of its own: the
+    // depth of a loaded tree is not ours to trust. A link inside the tree is
+    // left out: the key it stands for is written under its own name.
+    void Write(std::string path, std::string shown, bool isRoot) {
+        const std::vector<NamedValue> topValues = KeyValues(registry_, root_, path, options_);
+        if (!isRoot || !topValues.empty()) AppendKeyBlock(out_, topValues, shown, options_);
+        struct Level {
+            std::vector<std::string> children;
+            std::size_t next = 0;
+            std::size_t pathLength = 0;   // of `path` while this key's children are written
+            std::size_t shownLength = 0;  // of `shown` likewise
+        };
+        std::vector<Level> stack;
+        stack.push_back({Children(path), 0, path.size(), shown.size()});
+        while (!stack.empty()) {
+            Level& level = stack.back();
+            if (level.next == level.children.size()) {
+                stack.pop_back();
+                continue;
+            }
+            const std::string& name = level.children[level.next++];
+            path.resize(level.pathLength);
+            if (!path.empty()) path += '\\';
+            path += name;
+            shown.resize(level.shownLength);
+            shown += '\\';
+            shown += name;
+            AppendKeyBlock(out_, KeyValues(registry_, root_, path, options_), shown, options_);
+            stack.push_back({Children(path), 0, path.size(), shown.size()});
+        }
+    }
+
+  private:
+    // The sub-keys of `path` that are keys of their own (links left out).
+    std::vector<std::string> Children(const std::string& path) const {
+        std::vector<std::string> names = SubKeyNames(registry_, root_, path);
+        if (linkStands_ && text::EqualsNoCase(path, "SYSTEM")) {
+            std::erase_if(names, [](const std::string& n) {
+                return text::EqualsNoCase(n, kCurrentControlSetName);
+            });
+        }
+        return names;
+    }
+
+    const Registry& registry_;
+    HKEY root_;
+    const RegWriteOptions& options_;
+    std::string& out_;
+    bool linkStands_ = false;
+};
 
 }  // namespace
 
@@ -478,7 +539,7 @@ std::string RegFileError::ToString() const {
     return file + ": " + message;
 }
 
-bool ApplyRegFile(std::string_view bytes, std::string_view fileName, ImageRegistry& registry,
+bool ApplyRegFile(std::string_view bytes, std::string_view fileName, Registry& registry,
                   RegFileError& error) {
     std::string text = text::DecodeText(bytes);
     std::vector<Op> ops;
@@ -488,45 +549,40 @@ bool ApplyRegFile(std::string_view bytes, std::string_view fileName, ImageRegist
     return true;
 }
 
-std::string WriteRegText(const ImageRegistry& registry, const RegWriteOptions& options) {
+std::string WriteRegText(const Registry& registry, const RegWriteOptions& options) {
     std::string out(kHeader5);
     out += kEol;
     out += kEol;
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
-        AppendTree(out, *registry.RootNode(root), std::string(RootLongName(root)), true, options);
+        if (registry.OpenKey(root, "") != ERROR_SUCCESS) continue;
+        TreeWriter(registry, root, options, out).Write("", std::string(RootLongName(root)), true);
     }
     return out;
 }
 
-bool WriteRegKeyText(const ImageRegistry& registry, HKEY root, std::string_view subKey,
+bool WriteRegKeyText(const Registry& registry, HKEY root, std::string_view subKey,
                      const RegWriteOptions& options, std::string& text) {
-    const Key* key = registry.Node(root, "");
-    if (key == nullptr) return false;
+    if (registry.OpenKey(root, "") != ERROR_SUCCESS) return false;
     // Name the keys as they are stored, whatever case the caller used.
-    std::string path(RootLongName(root));
-    bool isRoot = true;
+    std::string path;
+    std::string shown(RootLongName(root));
     for (const std::string& part : text::Split(subKey, '\\')) {
         if (part.empty()) continue;
-        auto it = key->children.find(text::UpperAscii(part));
-        path += '\\';
-        if (it != key->children.end()) {
-            key = it->second.get();
-            path += key->name;
-        } else if (const Key* linked = registry.LinkedChild(key, part)) {
-            // The link to the current control set, under its own name.
-            key = linked;
-            path += kCurrentControlSetName;
-        } else {
-            return false;
-        }
-        isRoot = false;
+        const std::vector<std::string> names = SubKeyNames(registry, root, path);
+        auto it = std::find_if(names.begin(), names.end(),
+                               [&](const std::string& n) { return text::EqualsNoCase(n, part); });
+        if (it == names.end()) return false;
+        if (!path.empty()) path += '\\';
+        path += *it;
+        shown += '\\';
+        shown += *it;
     }
     std::string out(kHeader5);
     out += kEol;
     out += kEol;
-    AppendTree(out, *key, path, isRoot, options);
+    TreeWriter(registry, root, options, out).Write(path, shown, path.empty());
     text = std::move(out);
     return true;
 }
 
-}  // namespace veldan::machine::image
+}  // namespace veldan::machine

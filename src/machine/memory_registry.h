@@ -1,7 +1,7 @@
 #pragma once
-// An in-memory registry: the registry of a machine image, loaded from and saved
-// to .reg files. HKCR is the view of HKLM\Software\Classes. Sub-keys are kept in
-// the ordinal order of their upper-cased names, values in creation order.
+// An in-memory registry: the registry of a machine image (loaded from and saved
+// to .reg files) and of the in-memory machine. HKCR is the view of HKLM\Software\Classes. Sub-keys
+// are kept in the ordinal order of their upper-cased names, values in creation order.
 //
 // HKLM\SYSTEM\CurrentControlSet can be a link, as Windows makes it at start:
 // after LinkCurrentControlSet, when HKLM\SYSTEM\Select "Current" names an
@@ -22,14 +22,15 @@
 #include <vector>
 
 #include "machine/registry.h"
+#include "machine/registry_paths.h"
 
-namespace veldan::machine::image {
+namespace veldan::machine {
 
-class ImageRegistry final : public Registry {
+class MemoryRegistry final : public Registry {
   public:
     // `hasSecurity`: false for the 9x family, where SetKeySecurity is not implemented.
-    explicit ImageRegistry(bool hasSecurity = true);
-    ~ImageRegistry() override;
+    explicit MemoryRegistry(bool hasSecurity = true);
+    ~MemoryRegistry() override;
 
     WinError OpenKey(HKEY root, std::string_view subKey) const override;
     WinError CreateKey(HKEY root, std::string_view subKey) override;
@@ -75,7 +76,7 @@ class ImageRegistry final : public Registry {
         return std::unique_lock<std::recursive_mutex>(mutex_);
     }
 
-    // Internal tree node; public so the .reg reader and writer can walk it.
+    // Internal tree node; public so that tests can walk it.
     struct Value {
         std::string name;
         RegValue value;
@@ -105,11 +106,6 @@ class ImageRegistry final : public Registry {
     // The node of a key (HKCR resolved to HKLM\Software\Classes), or null when
     // the handle is unknown or the key does not exist.
     const Key* Node(HKEY root, std::string_view subKey) const;
-
-    // The key a link child of `parent` stands for: the linked control set when
-    // `parent` is HKLM\SYSTEM and `name` is CurrentControlSet (any case) and the
-    // link stands; else null. Stored children are not looked at.
-    const Key* LinkedChild(const Key* parent, std::string_view name) const;
 
   private:
     // The components of a sub-key path below its stored root: HKCR gets the
@@ -145,22 +141,4 @@ class ImageRegistry final : public Registry {
     mutable EnumCursor cursor_;
 };
 
-// The name of the link Windows makes to the current control set.
-inline constexpr std::string_view kCurrentControlSetName = "CurrentControlSet";
-
-// The control set HKLM\SYSTEM\Select "Current" names ("ControlSet001"), or ""
-// when that value is missing, not a REG_DWORD, 0 or above 999.
-std::string SelectedControlSet(const Registry& registry);
-
-// Long name of a root ("HKEY_LOCAL_MACHINE"), or "" for an unknown handle.
-std::string_view RootLongName(HKEY root);
-// Short name of a root ("HKLM"), or "".
-std::string_view RootShortName(HKEY root);
-// Root of a long or short root name (ASCII case ignored); 0 when unknown.
-HKEY RootFromName(std::string_view name);
-
-// Splits "HKEY_LOCAL_MACHINE\\Software\\X" or "HKLM\\Software\\X" into root and
-// sub-key path. Returns false when the root name is unknown.
-bool SplitKeyPath(std::string_view fullPath, HKEY& root, std::string& subKey);
-
-}  // namespace veldan::machine::image
+}  // namespace veldan::machine

@@ -1,19 +1,28 @@
 #pragma once
-// What a machine image tells about itself: family and user from machine.ini,
-// special folders from its registry or the family's defaults.
+// What a machine that is not running tells about itself (an image, an
+// installation, an in-memory machine): family, user and folders from its
+// settings, special folders from its registry or the family's defaults.
 
 #include <string>
 
 #include "machine/file_system.h"
-#include "machine/image/machine_ini.h"
 #include "machine/registry.h"
 #include "machine/system_info.h"
 
-namespace veldan::machine::image {
+namespace veldan::machine {
 
-class ImageSystemInfo final : public SystemInfo {
+// The settings a machine's system information starts from.
+struct SystemSettings {
+    OsFamily os = OsFamily::Nt;
+    std::string user = "Owner";
+    std::string windir = "C:\\WINDOWS";
+    std::string temp;  // empty: the family's default
+};
+
+class ConfiguredSystemInfo final : public SystemInfo {
   public:
-    ImageSystemInfo(const MachineIni& ini, const Registry& registry, FileSystem& files);
+    ConfiguredSystemInfo(const SystemSettings& settings, const Registry& registry,
+                         FileSystem& files);
 
     OsFamily Family() const override { return family_; }
     std::uint32_t Version() const override;
@@ -26,7 +35,7 @@ class ImageSystemInfo final : public SystemInfo {
     // The user's profile folder on the NT family ("C:\\Documents and Settings\\<user>").
     std::string ProfileDirectory() const;
 
-    // Replaces %NAME% variables of the image's environment (USERPROFILE,
+    // Replaces %NAME% variables of the machine's environment (USERPROFILE,
     // ALLUSERSPROFILE, SystemRoot, windir, SystemDrive, ProgramFiles,
     // CommonProgramFiles, TEMP, TMP, USERNAME, HOMEDRIVE, HOMEPATH, APPDATA);
     // unknown variables stay as written.
@@ -44,4 +53,4 @@ class ImageSystemInfo final : public SystemInfo {
     FileSystem& files_;
 };
 
-}  // namespace veldan::machine::image
+}  // namespace veldan::machine

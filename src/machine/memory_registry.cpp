@@ -1,14 +1,14 @@
-#include "machine/image/image_registry.h"
+#include "machine/memory_registry.h"
 
 #include <iterator>
 
 #include "text/strings.h"
 
-namespace veldan::machine::image {
+namespace veldan::machine {
 namespace {
 
-using Key = ImageRegistry::Key;
-using Value = ImageRegistry::Value;
+using Key = MemoryRegistry::Key;
+using Value = MemoryRegistry::Value;
 
 bool IsStoredRoot(HKEY root) {
     return root == HKEY_LOCAL_MACHINE || root == HKEY_CURRENT_USER || root == HKEY_USERS;
@@ -99,7 +99,7 @@ void CollectProtected(const Key& key, const std::string& path, std::vector<std::
 
 // ---- Key ----
 
-const Value* ImageRegistry::Key::FindValue(std::string_view valueName) const {
+const Value* MemoryRegistry::Key::FindValue(std::string_view valueName) const {
     if (valueIndex.size() == values.size()) {
         auto it = valueIndex.find(text::UpperAscii(valueName));
         if (it == valueIndex.end()) return nullptr;
@@ -114,11 +114,11 @@ const Value* ImageRegistry::Key::FindValue(std::string_view valueName) const {
     return nullptr;
 }
 
-Value* ImageRegistry::Key::FindValue(std::string_view valueName) {
+Value* MemoryRegistry::Key::FindValue(std::string_view valueName) {
     return const_cast<Value*>(static_cast<const Key*>(this)->FindValue(valueName));
 }
 
-void ImageRegistry::Key::PutValue(std::string_view valueName, const RegValue& value) {
+void MemoryRegistry::Key::PutValue(std::string_view valueName, const RegValue& value) {
     if (Value* existing = FindValue(valueName)) {
         existing->value = value;
         return;
@@ -133,7 +133,7 @@ void ImageRegistry::Key::PutValue(std::string_view valueName, const RegValue& va
     values.push_back(Value{std::string(valueName), value});
 }
 
-bool ImageRegistry::Key::RemoveValue(std::string_view valueName) {
+bool MemoryRegistry::Key::RemoveValue(std::string_view valueName) {
     const Value* found = FindValue(valueName);
     if (found == nullptr) return false;
     std::size_t pos = static_cast<std::size_t>(found - values.data());
@@ -145,15 +145,15 @@ bool ImageRegistry::Key::RemoveValue(std::string_view valueName) {
     return true;
 }
 
-// ---- ImageRegistry ----
+// ---- MemoryRegistry ----
 
-ImageRegistry::ImageRegistry(bool hasSecurity) : hasSecurity_(hasSecurity) {
+MemoryRegistry::MemoryRegistry(bool hasSecurity) : hasSecurity_(hasSecurity) {
     Clear();
 }
 
-ImageRegistry::~ImageRegistry() = default;
+MemoryRegistry::~MemoryRegistry() = default;
 
-void ImageRegistry::Clear() {
+void MemoryRegistry::Clear() {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     ++generation_;
     controlSetLink_.clear();
@@ -165,7 +165,7 @@ void ImageRegistry::Clear() {
     hku_->name = "HKEY_USERS";
 }
 
-std::string ImageRegistry::LinkCurrentControlSet() {
+std::string MemoryRegistry::LinkCurrentControlSet() {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     ++generation_;
     controlSetLink_.clear();
@@ -182,20 +182,11 @@ std::string ImageRegistry::LinkCurrentControlSet() {
     return controlSetLink_;
 }
 
-const ImageRegistry::Key* ImageRegistry::LinkParent() const {
+const MemoryRegistry::Key* MemoryRegistry::LinkParent() const {
     return controlSetLink_.empty() ? nullptr : Child(hklm_.get(), "SYSTEM");
 }
 
-const ImageRegistry::Key* ImageRegistry::LinkedChild(const Key* parent,
-                                                     std::string_view name) const {
-    if (parent == nullptr || parent != LinkParent() ||
-        !text::EqualsNoCase(name, kCurrentControlSetName)) {
-        return nullptr;
-    }
-    return Child(parent, controlSetLink_);
-}
-
-std::vector<std::string_view> ImageRegistry::Parts(HKEY root, std::string_view subKey) const {
+std::vector<std::string_view> MemoryRegistry::Parts(HKEY root, std::string_view subKey) const {
     std::vector<std::string_view> parts = Components(root, subKey);
     if (root == HKEY_LOCAL_MACHINE && !controlSetLink_.empty() && parts.size() >= 2 &&
         text::EqualsNoCase(parts[0], "SYSTEM") &&
@@ -205,13 +196,13 @@ std::vector<std::string_view> ImageRegistry::Parts(HKEY root, std::string_view s
     return parts;
 }
 
-bool ImageRegistry::HoldsLinkedSet(HKEY root, const std::vector<std::string_view>& parts) const {
+bool MemoryRegistry::HoldsLinkedSet(HKEY root, const std::vector<std::string_view>& parts) const {
     return root == HKEY_LOCAL_MACHINE && !controlSetLink_.empty() && !parts.empty() &&
            parts.size() <= 2 && text::EqualsNoCase(parts[0], "SYSTEM") &&
            (parts.size() == 1 || text::EqualsNoCase(parts[1], controlSetLink_));
 }
 
-ImageRegistry::Key* ImageRegistry::StoredRoot(HKEY root) const {
+MemoryRegistry::Key* MemoryRegistry::StoredRoot(HKEY root) const {
     switch (root) {
         case HKEY_LOCAL_MACHINE:
         case HKEY_CLASSES_ROOT:
@@ -225,15 +216,15 @@ ImageRegistry::Key* ImageRegistry::StoredRoot(HKEY root) const {
     }
 }
 
-const ImageRegistry::Key* ImageRegistry::RootNode(HKEY root) const {
+const MemoryRegistry::Key* MemoryRegistry::RootNode(HKEY root) const {
     return IsStoredRoot(root) ? StoredRoot(root) : nullptr;
 }
 
-const ImageRegistry::Key* ImageRegistry::Node(HKEY root, std::string_view subKey) const {
+const MemoryRegistry::Key* MemoryRegistry::Node(HKEY root, std::string_view subKey) const {
     return Find(root, subKey);
 }
 
-ImageRegistry::Key* ImageRegistry::Find(HKEY root, std::string_view subKey) const {
+MemoryRegistry::Key* MemoryRegistry::Find(HKEY root, std::string_view subKey) const {
     Key* node = StoredRoot(root);
     if (node == nullptr) return nullptr;
     for (std::string_view part : Parts(root, subKey)) {
@@ -243,7 +234,7 @@ ImageRegistry::Key* ImageRegistry::Find(HKEY root, std::string_view subKey) cons
     return node;
 }
 
-ImageRegistry::Key* ImageRegistry::Create(HKEY root, std::string_view subKey) {
+MemoryRegistry::Key* MemoryRegistry::Create(HKEY root, std::string_view subKey) {
     Key* node = StoredRoot(root);
     if (node == nullptr) return nullptr;
     for (std::string_view part : Parts(root, subKey)) {
@@ -258,20 +249,20 @@ ImageRegistry::Key* ImageRegistry::Create(HKEY root, std::string_view subKey) {
     return node;
 }
 
-WinError ImageRegistry::OpenKey(HKEY root, std::string_view subKey) const {
+WinError MemoryRegistry::OpenKey(HKEY root, std::string_view subKey) const {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     return Find(root, subKey) != nullptr ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
-WinError ImageRegistry::CreateKey(HKEY root, std::string_view subKey) {
+WinError MemoryRegistry::CreateKey(HKEY root, std::string_view subKey) {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     Create(root, subKey);
     return ERROR_SUCCESS;
 }
 
-WinError ImageRegistry::QueryInfoKey(HKEY root, std::string_view subKey, RegKeyInfo& info) const {
+WinError MemoryRegistry::QueryInfoKey(HKEY root, std::string_view subKey, RegKeyInfo& info) const {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     const Key* key = Find(root, subKey);
@@ -281,8 +272,8 @@ WinError ImageRegistry::QueryInfoKey(HKEY root, std::string_view subKey, RegKeyI
     return ERROR_SUCCESS;
 }
 
-WinError ImageRegistry::EnumKey(HKEY root, std::string_view subKey, std::uint32_t index,
-                                std::string& name) const {
+WinError MemoryRegistry::EnumKey(HKEY root, std::string_view subKey, std::uint32_t index,
+                                 std::string& name) const {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     const Key* key = Find(root, subKey);
@@ -313,8 +304,8 @@ WinError ImageRegistry::EnumKey(HKEY root, std::string_view subKey, std::uint32_
     return ERROR_SUCCESS;
 }
 
-WinError ImageRegistry::EnumValue(HKEY root, std::string_view subKey, std::uint32_t index,
-                                  std::string& name, RegValue* value) const {
+WinError MemoryRegistry::EnumValue(HKEY root, std::string_view subKey, std::uint32_t index,
+                                   std::string& name, RegValue* value) const {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     const Key* key = Find(root, subKey);
@@ -326,8 +317,8 @@ WinError ImageRegistry::EnumValue(HKEY root, std::string_view subKey, std::uint3
     return ERROR_SUCCESS;
 }
 
-WinError ImageRegistry::QueryValue(HKEY root, std::string_view subKey, std::string_view name,
-                                   RegValue& value) const {
+WinError MemoryRegistry::QueryValue(HKEY root, std::string_view subKey, std::string_view name,
+                                    RegValue& value) const {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     const Key* key = Find(root, subKey);
@@ -338,8 +329,8 @@ WinError ImageRegistry::QueryValue(HKEY root, std::string_view subKey, std::stri
     return ERROR_SUCCESS;
 }
 
-WinError ImageRegistry::SetValue(HKEY root, std::string_view subKey, std::string_view name,
-                                 const RegValue& value) {
+WinError MemoryRegistry::SetValue(HKEY root, std::string_view subKey, std::string_view name,
+                                  const RegValue& value) {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     Key* key = Find(root, subKey);
@@ -348,7 +339,7 @@ WinError ImageRegistry::SetValue(HKEY root, std::string_view subKey, std::string
     return ERROR_SUCCESS;
 }
 
-WinError ImageRegistry::DeleteValue(HKEY root, std::string_view subKey, std::string_view name) {
+WinError MemoryRegistry::DeleteValue(HKEY root, std::string_view subKey, std::string_view name) {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     Key* key = Find(root, subKey);
@@ -356,15 +347,15 @@ WinError ImageRegistry::DeleteValue(HKEY root, std::string_view subKey, std::str
     return key->RemoveValue(name) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
-WinError ImageRegistry::DeleteKey(HKEY root, std::string_view subKey) {
+WinError MemoryRegistry::DeleteKey(HKEY root, std::string_view subKey) {
     return RemoveKey(root, subKey, false);
 }
 
-WinError ImageRegistry::DeleteTree(HKEY root, std::string_view subKey) {
+WinError MemoryRegistry::DeleteTree(HKEY root, std::string_view subKey) {
     return RemoveKey(root, subKey, true);
 }
 
-WinError ImageRegistry::RemoveKey(HKEY root, std::string_view subKey, bool tree) {
+WinError MemoryRegistry::RemoveKey(HKEY root, std::string_view subKey, bool tree) {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     if (IsRootPath(subKey)) return ERROR_ACCESS_DENIED;
@@ -385,8 +376,8 @@ WinError ImageRegistry::RemoveKey(HKEY root, std::string_view subKey, bool tree)
     return ERROR_SUCCESS;
 }
 
-WinError ImageRegistry::GetKeySecurity(HKEY root, std::string_view subKey,
-                                       KeySecurity& security) const {
+WinError MemoryRegistry::GetKeySecurity(HKEY root, std::string_view subKey,
+                                        KeySecurity& security) const {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!hasSecurity_) return ERROR_CALL_NOT_IMPLEMENTED;
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
@@ -396,8 +387,8 @@ WinError ImageRegistry::GetKeySecurity(HKEY root, std::string_view subKey,
     return ERROR_SUCCESS;
 }
 
-WinError ImageRegistry::SetKeySecurity(HKEY root, std::string_view subKey,
-                                       const KeySecurity& security) {
+WinError MemoryRegistry::SetKeySecurity(HKEY root, std::string_view subKey,
+                                        const KeySecurity& security) {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!hasSecurity_) return ERROR_CALL_NOT_IMPLEMENTED;
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
@@ -407,7 +398,7 @@ WinError ImageRegistry::SetKeySecurity(HKEY root, std::string_view subKey,
     return ERROR_SUCCESS;
 }
 
-WinError ImageRegistry::Protect(HKEY root, std::string_view subKey) {
+WinError MemoryRegistry::Protect(HKEY root, std::string_view subKey) {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
     Key* key = Find(root, subKey);
@@ -416,7 +407,7 @@ WinError ImageRegistry::Protect(HKEY root, std::string_view subKey) {
     return ERROR_SUCCESS;
 }
 
-std::vector<std::string> ImageRegistry::ProtectedKeys() const {
+std::vector<std::string> MemoryRegistry::ProtectedKeys() const {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     std::vector<std::string> out;
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
@@ -425,68 +416,4 @@ std::vector<std::string> ImageRegistry::ProtectedKeys() const {
     return out;
 }
 
-std::string SelectedControlSet(const Registry& registry) {
-    RegValue current;
-    if (registry.QueryValue(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", "Current", current) !=
-            ERROR_SUCCESS ||
-        current.type != REG_DWORD) {
-        return {};
-    }
-    const std::uint32_t n = current.AsDword();
-    if (n == 0 || n > 999) return {};
-    return text::Format("ControlSet%03u", n);
-}
-
-// ---- Root names ----
-
-std::string_view RootLongName(HKEY root) {
-    switch (root) {
-        case HKEY_CLASSES_ROOT:
-            return "HKEY_CLASSES_ROOT";
-        case HKEY_CURRENT_USER:
-            return "HKEY_CURRENT_USER";
-        case HKEY_LOCAL_MACHINE:
-            return "HKEY_LOCAL_MACHINE";
-        case HKEY_USERS:
-            return "HKEY_USERS";
-        default:
-            return "";
-    }
-}
-
-std::string_view RootShortName(HKEY root) {
-    switch (root) {
-        case HKEY_CLASSES_ROOT:
-            return "HKCR";
-        case HKEY_CURRENT_USER:
-            return "HKCU";
-        case HKEY_LOCAL_MACHINE:
-            return "HKLM";
-        case HKEY_USERS:
-            return "HKU";
-        default:
-            return "";
-    }
-}
-
-HKEY RootFromName(std::string_view name) {
-    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
-        if (text::EqualsNoCase(name, RootLongName(root)) ||
-            text::EqualsNoCase(name, RootShortName(root))) {
-            return root;
-        }
-    }
-    return 0;
-}
-
-bool SplitKeyPath(std::string_view fullPath, HKEY& root, std::string& subKey) {
-    std::size_t slash = fullPath.find('\\');
-    HKEY found = RootFromName(fullPath.substr(0, slash));
-    if (found == 0) return false;
-    root = found;
-    subKey =
-        slash == std::string_view::npos ? std::string() : std::string(fullPath.substr(slash + 1));
-    return true;
-}
-
-}  // namespace veldan::machine::image
+}  // namespace veldan::machine

@@ -1,13 +1,14 @@
 #pragma once
 // .reg files: reading "REGEDIT4" and "Windows Registry Editor Version 5.00"
-// files into an ImageRegistry and writing the registry back as 5.00 text.
+// files into a registry and writing a registry back as 5.00 text. Both work on
+// the Registry interface, so every backend reads and writes them.
 
 #include <string>
 #include <string_view>
 
-#include "machine/image/image_registry.h"
+#include "machine/registry.h"
 
-namespace veldan::machine::image {
+namespace veldan::machine {
 
 struct RegFileError {
     std::string file;
@@ -24,7 +25,7 @@ struct RegFileError {
 // of hex(1), hex(2) and hex(7) values is UTF-16LE in 5.00 files and CP949 in
 // REGEDIT4 files and is stored as UTF-8. Returns false with `error` filled at the
 // first malformed line; `registry` is then left unchanged.
-bool ApplyRegFile(std::string_view bytes, std::string_view fileName, ImageRegistry& registry,
+bool ApplyRegFile(std::string_view bytes, std::string_view fileName, Registry& registry,
                   RegFileError& error);
 
 struct RegWriteOptions {
@@ -39,11 +40,16 @@ struct RegWriteOptions {
 // The whole registry (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, in that
 // order) as "Windows Registry Editor Version 5.00" text with CR LF line ends.
 // Every key is written, empty ones included, so the text rebuilds the same tree.
-std::string WriteRegText(const ImageRegistry& registry, const RegWriteOptions& options);
+// Keys and values come in the registry's enumeration order. A link is written
+// once, under the name of the key it stands for: HKLM\SYSTEM\CurrentControlSet,
+// when HKLM\SYSTEM\Select "Current" names a control set that exists, is left out
+// of every tree that holds it (and written under its own name only when it is
+// the key asked for).
+std::string WriteRegText(const Registry& registry, const RegWriteOptions& options);
 
 // One key and its tree, named with the root's long name. Returns false when the
 // key does not exist.
-bool WriteRegKeyText(const ImageRegistry& registry, HKEY root, std::string_view subKey,
+bool WriteRegKeyText(const Registry& registry, HKEY root, std::string_view subKey,
                      const RegWriteOptions& options, std::string& text);
 
-}  // namespace veldan::machine::image
+}  // namespace veldan::machine

@@ -7,13 +7,13 @@
 #include <string>
 #include <thread>
 
-#include "machine/image/image_registry.h"
+#include "machine/memory_registry.h"
 
 namespace veldan::machine::image {
 namespace {
 
-TEST(ImageRegistryThreads, ReadersAndWritersOnTheSameKeysDoNotTearTheTree) {
-    ImageRegistry reg;
+TEST(MemoryRegistryThreads, ReadersAndWritersOnTheSameKeysDoNotTearTheTree) {
+    MemoryRegistry reg;
     ASSERT_EQ(reg.CreateKey(HKEY_LOCAL_MACHINE, "Software\\Shared"), ERROR_SUCCESS);
     std::atomic<bool> stop{false};
     std::atomic<long> reads{0};
@@ -36,7 +36,8 @@ TEST(ImageRegistryThreads, ReadersAndWritersOnTheSameKeysDoNotTearTheTree) {
         while (!stop) {
             std::string name;
             for (std::uint32_t i = 0;
-                 reg.EnumKey(HKEY_LOCAL_MACHINE, "Software\\Shared", i, name) == ERROR_SUCCESS; ++i) {
+                 reg.EnumKey(HKEY_LOCAL_MACHINE, "Software\\Shared", i, name) == ERROR_SUCCESS;
+                 ++i) {
                 const std::string sub = "Software\\Shared\\" + name;
                 std::string valueName;
                 RegValue value;
