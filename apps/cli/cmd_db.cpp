@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "host/file_read.h"
 #include "commands.h"
 #include "engine/loader.h"
 #include "engine/scramble.h"
@@ -95,7 +96,7 @@ std::vector<std::string_view> SplitLines(std::string_view data) {
 int RunConvert(bool scramble, const std::string& in, const std::string& out) {
     std::string bytes;
     std::error_code ec;
-    if (fs::is_directory(in, ec) || !text::ReadHostFile(in, bytes)) {
+    if (fs::is_directory(in, ec) || !host::ReadWholeFile(in, bytes)) {
         return Fail(kExitFailure, "cannot read " + in);
     }
     std::string result;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "host/file_read.h"
 #include "commands/activex.h"
 #include "engine/loader.h"
 #include "engine/scramble.h"
@@ -21,7 +22,7 @@ namespace fs = std::filesystem;
 bool ReadRegularFile(const std::string& path, std::string& bytes) {
     std::error_code ec;
     if (path.empty() || fs::is_directory(path, ec)) return false;
-    return text::ReadHostFile(path, bytes);
+    return host::ReadWholeFile(path, bytes);
 }
 
 // The lines of file data: line end LF or CR LF, a NUL ends a line's text. A

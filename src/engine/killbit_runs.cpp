@@ -7,6 +7,8 @@
 #include <system_error>
 #include <vector>
 
+#include "host/file_write.h"
+#include "host/file_read.h"
 #include "commands/activex.h"
 #include "engine/loader.h"
 #include "machine/image/host_paths.h"
@@ -69,7 +71,7 @@ bool IsReadableFile(const std::string& path) {
 // A NUL ends a line's text, as for a line read into a C buffer.
 bool ReadTrimmedLines(const std::string& path, std::vector<std::string>& lines) {
     std::string utf8;
-    if (!IsReadableFile(path) || !text::ReadTextFile(path, utf8)) return false;
+    if (!IsReadableFile(path) || !host::ReadTextFile(path, utf8)) return false;
     std::string_view data = utf8;
     std::size_t pos = 0;
     while (pos < data.size()) {
@@ -126,7 +128,7 @@ void CompareSource(Context& ctx, const ComparisonSource& source) {
         out += kLogLineEnd;
     }
     // A log that cannot be written is skipped; the run goes on.
-    (void)machine::image::WriteHostFileAtomic(
+    (void)host::WriteFileAtomic(
         CorePath(ctx, "log_" + std::string(source.name) + ".txt"), out);
     ctx.Debug("end\n");
 }

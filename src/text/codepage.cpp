@@ -3,10 +3,8 @@
 #include <iconv.h>
 
 #include <cerrno>
-#include <fstream>
 #include <iterator>
 #include <mutex>
-#include <sstream>
 
 namespace veldan::text {
 namespace {
@@ -230,23 +228,6 @@ std::string DecodeText(std::string_view bytes) {
     }
     if (IsValidUtf8(bytes)) return std::string(bytes);
     return Cp949ToUtf8(bytes);
-}
-
-bool ReadHostFile(const std::string& hostPath, std::string& bytes) {
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) return false;
-    bytes = std::move(ss).str();
-    return true;
-}
-
-bool ReadTextFile(const std::string& hostPath, std::string& utf8) {
-    std::string bytes;
-    if (!ReadHostFile(hostPath, bytes)) return false;
-    utf8 = DecodeText(bytes);
-    return true;
 }
 
 }  // namespace veldan::text
