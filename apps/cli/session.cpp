@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/loader.h"
+#include "host/file_read.h"
 #include "host/file_write.h"
 #include "host/ini_text.h"
-#include "host/file_read.h"
-#include "engine/loader.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/image/host_paths.h"
 #include "platform/folders.h"

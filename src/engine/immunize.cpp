@@ -6,11 +6,12 @@
 #include <fstream>
 #include <system_error>
 
-#include "host/file_read.h"
 #include "commands/activex.h"
 #include "engine/loader.h"
 #include "engine/scramble.h"
+#include "host/file_read.h"
 #include "text/codepage.h"
+#include "text/lines.h"
 #include "text/strings.h"
 
 namespace veldan::engine {
@@ -29,14 +30,8 @@ bool ReadRegularFile(const std::string& path, std::string& bytes) {
 // final line without a line end counts.
 std::vector<std::string> SplitDataLines(std::string_view data) {
     std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < data.size()) {
-        std::size_t nl = data.find('\n', pos);
-        std::size_t end = nl == std::string_view::npos ? data.size() : nl;
-        std::string_view line = data.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    for (std::string_view line : text::SplitLines(data)) {
         lines.emplace_back(line.substr(0, line.find('\0')));
-        pos = nl == std::string_view::npos ? data.size() : nl + 1;
     }
     return lines;
 }

@@ -7,12 +7,12 @@
 #include <system_error>
 #include <vector>
 
-#include "host/file_write.h"
-#include "host/file_read.h"
 #include "commands/activex.h"
 #include "engine/loader.h"
-#include "machine/image/host_paths.h"
+#include "host/file_read.h"
+#include "host/file_write.h"
 #include "text/codepage.h"
+#include "text/lines.h"
 #include "text/strings.h"
 
 namespace veldan::engine {
@@ -72,15 +72,9 @@ bool IsReadableFile(const std::string& path) {
 bool ReadTrimmedLines(const std::string& path, std::vector<std::string>& lines) {
     std::string utf8;
     if (!IsReadableFile(path) || !host::ReadTextFile(path, utf8)) return false;
-    std::string_view data = utf8;
-    std::size_t pos = 0;
-    while (pos < data.size()) {
-        std::size_t nl = data.find('\n', pos);
-        std::size_t end = nl == std::string_view::npos ? data.size() : nl;
-        std::string_view line = data.substr(pos, end - pos);
+    for (std::string_view line : text::SplitLines(utf8)) {
         line = text::TrimView(line.substr(0, line.find('\0')));
         if (!line.empty()) lines.emplace_back(line);
-        pos = end + 1;
     }
     return true;
 }

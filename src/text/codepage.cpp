@@ -6,6 +6,8 @@
 #include <iterator>
 #include <mutex>
 
+#include "text/little_endian.h"
+
 namespace veldan::text {
 namespace {
 
@@ -165,8 +167,7 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
     out.reserve(bytes.size() / 2);
     std::size_t units = bytes.size() / 2;
     auto unit = [&](std::size_t k) {
-        return static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * k]) |
-                                     (static_cast<unsigned char>(bytes[2 * k + 1]) << 8));
+        return static_cast<char16_t>(LoadLe16(bytes.data() + 2 * k));
     };
     for (std::size_t k = 0; k < units; ++k) {
         char32_t u = unit(k);

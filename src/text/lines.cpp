@@ -16,4 +16,11 @@ bool NextLine(std::string_view text, std::size_t& pos, TextLine& line) {
     return true;
 }
 
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t pos = 0;
+    for (TextLine line; NextLine(text, pos, line);) lines.push_back(line.text);
+    return lines;
+}
+
 }  // namespace veldan::text

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 namespace veldan::text {
 
@@ -17,5 +18,8 @@ struct TextLine {
 // (nothing cut) once `pos` is at the end: a text ending in a line end has no
 // empty line after it.
 bool NextLine(std::string_view text, std::size_t& pos, TextLine& line);
+
+// The lines of `text` as NextLine cuts them, without their line ends.
+std::vector<std::string_view> SplitLines(std::string_view text);
 
 }  // namespace veldan::text

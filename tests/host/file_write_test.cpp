@@ -128,5 +128,16 @@ TEST(ReadWholeFile, FailsOnMissingFilesAndFolders) {
     EXPECT_EQ(bytes, big);
 }
 
+TEST(ReadTextFile, DecodesCp949AndLeavesTheOutputAloneOnFailure) {
+    test::TempDir dir;
+    const std::string path = dir.str() + "/cp.txt";
+    ASSERT_EQ(WriteFileAtomic(path, "\xC7\xD1"), ERROR_SUCCESS);  // one Hangul syllable in CP949
+    std::string out = "untouched";
+    ASSERT_TRUE(ReadTextFile(path, out));
+    EXPECT_EQ(out, "\xED\x95\x9C");
+    EXPECT_FALSE(ReadTextFile(dir.str() + "/missing", out));
+    EXPECT_EQ(out, "\xED\x95\x9C");
+}
+
 }  // namespace
 }  // namespace veldan::host

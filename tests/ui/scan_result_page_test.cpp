@@ -17,9 +17,9 @@
 #include <mutex>
 #include <thread>
 
-#include "host/file_read.h"
 #include "engine/loader.h"
 #include "engine/scan.h"
+#include "host/file_read.h"
 #include "platform/folders.h"
 #include "platform/registry_ops.h"
 #include "support/run_program.h"

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "host/folder_entries.h"
 #include "host/file_write.h"
+#include "host/folder_entries.h"
 #include "machine/hive/hive_writer.h"
 #include "machine/image/image_machine.h"
 #include "machine/image/machine_ini.h"

@@ -13,22 +13,16 @@
 #include <filesystem>
 #include <type_traits>
 
-#include "host/unique_fd.h"
-#include "host/folder_sync.h"
 #include "host/file_write.h"
+#include "host/folder_sync.h"
+#include "host/unique_fd.h"
 #include "machine/hive/hive_writer.h"
 #include "text/codepage.h"
+#include "text/little_endian.h"
 #include "text/strings.h"
 
 namespace veldan::machine::hive {
 namespace {
-
-std::uint32_t Get32(const char* p) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= static_cast<std::uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-    return v;
-}
 
 std::string ErrnoText(int err) {
     return std::strerror(err != 0 ? err : EIO);
@@ -54,7 +48,7 @@ std::string DescribeDamage(const std::string& hostPath) {
     char head[kBaseBlockSize];
     std::string what;
     if (::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head)) {
-        const std::uint64_t binsSize = Get32(head + 0x28);
+        const std::uint64_t binsSize = text::LoadLe32(head + 0x28);
         const std::uint64_t end = kBaseBlockSize + binsSize;
         if (binsSize == 0 || binsSize % 0x1000 != 0) {
             what = text::Format("damaged at offset 0x28: the size of its bins (0x%llx) is invalid",
@@ -71,8 +65,8 @@ std::string DescribeDamage(const std::string& hostPath) {
                                     static_cast<unsigned long long>(at));
                 break;
             }
-            const std::uint64_t size = Get32(bin + 8);
-            if (std::memcmp(bin, "hbin", 4) != 0 || Get32(bin + 4) != at - kBaseBlockSize ||
+            const std::uint64_t size = text::LoadLe32(bin + 8);
+            if (std::memcmp(bin, "hbin", 4) != 0 || text::LoadLe32(bin + 4) != at - kBaseBlockSize ||
                 size == 0 || size % 0x1000 != 0 || at + size > end) {
                 what = text::Format("damaged at offset 0x%llx: no valid hive bin there",
                                     static_cast<unsigned long long>(at));
@@ -162,9 +156,9 @@ bool ReadHiveHeader(const std::string& hostPath, HiveHeader& header, std::string
         error = hostPath + ": not a registry hive file";
         return false;
     }
-    header.primarySequence = Get32(block + kPrimarySequenceOffset);
-    header.secondarySequence = Get32(block + kSecondarySequenceOffset);
-    header.minorVersion = Get32(block + kMinorVersionOffset);
+    header.primarySequence = text::LoadLe32(block + kPrimarySequenceOffset);
+    header.secondarySequence = text::LoadLe32(block + kSecondarySequenceOffset);
+    header.minorVersion = text::LoadLe32(block + kMinorVersionOffset);
     return true;
 }
 

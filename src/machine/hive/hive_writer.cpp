@@ -2,6 +2,7 @@
 
 #include "host/file_write.h"
 #include "text/codepage.h"
+#include "text/little_endian.h"
 #include "text/strings.h"
 
 #include <fcntl.h>
@@ -112,10 +113,7 @@ std::uint64_t NowAsFileTime() {
 std::uint32_t BaseBlockChecksum(const std::string& bytes) {
     std::uint32_t sum = 0;
     for (std::size_t at = 0; at + 4 <= kChecksumOffset && at + 4 <= bytes.size(); at += 4) {
-        std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
-        sum ^= v;
+        sum ^= text::LoadLe32(bytes.data() + at);
     }
     return sum;
 }

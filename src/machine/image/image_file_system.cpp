@@ -1,7 +1,7 @@
 #include "machine/image/image_file_system.h"
-#include "host/unique_fd.h"
-#include "host/file_write.h"
 #include "host/errno_map.h"
+#include "host/file_write.h"
+#include "host/unique_fd.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -12,8 +12,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "host/folder_entries.h"
 #include "host/file_read.h"
+#include "host/folder_entries.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/hive/installation.h"
 #include "machine/image/image_save.h"

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <utility>
 
-#include "host/ini_text.h"
-#include "host/file_write.h"
 #include "host/file_read.h"
+#include "host/file_write.h"
+#include "host/ini_text.h"
 #include "machine/image/host_paths.h"
 #include "text/codepage.h"
 #include "text/strings.h"

@@ -68,6 +68,10 @@ bool ParseMachineIni(std::string_view text, MachineIni& ini, IniError& error) {
         }
         const std::string key = text::LowerAscii(item.name);
         std::string value = item.value;
+        // A yes/no setting; a value that is neither is an error of its line.
+        const auto yesNo = [&](bool& setting) {
+            return ParseBool(value, setting) || fail(key + " must be yes or no");
+        };
         switch (section) {
             case Section::None:
                 return fail("key outside of a section");
@@ -94,7 +98,7 @@ bool ParseMachineIni(std::string_view text, MachineIni& ini, IniError& error) {
                 } else if (key == "temp") {
                     out.temp = value;
                 } else if (key == "admin") {
-                    if (!ParseBool(value, out.admin)) return fail("admin must be yes or no");
+                    if (!yesNo(out.admin)) return false;
                 } else {
                     return fail("unknown key '" + key + "' in [machine]");
                 }
@@ -104,8 +108,7 @@ bool ParseMachineIni(std::string_view text, MachineIni& ini, IniError& error) {
                 if (key == "image") {
                     p.image = value;
                 } else if (key == "terminable") {
-                    if (!ParseBool(value, p.terminable))
-                        return fail("terminable must be yes or no");
+                    if (!yesNo(p.terminable)) return false;
                 } else if (key == "holds") {
                     for (auto& item : text::Split(value, ';')) {
                         std::string t = text::Trim(item);
@@ -123,7 +126,7 @@ bool ParseMachineIni(std::string_view text, MachineIni& ini, IniError& error) {
                 } else if (key == "process") {
                     w.process = value;
                 } else if (key == "closes") {
-                    if (!ParseBool(value, w.closes)) return fail("closes must be yes or no");
+                    if (!yesNo(w.closes)) return false;
                 } else {
                     return fail("unknown key '" + key + "' in [window " + w.name + "]");
                 }
