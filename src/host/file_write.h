@@ -16,9 +16,9 @@ int WriteAll(int fd, std::string_view bytes);
 
 // How WriteNewFile creates its file and which step failed.
 struct NewFile {
-    mode_t mode = 0666;      // less the umask
-    bool exclusive = true;   // the file must not exist yet (else it is truncated)
-    bool flush = true;       // fsync before closing
+    mode_t mode = 0666;     // less the umask
+    bool exclusive = true;  // the file must not exist yet (else it is truncated)
+    bool flush = true;      // fsync before closing
 };
 enum class WriteStep { Create, Write, Flush, Close };
 

@@ -111,5 +111,4 @@ bool IsShortName(std::string_view name) {
     return FitsShort(base, 8) && FitsShort(ext, 3);
 }
 
-
 }  // namespace veldan::machine

@@ -15,7 +15,6 @@ char UpperChar(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-
 // Matches with '*' (any run) and '?' (one character); ASCII case ignored.
 bool MatchPlain(std::string_view pat, std::string_view name) {
     std::size_t p = 0, n = 0;
@@ -50,7 +49,6 @@ bool MatchPlain(std::string_view pat, std::string_view name) {
     while (p < pat.size() && pat[p] == '*') ++p;
     return p == pat.size();
 }
-
 
 }  // namespace
 
@@ -90,7 +88,6 @@ WinError ParseWindowsPath(std::string_view path, WindowsPath& out) {
     return ERROR_SUCCESS;
 }
 
-
 bool MatchWildcard(std::string_view pattern, std::string_view name) {
     if (pattern == "*" || pattern == "*.*") return true;
     if (MatchPlain(pattern, name)) return true;
@@ -102,6 +99,5 @@ bool MatchWildcard(std::string_view pattern, std::string_view name) {
     }
     return false;
 }
-
 
 }  // namespace veldan::machine

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,7 +32,8 @@ TEST(ForEachEntry, VisitsEveryEntryAndStopsWhenAsked) {
     EXPECT_FALSE(ec);
     EXPECT_EQ(seen, (std::set<std::string>{"a", "b", "c"}));
     int visits = 0;
-    EXPECT_FALSE(ForEachEntry(dir.path(), [&](const fs::directory_entry&) { return ++visits < 2; }));
+    EXPECT_FALSE(
+        ForEachEntry(dir.path(), [&](const fs::directory_entry&) { return ++visits < 2; }));
     EXPECT_EQ(visits, 2);
 }
 
@@ -42,7 +43,8 @@ TEST(ForEachEntry, ReportsAVanishedOrUnreadableFolderInsteadOfThrowing) {
     fs::create_directory(gone);
     fs::remove(gone);
     int visits = 0;
-    std::error_code ec = ForEachEntry(gone, [&](const fs::directory_entry&) { return ++visits, true; });
+    std::error_code ec =
+        ForEachEntry(gone, [&](const fs::directory_entry&) { return ++visits, true; });
     EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
     EXPECT_EQ(visits, 0);
 

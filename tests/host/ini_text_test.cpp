@@ -12,7 +12,8 @@ namespace {
 
 std::vector<IniItem> ReadAll(std::string_view text, bool& ok, IniError& error) {
     std::vector<IniItem> items;
-    ok = ReadStrictIni(text, [&](const IniItem& item) { return items.push_back(item), true; }, error);
+    ok = ReadStrictIni(
+        text, [&](const IniItem& item) { return items.push_back(item), true; }, error);
     return items;
 }
 
@@ -45,7 +46,8 @@ TEST(IniTextWindowsRules, EditsKeepOtherLinesAndTheirLineEnds) {
 TEST(IniStrictMode, HandsOverHeadersAndEntriesWithTheirLines) {
     bool ok = false;
     IniError error;
-    const auto items = ReadAll("\xEF\xBB\xBF# note\n[machine]\r\n\n os = nt \n; c\nuser=\n", ok, error);
+    const auto items =
+        ReadAll("\xEF\xBB\xBF# note\n[machine]\r\n\n os = nt \n; c\nuser=\n", ok, error);
     ASSERT_TRUE(ok) << error.message;
     ASSERT_EQ(items.size(), 3u);
     EXPECT_TRUE(items[0].header);
@@ -76,11 +78,14 @@ TEST(IniStrictMode, RejectsMalformedLinesWithTheirNumber) {
 TEST(IniStrictMode, StopsWhereTheCallerRefuses) {
     IniError error;
     int seen = 0;
-    const bool ok = ReadStrictIni("[a]\nk=1\nbroken\n", [&](const IniItem& item) {
-        ++seen;
-        if (!item.header) error = {item.line, "refused"};
-        return item.header;
-    }, error);
+    const bool ok = ReadStrictIni(
+        "[a]\nk=1\nbroken\n",
+        [&](const IniItem& item) {
+            ++seen;
+            if (!item.header) error = {item.line, "refused"};
+            return item.header;
+        },
+        error);
     EXPECT_FALSE(ok);
     EXPECT_EQ(seen, 2);
     EXPECT_EQ(error.message, "refused") << "the caller's error comes before a later syntax error";

@@ -24,7 +24,10 @@ TEST(Utf8Characters, LengthAndStartNeverSplitACharacter) {
     EXPECT_EQ(Utf8CharStart(s, 8), 8u);
     EXPECT_EQ(Utf8CharStart(s, 99), s.size());
     // A broken lead byte counts alone, so that the ASCII after it stays whole.
-    EXPECT_EQ(Utf8CharLength("\xE0" "ab", 0), 1u);
+    EXPECT_EQ(Utf8CharLength("\xE0"
+                             "ab",
+                             0),
+              1u);
     EXPECT_EQ(Utf8CharLength("\xC3", 0), 1u);
 }
 
