@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "machine/image/ini_text.h"
+#include "host/ini_text.h"
 
-using veldan::machine::image::IniText;
+using veldan::host::IniText;
 
 namespace {
 

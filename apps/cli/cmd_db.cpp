@@ -9,10 +9,12 @@
 #include "commands.h"
 #include "engine/loader.h"
 #include "engine/scramble.h"
+#include "host/file_read.h"
 #include "json_out.h"
 #include "platform/context.h"
 #include "session.h"
 #include "text/codepage.h"
+#include "text/lines.h"
 #include "text/strings.h"
 
 namespace veldan::cli {
@@ -82,26 +84,10 @@ int RunInfo(const Globals& g, const DbOptions& o) {
     return kExitOk;
 }
 
-// Splits file text into lines at LF; a CR before the LF belongs to the line end.
-// A final line without a line end counts; the empty piece after the last LF does not.
-std::vector<std::string_view> SplitLines(std::string_view data) {
-    std::vector<std::string_view> lines;
-    std::size_t pos = 0;
-    while (pos < data.size()) {
-        std::size_t nl = data.find('\n', pos);
-        std::size_t end = nl == std::string_view::npos ? data.size() : nl;
-        std::string_view line = data.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        pos = nl == std::string_view::npos ? data.size() : nl + 1;
-    }
-    return lines;
-}
-
 int RunConvert(bool scramble, const std::string& in, const std::string& out) {
     std::string bytes;
     std::error_code ec;
-    if (fs::is_directory(in, ec) || !text::ReadHostFile(in, bytes)) {
+    if (fs::is_directory(in, ec) || !host::ReadWholeFile(in, bytes)) {
         return Fail(kExitFailure, "cannot read " + in);
     }
     std::string result;
@@ -111,14 +97,14 @@ int RunConvert(bool scramble, const std::string& in, const std::string& out) {
         // Plain sources are UTF-8 when valid, else CP949; the scrambled lines
         // carry CP949 bytes and end in CR LF, as the Windows program writes them.
         std::string utf8 = text::DecodeText(bytes);
-        for (std::string_view l : SplitLines(utf8)) {
+        for (std::string_view l : text::SplitLines(utf8)) {
             engine::Scramble(text::Utf8ToCp949(l), line);
             result += line;
             result += "\r\n";
         }
     } else {
         std::string plain;
-        for (std::string_view l : SplitLines(bytes)) {
+        for (std::string_view l : text::SplitLines(bytes)) {
             engine::Unscramble(l, plain);
             result += text::DecodeText(plain);
             result += "\n";

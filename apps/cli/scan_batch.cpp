@@ -13,6 +13,7 @@
 #include <map>
 #include <thread>
 
+#include "host/unique_fd.h"
 #include "json_out.h"
 #include "terminal.h"
 #include "text/strings.h"
@@ -55,8 +56,8 @@ std::string OwnProgram() {
 
 struct Child {
     std::size_t index = 0;  // into the machines
-    int out = -1;
-    int err = -1;
+    host::UniqueFd out;     // the child's standard output and error, kept as files
+    host::UniqueFd err;
 };
 
 // Starts "scan --machine M --json --quiet" for one machine. -1 when it cannot.
@@ -70,14 +71,14 @@ pid_t Start(const std::string& program, const Globals& g, const BatchOptions& o,
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    child.out = AnonymousFile();
-    child.err = AnonymousFile();
-    if (child.out < 0 || child.err < 0) return -1;
+    child.out.Reset(AnonymousFile());
+    child.err.Reset(AnonymousFile());
+    if (!child.out || !child.err) return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, child.out, 1);
-    posix_spawn_file_actions_adddup2(&actions, child.err, 2);
+    posix_spawn_file_actions_adddup2(&actions, child.out.get(), 1);
+    posix_spawn_file_actions_adddup2(&actions, child.err.get(), 2);
     pid_t pid = -1;
     int r = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -124,9 +125,7 @@ int RunScanBatch(const Globals& g, const BatchOptions& o) {
     int rows = 0;
     auto report = [&](const Child& child, int code) {
         const std::string& machine = o.machines[child.index];
-        Json line = MachineLine(machine, code, ReadAll(child.out), ReadAll(child.err));
-        ::close(child.out);
-        ::close(child.err);
+        Json line = MachineLine(machine, code, ReadAll(child.out.get()), ReadAll(child.err.get()));
         if (line["exit"] == kExitOk) {
             ++scanned;
             const std::size_t n = line["rows"].size();
@@ -146,9 +145,8 @@ int RunScanBatch(const Globals& g, const BatchOptions& o) {
             child.index = next++;
             pid_t pid = Start(program, g, o, o.machines[child.index], child);
             if (pid < 0) {
-                if (child.out >= 0) ::close(child.out);
-                if (child.err >= 0) ::close(child.err);
-                child.out = child.err = -1;
+                child.out.Reset();
+                child.err.Reset();
                 progress.Clear();
                 Json line;
                 line["machine"] = Utf8(o.machines[child.index]);
@@ -158,7 +156,7 @@ int RunScanBatch(const Globals& g, const BatchOptions& o) {
                 ++done;
                 continue;
             }
-            running[pid] = child;
+            running[pid] = std::move(child);
         }
         if (running.empty()) continue;
         int status = 0;
@@ -170,7 +168,7 @@ int RunScanBatch(const Globals& g, const BatchOptions& o) {
         auto it = running.find(pid);
         if (it == running.end()) continue;
         int code = WIFEXITED(status) ? WEXITSTATUS(status) : kExitFailure;
-        Child child = it->second;
+        Child child = std::move(it->second);
         running.erase(it);
         report(child, code);
     }

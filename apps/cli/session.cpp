@@ -5,6 +5,9 @@
 #include <system_error>
 
 #include "engine/loader.h"
+#include "host/file_read.h"
+#include "host/file_write.h"
+#include "host/ini_text.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/image/host_paths.h"
 #include "machine/memory/memory_machine.h"
@@ -70,28 +73,12 @@ bool OpenSession(const Globals& g, const std::string& machineFolder, bool loadDa
 
 std::string HomePageSetting(const Globals& g) {
     std::string textUtf8;
-    if (!text::ReadTextFile(g.programFolder + "/Veldan.ini", textUtf8)) return {};
-    bool inSection = false;
-    for (const auto& raw : text::Split(textUtf8, '\n')) {
-        std::string_view line = text::TrimView(raw);
-        if (line.empty() || line[0] == ';') continue;
-        if (line.front() == '[') {
-            std::size_t close = line.find(']');
-            inSection = close != std::string_view::npos &&
-                        text::EqualsNoCase(text::TrimView(line.substr(1, close - 1)), "VELDAN");
-            continue;
-        }
-        std::size_t eq = line.find('=');
-        if (inSection && eq != std::string_view::npos &&
-            text::EqualsNoCase(text::TrimView(line.substr(0, eq)), "homepage")) {
-            return text::Trim(line.substr(eq + 1));
-        }
-    }
-    return {};
+    if (!host::ReadTextFile(g.programFolder + "/Veldan.ini", textUtf8)) return {};
+    return host::IniText(textUtf8).Find("VELDAN", "homepage").value_or(std::string());
 }
 
 bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
-    return machine::image::WriteHostFileAtomic(path, bytes) == machine::ERROR_SUCCESS;
+    return host::WriteFileAtomic(path, bytes) == host::ERROR_SUCCESS;
 }
 
 EmptyMachineSession::EmptyMachineSession(const Globals& g)

@@ -14,6 +14,7 @@
 #include "platform/reports.h"
 #include "platform/shortcuts.h"
 #include "text/codepage.h"
+#include "text/cp949_fit.h"
 #include "text/strings.h"
 
 namespace veldan::commands {
@@ -76,19 +77,7 @@ bool NamesSomething(std::string_view name) {
 // The longest start of the text that fits a 260-byte buffer with its NUL, cut
 // at a character boundary, as the profile-string reader truncates.
 std::string FitBuffer(std::string_view s) {
-    if (text::Cp949Length(s) + 1 <= kMaxPath) return std::string(s);
-    std::size_t used = 0;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        len = std::min(len, s.size() - i);
-        const std::size_t width = text::Cp949Length(s.substr(i, len));
-        if (used + width + 1 > kMaxPath) break;
-        used += width;
-        i += len;
-    }
-    return std::string(s.substr(0, i));
+    return std::string(text::FitCp949(s, kMaxPath));
 }
 
 // System.ini [boot] "Shell", trimmed ("Explorer.exe" when it is missing).

@@ -9,7 +9,9 @@
 #include "commands/activex.h"
 #include "engine/loader.h"
 #include "engine/scramble.h"
+#include "host/file_read.h"
 #include "text/codepage.h"
+#include "text/lines.h"
 #include "text/strings.h"
 
 namespace veldan::engine {
@@ -21,21 +23,15 @@ namespace fs = std::filesystem;
 bool ReadRegularFile(const std::string& path, std::string& bytes) {
     std::error_code ec;
     if (path.empty() || fs::is_directory(path, ec)) return false;
-    return text::ReadHostFile(path, bytes);
+    return host::ReadWholeFile(path, bytes);
 }
 
 // The lines of file data: line end LF or CR LF, a NUL ends a line's text. A
 // final line without a line end counts.
 std::vector<std::string> SplitDataLines(std::string_view data) {
     std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < data.size()) {
-        std::size_t nl = data.find('\n', pos);
-        std::size_t end = nl == std::string_view::npos ? data.size() : nl;
-        std::string_view line = data.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    for (std::string_view line : text::SplitLines(data)) {
         lines.emplace_back(line.substr(0, line.find('\0')));
-        pos = nl == std::string_view::npos ? data.size() : nl + 1;
     }
     return lines;
 }

@@ -9,8 +9,10 @@
 
 #include "commands/activex.h"
 #include "engine/loader.h"
-#include "machine/image/host_paths.h"
+#include "host/file_read.h"
+#include "host/file_write.h"
 #include "text/codepage.h"
+#include "text/lines.h"
 #include "text/strings.h"
 
 namespace veldan::engine {
@@ -69,16 +71,10 @@ bool IsReadableFile(const std::string& path) {
 // A NUL ends a line's text, as for a line read into a C buffer.
 bool ReadTrimmedLines(const std::string& path, std::vector<std::string>& lines) {
     std::string utf8;
-    if (!IsReadableFile(path) || !text::ReadTextFile(path, utf8)) return false;
-    std::string_view data = utf8;
-    std::size_t pos = 0;
-    while (pos < data.size()) {
-        std::size_t nl = data.find('\n', pos);
-        std::size_t end = nl == std::string_view::npos ? data.size() : nl;
-        std::string_view line = data.substr(pos, end - pos);
+    if (!IsReadableFile(path) || !host::ReadTextFile(path, utf8)) return false;
+    for (std::string_view line : text::SplitLines(utf8)) {
         line = text::TrimView(line.substr(0, line.find('\0')));
         if (!line.empty()) lines.emplace_back(line);
-        pos = end + 1;
     }
     return true;
 }
@@ -126,7 +122,7 @@ void CompareSource(Context& ctx, const ComparisonSource& source) {
         out += kLogLineEnd;
     }
     // A log that cannot be written is skipped; the run goes on.
-    (void)machine::image::WriteHostFileAtomic(
+    (void)host::WriteFileAtomic(
         CorePath(ctx, "log_" + std::string(source.name) + ".txt"), out);
     ctx.Debug("end\n");
 }

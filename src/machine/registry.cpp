@@ -1,6 +1,7 @@
 #include "machine/registry.h"
 
 #include "text/codepage.h"
+#include "text/little_endian.h"
 
 namespace veldan::machine {
 
@@ -52,10 +53,7 @@ std::vector<std::string> RegValue::AsMultiString() const {
 }
 
 std::uint32_t RegValue::AsDword() const {
-    if (data.size() < 4) return 0;
-    std::uint32_t n = 0;
-    for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(data[i]);
-    return n;
+    return data.size() < 4 ? 0 : text::LoadLe32(data.data());
 }
 
 RegValue RegValue::FromUtf16(std::uint32_t type, std::string_view bytes) {

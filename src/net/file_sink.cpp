@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "host/file_write.h"
 #include "net/file_error.h"
 
 namespace veldan::net {
@@ -29,15 +30,8 @@ int FileSink::Begin() {
 
 int FileSink::Write(std::string_view bytes) {
     if (fd_ < 0) return FileErrorCode(EBADF);
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return FileErrorCode(errno);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
+    const int err = host::WriteAll(fd_, bytes);
+    return err == 0 ? 0 : FileErrorCode(err);
 }
 
 int FileSink::Close() {

@@ -2,10 +2,12 @@
 
 #include <cstdlib>
 
-#include "machine/image/host_paths.h"
-#include "machine/image/ini_text.h"
+#include "host/file_read.h"
+#include "host/file_write.h"
+#include "host/ini_text.h"
 #include "text/codepage.h"
 #include "text/strings.h"
+#include "text/utf8.h"
 
 namespace veldan::platform {
 
@@ -21,16 +23,12 @@ std::string CAppSettings::ReadString(std::string_view key, std::string_view fall
                                      std::string_view section) {
     if (!section.empty()) section_ = std::string(section);
     std::string utf8;
-    if (!text::ReadTextFile(path_, utf8)) return std::string(fallback);
-    auto value = machine::image::IniText(utf8).Find(section_, key);
+    if (!host::ReadTextFile(path_, utf8)) return std::string(fallback);
+    auto value = host::IniText(utf8).Find(section_, key);
     if (!value) return std::string(fallback);
     // The profile read fills a 256-byte buffer; keep whole characters.
     std::string result = *value;
-    if (result.size() > kMaxValueBytes) {
-        std::size_t cut = kMaxValueBytes;
-        while (cut > 0 && (static_cast<unsigned char>(result[cut]) & 0xC0) == 0x80) --cut;
-        result.resize(cut);
-    }
+    if (result.size() > kMaxValueBytes) result.resize(text::Utf8CharStart(result, kMaxValueBytes));
     return result;
 }
 
@@ -38,10 +36,10 @@ int CAppSettings::WriteString(std::string_view key, std::string_view value,
                               std::string_view section) {
     if (!section.empty()) section_ = std::string(section);
     std::string utf8;
-    text::ReadTextFile(path_, utf8);  // a missing file starts empty
-    machine::image::IniText ini(utf8);
+    host::ReadTextFile(path_, utf8);  // a missing file starts empty
+    host::IniText ini(utf8);
     ini.Set(section_, key, value);
-    return machine::image::WriteHostFileAtomic(path_, ini.Text()) == machine::ERROR_SUCCESS ? 1
+    return host::WriteFileAtomic(path_, ini.Text()) == host::ERROR_SUCCESS ? 1
                                                                                            : 0;
 }
 

@@ -6,6 +6,7 @@
 #include "platform/file_ops.h"
 #include "platform/reports.h"
 #include "text/codepage.h"
+#include "text/cp949_fit.h"
 #include "text/strings.h"
 
 namespace veldan::platform {
@@ -18,17 +19,7 @@ constexpr std::size_t kFieldBuffer = 260;
 // `s` cut at a character boundary so that its CP949 form fits kFieldBuffer
 // with the terminator.
 std::string Fitted(std::string s) {
-    if (text::Cp949Length(s) < kFieldBuffer) return s;
-    std::size_t used = 0;
-    std::size_t end = 0;
-    while (end < s.size()) {
-        std::size_t next = end + 1;
-        while (next < s.size() && (static_cast<unsigned char>(s[next]) & 0xC0) == 0x80) ++next;
-        used += text::Cp949Length(std::string_view(s).substr(end, next - end));
-        if (used >= kFieldBuffer) break;
-        end = next;
-    }
-    s.resize(end);
+    s.resize(text::FitCp949(s, kFieldBuffer).size());
     return s;
 }
 

@@ -3,10 +3,10 @@
 #include <iconv.h>
 
 #include <cerrno>
-#include <fstream>
 #include <iterator>
 #include <mutex>
-#include <sstream>
+
+#include "text/little_endian.h"
 
 namespace veldan::text {
 namespace {
@@ -167,8 +167,7 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
     out.reserve(bytes.size() / 2);
     std::size_t units = bytes.size() / 2;
     auto unit = [&](std::size_t k) {
-        return static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * k]) |
-                                     (static_cast<unsigned char>(bytes[2 * k + 1]) << 8));
+        return static_cast<char16_t>(LoadLe16(bytes.data() + 2 * k));
     };
     for (std::size_t k = 0; k < units; ++k) {
         char32_t u = unit(k);
@@ -230,23 +229,6 @@ std::string DecodeText(std::string_view bytes) {
     }
     if (IsValidUtf8(bytes)) return std::string(bytes);
     return Cp949ToUtf8(bytes);
-}
-
-bool ReadHostFile(const std::string& hostPath, std::string& bytes) {
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) return false;
-    bytes = std::move(ss).str();
-    return true;
-}
-
-bool ReadTextFile(const std::string& hostPath, std::string& utf8) {
-    std::string bytes;
-    if (!ReadHostFile(hostPath, bytes)) return false;
-    utf8 = DecodeText(bytes);
-    return true;
 }
 
 }  // namespace veldan::text

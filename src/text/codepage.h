@@ -33,11 +33,4 @@ std::string Utf8ToUtf16Le(std::string_view utf8);
 // anything else is read as CP949.
 std::string DecodeText(std::string_view bytes);
 
-// Reads a host file whole. Returns false (and leaves `bytes` untouched) when it
-// cannot be read.
-bool ReadHostFile(const std::string& hostPath, std::string& bytes);
-
-// Reads a host file and decodes it with DecodeText. Returns false when it cannot be read.
-bool ReadTextFile(const std::string& hostPath, std::string& utf8);
-
 }  // namespace veldan::text

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "text/lines.h"
+
 namespace veldan::text {
 
 void StderrDebugSink::Write(std::string_view text) {
@@ -24,16 +26,7 @@ std::string CaptureDebugSink::Text() const {
 std::vector<std::string> CaptureDebugSink::Lines() const {
     std::lock_guard lock(mutex_);
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text_.size()) {
-        std::size_t nl = text_.find('\n', start);
-        if (nl == std::string::npos) {
-            lines.push_back(text_.substr(start));
-            break;
-        }
-        lines.push_back(text_.substr(start, nl - start));
-        start = nl + 1;
-    }
+    for (std::string_view line : SplitLines(text_)) lines.emplace_back(line);
     return lines;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "host/file_read.h"
 #include "text/codepage.h"
 #include "text/strings.h"
 
@@ -46,7 +47,7 @@ WindowLayout ParseLayout(std::string_view text) {
 
 WindowLayout ReadLayoutFile(const std::string& path) {
     std::string utf8;
-    if (!text::ReadTextFile(path, utf8)) return {};
+    if (!host::ReadTextFile(path, utf8)) return {};
     return ParseLayout(utf8);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "host/file_read.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
@@ -29,8 +30,8 @@ TEST(CliGolden, EveryCommandPrintsWhatScriptsRelyOn) {
     for (const auto& entry : std::filesystem::directory_iterator(golden)) {
         if (entry.path().extension() != ".out") continue;
         std::string expected, actual;
-        ASSERT_TRUE(text::ReadHostFile(entry.path().string(), expected));
-        ASSERT_TRUE(text::ReadHostFile((out.path() / entry.path().filename()).string(), actual))
+        ASSERT_TRUE(host::ReadWholeFile(entry.path().string(), expected));
+        ASSERT_TRUE(host::ReadWholeFile((out.path() / entry.path().filename()).string(), actual))
             << entry.path().filename();
         EXPECT_EQ(expected, actual) << entry.path().filename();
         ++compared;

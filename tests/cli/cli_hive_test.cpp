@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "host/file_read.h"
 #include "support/hive_factory.h"
 #include "support/run_program.h"
 #include "text/codepage.h"
@@ -82,7 +83,7 @@ TEST_F(SampleInstallation, ScansAsTheImageDoes) {
 
 TEST_F(SampleInstallation, CureWritesTheHivesBackAfterBackingThemUp) {
     std::string softwareBefore;
-    ASSERT_TRUE(text::ReadHostFile(Hive("WINDOWS/system32/config/SOFTWARE"), softwareBefore));
+    ASSERT_TRUE(host::ReadWholeFile(Hive("WINDOWS/system32/config/SOFTWARE"), softwareBefore));
     auto r = Cli({"cure", "--all", "--json"}, xp);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     // Nothing runs on an installation, so nothing stays locked.
@@ -93,7 +94,7 @@ TEST_F(SampleInstallation, CureWritesTheHivesBackAfterBackingThemUp) {
         << r.err;
     EXPECT_NE(r.err.find("NTUSER.DAT.veldan-backup"), std::string::npos);
     std::string backup;
-    ASSERT_TRUE(text::ReadHostFile(Hive("WINDOWS/system32/config/SOFTWARE.veldan-backup"), backup));
+    ASSERT_TRUE(host::ReadWholeFile(Hive("WINDOWS/system32/config/SOFTWARE.veldan-backup"), backup));
     EXPECT_EQ(backup, softwareBefore);
 
     auto after = Cli({"scan", "--json"}, xp);
@@ -156,7 +157,7 @@ TEST_F(SampleInstallation, ConvertsBackToAnImage) {
     // from CurrentControlSet as the installation shows it.
     EXPECT_EQ(Cli({"scan", "--json"}, back).out, Cli({"scan", "--json"}, xp).out);
     std::string reg;
-    ASSERT_TRUE(text::ReadHostFile(back + "/registry/machine.reg", reg));
+    ASSERT_TRUE(host::ReadWholeFile(back + "/registry/machine.reg", reg));
     EXPECT_EQ(text::DecodeText(reg).find("CurrentControlSet"), std::string::npos);
     EXPECT_EQ(Cli({"scan", "--json"}, back).out, Cli({"scan", "--json"}, image).out);
 

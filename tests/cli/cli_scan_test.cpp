@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "host/file_read.h"
 #include "support/image_builder.h"
 #include "support/run_program.h"
 #include "text/codepage.h"
@@ -42,7 +43,7 @@ TEST_F(SampleMachine, ScanListsTheInfectionsWithoutChangingAnything) {
     EXPECT_EQ(r.out.find("HotCoupon"), std::string::npos);  // not on this machine
     // The log: one item text per line, CR LF.
     std::string log;
-    ASSERT_TRUE(text::ReadHostFile((dir.path() / "scan.log").string(), log));
+    ASSERT_TRUE(host::ReadWholeFile((dir.path() / "scan.log").string(), log));
     EXPECT_EQ(log.rfind("HKLM\\Software\\AdWidget\r\nHKCU\\Software\\AdWidget\r\n", 0), 0u);
     EXPECT_EQ(Count(log, "\r\n"), Count(r.out, "\"text\": "));
     // A scan writes nothing back.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "host/file_read.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
@@ -23,7 +24,7 @@ class CliTerminal : public testing::Test {
                                     "/veldan-cli " + args + "\" /dev/null > '" + out + "'";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         std::string screen;
-        EXPECT_TRUE(text::ReadHostFile(out, screen));
+        EXPECT_TRUE(host::ReadWholeFile(out, screen));
         return screen;
     }
     static bool Has(const std::string& s, const std::string& what) {

@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include "host/file_write.h"
 #include "machine/file_system.h"
 #include "machine/image/image_file_system.h"
 #include "machine/memory/memory_file_system.h"
@@ -313,7 +314,7 @@ TEST_F(ImageFileSystemTest, WriteThatFailsHalfWayLeavesTheOldFileAndNoTemporary)
     small.rlim_cur = 1024;  // write() fails with EFBIG past this size
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const WinError err = image::WriteHostFileAtomic(Host("f.txt"), std::string(65536, 'n'));
+    const WinError err = host::WriteFileAtomic(Host("f.txt"), std::string(65536, 'n'));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "host/file_read.h"
 #include "machine/hive/hive_file.h"
 #include "machine/hive/hive_writer.h"
 #include "support/hive_factory.h"
@@ -30,7 +31,7 @@ std::uint32_t Get32(const std::string& b, std::size_t at) {
 
 std::string ReadFile(const std::string& path) {
     std::string bytes;
-    text::ReadHostFile(path, bytes);
+    host::ReadWholeFile(path, bytes);
     return bytes;
 }
 

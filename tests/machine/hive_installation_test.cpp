@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "host/file_read.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/hive/hive_writer.h"
 #include "machine/hive/installation.h"
@@ -200,8 +201,8 @@ TEST_F(Installation, SaveWritesTheChangedHivesAfterBackingThemUp) {
     const std::string software = Host("WINNT/system32/config/SOFTWARE");
     const std::string system = Host("WINNT/system32/config/SYSTEM");
     std::string softwareBefore, systemBefore, defaultBefore;
-    ASSERT_TRUE(text::ReadHostFile(software, softwareBefore));
-    ASSERT_TRUE(text::ReadHostFile(system, systemBefore));
+    ASSERT_TRUE(host::ReadWholeFile(software, softwareBefore));
+    ASSERT_TRUE(host::ReadWholeFile(system, systemBefore));
     {
         auto m = test::LoadMachine(folder);
         ASSERT_NE(m, nullptr);
@@ -212,15 +213,15 @@ TEST_F(Installation, SaveWritesTheChangedHivesAfterBackingThemUp) {
         EXPECT_EQ(m->PendingDeletes(), (std::vector<std::string>{"C:\\WINNT\\system32\\spy.dll"}));
         // Nothing reaches the disk before Save.
         std::string now;
-        ASSERT_TRUE(text::ReadHostFile(software, now));
+        ASSERT_TRUE(host::ReadWholeFile(software, now));
         EXPECT_EQ(now, softwareBefore);
         ImageError error;
         ASSERT_TRUE(m->Save(error)) << error.ToString();
     }
     std::string backup;
-    ASSERT_TRUE(text::ReadHostFile(software + ".veldan-backup", backup));
+    ASSERT_TRUE(host::ReadWholeFile(software + ".veldan-backup", backup));
     EXPECT_EQ(backup, softwareBefore);
-    ASSERT_TRUE(text::ReadHostFile(system + ".veldan-backup", backup));
+    ASSERT_TRUE(host::ReadWholeFile(system + ".veldan-backup", backup));
     EXPECT_EQ(backup, systemBefore);
     EXPECT_FALSE(fs::exists(Host("Documents and Settings/Kim/NTUSER.DAT.veldan-backup")));
     EXPECT_FALSE(fs::exists(Host("WINNT/system32/config/DEFAULT.veldan-backup")));

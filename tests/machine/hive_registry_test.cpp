@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "host/file_read.h"
 #include "machine/hive/hive_convert.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/memory_registry.h"
@@ -244,7 +245,7 @@ TEST(HiveMount, RefusesTakenPlacesAndFilesThatAreNoHives) {
 // and the hive stays as it was.
 TEST(HiveRegistryDamage, DeletingADamagedTreeFailsInsteadOfEndingTheProgram) {
     std::string input;
-    ASSERT_TRUE(text::ReadHostFile(
+    ASSERT_TRUE(host::ReadWholeFile(
         test::SourceFolder() + "/fuzz/corpus/hive/delete-tree-invalid-block", input));
     test::TempDir dir;
     const std::string file = dir.Write("SOFTWARE", input.substr(1)).string();

@@ -102,7 +102,7 @@ TEST_F(StoredShortNames, TheRealReaderFallsBackOffNtfs) {
     // generated names stay.
     dir.Write("drive_c/Some Long Name.txt", "x");
     std::string dos;
-    EXPECT_LE(ReadNtfsDosName(root + "/Some Long Name.txt", dos), 0);
+    EXPECT_LE(host::ReadNtfsDosName(root + "/Some Long Name.txt", dos), 0);
     HostPaths paths(root);
     EXPECT_EQ(paths.ShortName(root, "Some Long Name.txt"), "SOMELO~1.TXT");
 }

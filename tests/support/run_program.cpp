@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "host/file_read.h"
 #include "text/codepage.h"
 
 namespace veldan::test {
@@ -44,8 +45,8 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     int status = 0;
     waitpid(pid, &status, 0);
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    text::ReadHostFile(outName, r.out);
-    text::ReadHostFile(errName, r.err);
+    host::ReadWholeFile(outName, r.out);
+    host::ReadWholeFile(errName, r.err);
     close(outFd);
     close(errFd);
     unlink(outName);

@@ -8,6 +8,7 @@
 
 #include <stdlib.h>
 
+#include "host/file_read.h"
 #include "support/zip_writer.h"
 #include "text/codepage.h"
 
@@ -51,7 +52,7 @@ std::string BuildMarkerRelease(const std::string& tag, const std::string& marker
 std::vector<std::string> ReadMarker(const std::string& markerPath) {
     std::string bytes;
     std::vector<std::string> lines;
-    if (!text::ReadHostFile(markerPath, bytes)) return lines;
+    if (!host::ReadWholeFile(markerPath, bytes)) return lines;
     std::istringstream in(bytes);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;

@@ -59,16 +59,6 @@ TEST(Codepage, DecodeTextPicksTheEncoding) {
     EXPECT_EQ(Utf16LeToUtf8(Utf8ToUtf16Le("\xF0\x9F\x98\x80")), "\xF0\x9F\x98\x80");
 }
 
-TEST(Codepage, ReadTextFile) {
-    test::TempDir dir;
-    auto p = dir.Write("cp.txt", kHangulCp949);
-    std::string out = "untouched";
-    ASSERT_TRUE(ReadTextFile(p.string(), out));
-    EXPECT_EQ(out, kHangulUtf8);
-    EXPECT_FALSE(ReadTextFile((dir.path() / "missing").string(), out));
-    EXPECT_EQ(out, kHangulUtf8);
-}
-
 TEST(Strings, CaseFoldingTouchesAsciiOnly) {
     EXPECT_EQ(LowerAscii("HKLM\\Software"), "hklm\\software");
     EXPECT_EQ(LowerAscii(kHangulUtf8), kHangulUtf8);

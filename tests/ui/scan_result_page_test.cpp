@@ -19,6 +19,7 @@
 
 #include "engine/loader.h"
 #include "engine/scan.h"
+#include "host/file_read.h"
 #include "platform/folders.h"
 #include "platform/registry_ops.h"
 #include "support/run_program.h"
@@ -532,7 +533,7 @@ TEST_F(ScanPage, SaveLogWritesEveryFoundItemAndOpensIt) {
     Button(1072)->click();
     ASSERT_EQ(ui.prompter.opened, QStringList{QString::fromStdString(path)});
     std::string log;
-    ASSERT_TRUE(text::ReadHostFile(path, log));
+    ASSERT_TRUE(host::ReadWholeFile(path, log));
     std::string expected;
     for (const auto& item : ctx().report().found().items()) expected += item.text + "\r\n";
     EXPECT_EQ(log, expected);

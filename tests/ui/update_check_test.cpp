@@ -5,6 +5,7 @@
 // every check, and failures keep the program running. The last case runs the
 // whole chain: check, the real updater copy, the installed release's Veldan.
 
+#include "host/file_read.h"
 #include "ui/update_check.h"
 
 #include <gtest/gtest.h>
@@ -200,7 +201,7 @@ TEST_F(UpdateCheckTest, YesStartsAFreshUpdaterCopyAndClosesTheWindow) {
     EXPECT_FALSE(Check("2006.9.1"));
 
     std::string copied;
-    ASSERT_TRUE(text::ReadHostFile(copy(), copied));
+    ASSERT_TRUE(host::ReadWholeFile(copy(), copied));
     EXPECT_EQ(copied, "#!/bin/sh\necho updater\n");
     EXPECT_EQ(::access(copy().c_str(), X_OK), 0);
     ASSERT_EQ(started_.size(), 1u);

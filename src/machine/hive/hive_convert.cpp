@@ -5,6 +5,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "host/file_write.h"
+#include "host/folder_entries.h"
 #include "machine/hive/hive_writer.h"
 #include "machine/image/image_machine.h"
 #include "machine/image/machine_ini.h"
@@ -100,11 +102,11 @@ class TargetFolder {
             fs::remove_all(path_, ec);
             return;
         }
-        for (fs::directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec)) {
-            const fs::directory_entry& entry = *it;
+        host::ForEachEntry(path_, [](const fs::directory_entry& entry) {
             std::error_code ec2;
             fs::remove_all(entry.path(), ec2);
-        }
+            return true;
+        });
     }
 
     bool Prepare(const std::string& source, const std::string& target, std::string& error) {
@@ -146,20 +148,22 @@ bool CopyFolder(const fs::path& from, const fs::path& to,
                 const std::vector<std::string_view>& skipTop, std::string& error) {
     std::error_code ec;
     fs::create_directories(to, ec);
-    for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
-        const fs::directory_entry& entry = *it;
+    bool copied = true;
+    ec = host::ForEachEntry(from, [&](const fs::directory_entry& entry) {
         std::string name = entry.path().filename().string();
         bool skip = false;
         for (auto s : skipTop) skip = skip || text::EqualsNoCase(name, s);
-        if (skip) continue;
+        if (skip) return true;
         std::error_code ec2;
         fs::copy(entry.path(), to / name,
                  fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec2);
         if (ec2) {
             error = entry.path().string() + ": cannot be copied: " + ec2.message();
-            return false;
+            copied = false;
         }
-    }
+        return copied;
+    });
+    if (!copied) return false;
     if (ec) {
         error = from.string() + ": cannot be read: " + ec.message();
         return false;
@@ -217,7 +221,7 @@ bool WriteHiveTree(const HiveTreeKey& tree, const std::string& hostPath, std::st
         error = hostPath + ": " + error;
         return false;
     }
-    if (image::WriteHostFileAtomic(hostPath, bytes) != ERROR_SUCCESS) {
+    if (host::WriteFileAtomic(hostPath, bytes) != ERROR_SUCCESS) {
         error = hostPath + ": cannot be written";
         return false;
     }
@@ -377,7 +381,7 @@ bool ConvertInstallationToImage(const std::string& installation, const Installat
     fs::create_directories(root / "registry", ec);
     const std::string regPath = (root / "registry" / "machine.reg").string();
     const std::string regText = WriteRegText(copy, RegWriteOptions{});
-    if (image::WriteHostFileAtomic(regPath, regText) != ERROR_SUCCESS) {
+    if (host::WriteFileAtomic(regPath, regText) != ERROR_SUCCESS) {
         error = regPath + ": cannot be written";
         return false;
     }
@@ -388,7 +392,7 @@ bool ConvertInstallationToImage(const std::string& installation, const Installat
     ini.user = inst.user.name;
     ini.windir = inst.windir;
     const std::string iniPath = (root / "machine.ini").string();
-    if (image::WriteHostFileAtomic(iniPath, image::WriteMachineIni(ini)) != ERROR_SUCCESS) {
+    if (host::WriteFileAtomic(iniPath, image::WriteMachineIni(ini)) != ERROR_SUCCESS) {
         error = iniPath + ": cannot be written";
         return false;
     }

@@ -13,19 +13,16 @@
 #include <filesystem>
 #include <type_traits>
 
+#include "host/file_write.h"
+#include "host/folder_sync.h"
+#include "host/unique_fd.h"
 #include "machine/hive/hive_writer.h"
 #include "text/codepage.h"
+#include "text/little_endian.h"
 #include "text/strings.h"
 
 namespace veldan::machine::hive {
 namespace {
-
-std::uint32_t Get32(const char* p) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= static_cast<std::uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-    return v;
-}
 
 std::string ErrnoText(int err) {
     return std::strerror(err != 0 ? err : EIO);
@@ -42,15 +39,16 @@ using Owned = std::unique_ptr<T, FreeDeleter>;
 // not open: the first hive bin that is not where or what the header says, or
 // else damage inside the cells.
 std::string DescribeDamage(const std::string& hostPath) {
-    int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return "cannot be read: " + ErrnoText(errno);
+    const host::UniqueFd file(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file) return "cannot be read: " + ErrnoText(errno);
+    const int fd = file.get();
     struct stat st {};
     ::fstat(fd, &st);
     const std::uint64_t fileSize = static_cast<std::uint64_t>(st.st_size);
     char head[kBaseBlockSize];
     std::string what;
     if (::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head)) {
-        const std::uint64_t binsSize = Get32(head + 0x28);
+        const std::uint64_t binsSize = text::LoadLe32(head + 0x28);
         const std::uint64_t end = kBaseBlockSize + binsSize;
         if (binsSize == 0 || binsSize % 0x1000 != 0) {
             what = text::Format("damaged at offset 0x28: the size of its bins (0x%llx) is invalid",
@@ -67,8 +65,8 @@ std::string DescribeDamage(const std::string& hostPath) {
                                     static_cast<unsigned long long>(at));
                 break;
             }
-            const std::uint64_t size = Get32(bin + 8);
-            if (std::memcmp(bin, "hbin", 4) != 0 || Get32(bin + 4) != at - kBaseBlockSize ||
+            const std::uint64_t size = text::LoadLe32(bin + 8);
+            if (std::memcmp(bin, "hbin", 4) != 0 || text::LoadLe32(bin + 4) != at - kBaseBlockSize ||
                 size == 0 || size % 0x1000 != 0 || at + size > end) {
                 what = text::Format("damaged at offset 0x%llx: no valid hive bin there",
                                     static_cast<unsigned long long>(at));
@@ -77,35 +75,25 @@ std::string DescribeDamage(const std::string& hostPath) {
             at += size;
         }
     }
-    ::close(fd);
     return what.empty() ? "damaged: its keys and values cannot be read" : what;
-}
-
-bool SyncPath(const std::string& path, int flags) {
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 // Copies a file to a new file that must not exist yet, flushed to the disk.
 bool CopyToNewFile(const std::string& from, const std::string& to, mode_t mode, int& err) {
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
+    const host::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) {
         err = errno;
         return false;
     }
-    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (out < 0) {
+    host::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    if (!out) {
         err = errno;
-        ::close(in);
         return false;
     }
     char buf[1 << 16];
     bool ok = true;
     for (;;) {
-        ssize_t n = ::read(in, buf, sizeof buf);
+        ssize_t n = ::read(in.get(), buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             err = errno;
@@ -113,28 +101,21 @@ bool CopyToNewFile(const std::string& from, const std::string& to, mode_t mode, 
             break;
         }
         if (n == 0) break;
-        ssize_t done = 0;
-        while (done < n) {
-            ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) {
-                err = errno;
-                ok = false;
-                break;
-            }
-            done += w;
+        if (const int e = host::WriteAll(out.get(), std::string_view(buf, static_cast<std::size_t>(n)));
+            e != 0) {
+            err = e;
+            ok = false;
+            break;
         }
-        if (!ok) break;
     }
-    if (ok && ::fsync(out) != 0) {
+    if (ok && ::fsync(out.get()) != 0) {
         err = errno;
         ok = false;
     }
-    if (::close(out) != 0 && ok) {
-        err = errno;
+    if (const int e = out.Close(); e != 0 && ok) {
+        err = e;
         ok = false;
     }
-    ::close(in);
     if (!ok) ::unlink(to.c_str());
     return ok;
 }
@@ -158,27 +139,26 @@ RegValue FromHiveValue(const RawValue& raw) {
 }
 
 bool ReadHiveHeader(const std::string& hostPath, HiveHeader& header, std::string& error) {
-    int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const host::UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
         error = hostPath + ": cannot be read: " + ErrnoText(errno);
         return false;
     }
     char block[kBaseBlockSize];
     std::size_t got = 0;
     while (got < sizeof block) {
-        ssize_t n = ::read(fd, block + got, sizeof block - got);
+        ssize_t n = ::read(fd.get(), block + got, sizeof block - got);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         got += static_cast<std::size_t>(n);
     }
-    ::close(fd);
     if (got < sizeof block || std::memcmp(block, "regf", 4) != 0) {
         error = hostPath + ": not a registry hive file";
         return false;
     }
-    header.primarySequence = Get32(block + kPrimarySequenceOffset);
-    header.secondarySequence = Get32(block + kSecondarySequenceOffset);
-    header.minorVersion = Get32(block + kMinorVersionOffset);
+    header.primarySequence = text::LoadLe32(block + kPrimarySequenceOffset);
+    header.secondarySequence = text::LoadLe32(block + kSecondarySequenceOffset);
+    header.minorVersion = text::LoadLe32(block + kMinorVersionOffset);
     return true;
 }
 
@@ -473,7 +453,7 @@ bool HiveFile::Commit(bool backup, std::string& error) {
     };
     errno = 0;
     if (hivex_commit(h_, temp.c_str(), 0) != 0) return fail("cannot be written", errno);
-    if (!SyncPath(temp, O_RDONLY)) return fail("cannot be flushed", errno);
+    if (!host::SyncFile(temp)) return fail("cannot be flushed", errno);
     // Whatever the new file is, it must read back as a hive before it replaces
     // the old one.
     if (hive_h* check = hivex_open(temp.c_str(), 0)) {
@@ -490,7 +470,7 @@ bool HiveFile::Commit(bool backup, std::string& error) {
     }
     if (::rename(temp.c_str(), path_.c_str()) != 0) return fail("cannot replace the hive", errno);
     std::string folder = std::filesystem::path(path_).parent_path().string();
-    SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
+    host::SyncFolder(folder);
     dirty_ = false;
     return true;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "host/errno_map.h"
 #include "text/strings.h"
 
 namespace veldan::machine::hive {
@@ -28,24 +29,13 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
     return parts;
 }
 
+// The result of a hive operation that reports an errno value (0: success). A
+// value too large for one cell (EFBIG) is something the hive format cannot
+// hold; errno values without a Windows counterpart mean the hive was not written.
 WinError FromErrno(int err) {
-    switch (err) {
-        case 0:
-            return ERROR_SUCCESS;
-        case ENOMEM:
-            return ERROR_NOT_ENOUGH_MEMORY;
-        case EROFS:
-        case EACCES:
-        case EPERM:
-            return ERROR_ACCESS_DENIED;
-        case EFBIG:
-        case ENOTSUP:
-            return ERROR_NOT_SUPPORTED;
-        case EEXIST:
-            return ERROR_ALREADY_EXISTS;
-        default:
-            return ERROR_CANTWRITE;
-    }
+    if (err == 0) return ERROR_SUCCESS;
+    if (err == EFBIG) return ERROR_NOT_SUPPORTED;
+    return host::WinErrorFromErrno(err, ERROR_CANTWRITE);
 }
 
 void SortNames(std::vector<std::string>& names) {

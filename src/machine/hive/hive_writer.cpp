@@ -1,6 +1,8 @@
 #include "machine/hive/hive_writer.h"
 
+#include "host/file_write.h"
 #include "text/codepage.h"
+#include "text/little_endian.h"
 #include "text/strings.h"
 
 #include <fcntl.h>
@@ -111,10 +113,7 @@ std::uint64_t NowAsFileTime() {
 std::uint32_t BaseBlockChecksum(const std::string& bytes) {
     std::uint32_t sum = 0;
     for (std::size_t at = 0; at + 4 <= kChecksumOffset && at + 4 <= bytes.size(); at += 4) {
-        std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
-        sum ^= v;
+        sum ^= text::LoadLe32(bytes.data() + at);
     }
     return sum;
 }
@@ -457,27 +456,13 @@ std::string EmptyHiveBytes(const EmptyHiveOptions& options) {
 bool WriteEmptyHive(const std::string& hostPath, const EmptyHiveOptions& options,
                     std::string& error) {
     const std::string bytes = EmptyHiveBytes(options);
-    int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = hostPath + ": cannot be created: " + std::strerror(errno);
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = hostPath + ": cannot be written: " + std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0) {
-        error = hostPath + ": cannot be written: " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    host::WriteStep failed = host::WriteStep::Create;
+    const int err = host::WriteNewFile(hostPath, bytes, {0644, false, false}, failed);
+    if (err == 0) return true;
+    error = hostPath + (failed == host::WriteStep::Create ? ": cannot be created: "
+                                                          : ": cannot be written: ") +
+            std::strerror(err);
+    return false;
 }
 
 }  // namespace veldan::machine::hive

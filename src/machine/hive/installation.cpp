@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/folder_entries.h"
 #include "machine/memory_registry.h"
 #include "text/strings.h"
 
@@ -94,11 +95,12 @@ std::string FindEntryNoCase(const std::string& dir, std::string_view name) {
     fs::path exact = fs::path(dir) / std::string(name);
     if (fs::exists(fs::symlink_status(exact, ec))) return exact.string();
     std::vector<std::string> matches;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const fs::directory_entry& entry = *it;
-        std::string n = entry.path().filename().string();
-        if (text::EqualsNoCase(n, name)) matches.push_back(entry.path().string());
-    }
+    host::ForEachEntry(dir, [&](const fs::directory_entry& entry) {
+        if (text::EqualsNoCase(entry.path().filename().string(), name)) {
+            matches.push_back(entry.path().string());
+        }
+        return true;
+    });
     if (matches.empty()) return {};
     // More than one spelling on a case-sensitive host: take one the same way every time.
     std::sort(matches.begin(), matches.end());
@@ -140,11 +142,11 @@ bool FindInstallation(const std::string& folder, InstallationLayout& layout) {
     }
     if (config.empty()) {
         std::vector<fs::path> dirs;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            const fs::directory_entry& entry = *it;
+        host::ForEachEntry(folder, [&](const fs::directory_entry& entry) {
             std::error_code ec2;
             if (entry.is_directory(ec2)) dirs.push_back(entry.path());
-        }
+            return true;
+        });
         std::sort(dirs.begin(), dirs.end());
         for (const auto& d : dirs) {
             if (!(config = ConfigFolder(d.string())).empty()) {
@@ -161,19 +163,19 @@ bool FindInstallation(const std::string& folder, InstallationLayout& layout) {
 
     std::string profilesDir = FindEntryNoCase(folder, "Documents and Settings");
     if (!profilesDir.empty() && fs::is_directory(profilesDir, ec)) {
-        for (fs::directory_iterator it(profilesDir, ec), end; !ec && it != end; it.increment(ec)) {
-            const fs::directory_entry& entry = *it;
+        host::ForEachEntry(profilesDir, [&](const fs::directory_entry& entry) {
             std::error_code ec2;
-            if (!entry.is_directory(ec2)) continue;
+            if (!entry.is_directory(ec2)) return true;
             UserProfile p;
             p.name = entry.path().filename().string();
             p.folder = entry.path().string();
             p.ntuser = FindEntryNoCase(p.folder, "NTUSER.DAT");
-            if (!IsRegularFile(p.ntuser)) continue;
+            if (!IsRegularFile(p.ntuser)) return true;
             p.usrClass = FindPathNoCase(p.folder, kUsrClassPath);
             if (!IsRegularFile(p.usrClass)) p.usrClass.clear();
             found.profiles.push_back(std::move(p));
-        }
+            return true;
+        });
         std::sort(found.profiles.begin(), found.profiles.end(),
                   [](const UserProfile& a, const UserProfile& b) {
                       int c = text::CompareUpper(a.name, b.name);

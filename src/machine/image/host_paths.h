@@ -14,53 +14,18 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/ntfs_dos_name.h"
+#include "machine/short_names.h"
 #include "machine/win32.h"
+#include "machine/windows_path.h"
 
 namespace veldan::machine::image {
-
-// A Windows path taken apart: "C:\\a\\b" is drive "C:" and components {"a","b"}.
-struct WindowsPath {
-    std::string drive;                    // as given, e.g. "C:" or "c:"
-    std::vector<std::string> components;  // "." and ".." already applied
-    bool trailingSeparator = false;       // the path ended with "\\" or "/"
-};
-
-// Splits a Windows path. Accepts "\\" and "/" separators and the "\\\\?\\" and
-// "\\??\\" prefixes; drops trailing dots and blanks of components as Windows does,
-// and empty components. "C:name" is taken from the root of the drive.
-// ERROR_INVALID_NAME for a path without a drive, ERROR_PATH_NOT_FOUND for a drive
-// other than C: or ".." above the root.
-WinError ParseWindowsPath(std::string_view path, WindowsPath& out);
-
-// True when `name` matches the wildcard pattern (* and ?, ASCII case ignored),
-// with the Windows rules: "*.*" and "*" match every name, a pattern ending in
-// ".*" also matches names without an extension.
-bool MatchWildcard(std::string_view pattern, std::string_view name);
-
-// True when `name` is a valid 8.3 name (its own short name): a base of 1 to 8
-// and an optional extension of 1 to 3 bytes in CP949, no blanks, no second dot,
-// only characters FAT short names allow. Letter case does not matter.
-bool IsShortName(std::string_view name);
-
-// Maps an errno value of a host call to a Windows result code.
-WinError WinErrorFromErrno(int err);
-
-// Writes `bytes` to `hostPath` through a temporary file in the same folder, an
-// fsync and a rename, so the old content stays whole until the new one is
-// complete; on failure the temporary file is removed. An existing file keeps its
-// permissions. ERROR_ACCESS_DENIED for a folder, for an existing file without the
-// owner's write permission and for a folder without it (also for root).
-WinError WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes);
 
 // Reads the 8.3 name the host file system keeps for a file. Returns 1 with
 // `dosName` set when the file has one, 0 when it has none, and -1 when the file
 // system keeps no such names at all (the other entries of the folder are then
 // not asked).
 using DosNameReader = std::function<int(const std::string& hostPath, std::string& dosName)>;
-
-// The DosNameReader of a mounted NTFS partition: ntfs-3g shows a file's short
-// name as the extended attribute "system.ntfs_dos_name".
-int ReadNtfsDosName(const std::string& hostPath, std::string& dosName);
 
 // One entry of a host folder with its 8.3 name ("" when the name is one already).
 struct FolderEntry {
@@ -73,7 +38,7 @@ class HostPaths {
     // Short names are the ones `dosNames` reads when it gives a valid 8.3 name
     // that no other entry of the folder has; the others are generated. Without
     // a reader every short name is generated.
-    explicit HostPaths(std::string driveRoot, DosNameReader dosNames = ReadNtfsDosName);
+    explicit HostPaths(std::string driveRoot, DosNameReader dosNames = host::ReadNtfsDosName);
 
     // The host folder holding drive C:.
     const std::string& driveRoot() const { return driveRoot_; }

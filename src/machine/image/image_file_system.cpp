@@ -1,4 +1,7 @@
 #include "machine/image/image_file_system.h"
+#include "host/errno_map.h"
+#include "host/file_write.h"
+#include "host/unique_fd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,6 +12,10 @@
 #include <unistd.h>
 
 namespace veldan::machine::image {
+using host::WinErrorFromErrno;
+using host::UniqueFd;
+using host::WriteFileAtomic;
+
 namespace {
 
 // What the image shows of one host entry.
@@ -71,38 +78,32 @@ bool IsValidPattern(std::string_view name) {
 }
 
 // Opens a regular file for reading; folders and other non-files are denied.
-WinError OpenHostFile(const std::string& hostPath, int& fdOut) {
+WinError OpenHostFile(const std::string& hostPath, UniqueFd& fdOut) {
     // O_NONBLOCK: a fifo in an image must not hang the scan; it is refused below.
-    const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return WinErrorFromErrno(errno);
+    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd) return WinErrorFromErrno(errno);
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return ERROR_ACCESS_DENIED;
-    }
-    ::fcntl(fd, F_SETFL, 0);
-    fdOut = fd;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ERROR_ACCESS_DENIED;
+    ::fcntl(fd.get(), F_SETFL, 0);
+    fdOut = std::move(fd);
     return ERROR_SUCCESS;
 }
 
 class HostFileReader final : public FileReader {
   public:
-    explicit HostFileReader(int fd) : fd_(fd) {}
-    ~HostFileReader() override { ::close(fd_); }
-    HostFileReader(const HostFileReader&) = delete;
-    HostFileReader& operator=(const HostFileReader&) = delete;
+    explicit HostFileReader(UniqueFd fd) : fd_(std::move(fd)) {}
 
     long long Read(void* buffer, std::size_t size) override {
         const std::size_t chunk = std::min<std::size_t>(size, std::size_t{1} << 30);
         for (;;) {
-            const ssize_t n = ::read(fd_, buffer, chunk);
+            const ssize_t n = ::read(fd_.get(), buffer, chunk);
             if (n >= 0) return n;
             if (errno != EINTR) return -1;
         }
     }
 
   private:
-    int fd_;
+    UniqueFd fd_;
 };
 
 }  // namespace
@@ -239,7 +240,10 @@ WinError ImageFileSystem::RemoveDirectory(std::string_view path) {
     if (!entry.folder) return ERROR_DIRECTORY;
     if ((entry.attributes & FILE_ATTRIBUTE_READONLY) != 0) return ERROR_ACCESS_DENIED;
     if (WinError err = CheckFolderWritable(ParentOf(host)); err != ERROR_SUCCESS) return err;
-    if (::rmdir(host.c_str()) != 0) return WinErrorFromErrno(errno);
+    if (::rmdir(host.c_str()) != 0) {
+        // rmdir may report a folder that is not empty with EEXIST.
+        return errno == EEXIST ? ERROR_DIR_NOT_EMPTY : WinErrorFromErrno(errno);
+    }
     return ERROR_SUCCESS;
 }
 
@@ -259,21 +263,21 @@ WinError ImageFileSystem::OpenRead(std::string_view path,
                                    std::unique_ptr<FileReader>& reader) const {
     std::string host;
     if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
-    int fd = -1;
+    UniqueFd fd;
     if (WinError err = OpenHostFile(host, fd); err != ERROR_SUCCESS) return err;
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // scans read files front to back once
-    reader = std::make_unique<HostFileReader>(fd);
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);  // scans read files front to back once
+    reader = std::make_unique<HostFileReader>(std::move(fd));
     return ERROR_SUCCESS;
 }
 
 WinError ImageFileSystem::ReadFile(std::string_view path, std::string& bytes) const {
     std::string host;
     if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
-    int fd = -1;
+    UniqueFd fd;
     if (WinError err = OpenHostFile(host, fd); err != ERROR_SUCCESS) return err;
-    HostFileReader reader(fd);
     struct stat st {};
-    ::fstat(fd, &st);
+    ::fstat(fd.get(), &st);
+    HostFileReader reader(std::move(fd));
     // Read the size the file has now, then whatever it grew by meanwhile.
     std::string data(static_cast<std::size_t>(st.st_size), '\0');
     std::size_t got = 0;
@@ -315,7 +319,7 @@ WinError ImageFileSystem::WriteFile(std::string_view path, std::string_view byte
     } else if (WinError e = paths_.ResolveForCreate(path, host); e != ERROR_SUCCESS) {
         return e;
     }
-    return WriteHostFileAtomic(host, bytes);
+    return WriteFileAtomic(host, bytes);
 }
 
 WinError ImageFileSystem::DeleteAtRestart(std::string_view path) {

@@ -6,7 +6,6 @@
 // image behaves the same for root and for other users. Symbolic links are never
 // folders: a link to a file is that file (read, attributes, size), any other
 // link is an empty file, so a walk never leaves the drive through a link.
-// WinErrorFromErrno and WriteHostFileAtomic are declared in host_paths.h.
 
 #include <functional>
 #include <string>

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "host/file_read.h"
+#include "host/folder_entries.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/hive/installation.h"
 #include "machine/image/image_save.h"
@@ -112,7 +114,7 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder,
     fs::path iniPath = root / "machine.ini";
     if (fs::exists(iniPath, ec)) {
         std::string bytes;
-        if (!text::ReadHostFile(iniPath.string(), bytes)) {
+        if (!host::ReadWholeFile(iniPath.string(), bytes)) {
             error = ImageError{iniPath.string(), 0, "cannot be read"};
             return nullptr;
         }
@@ -132,14 +134,14 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder,
     fs::path regDir = root / "registry";
     if (fs::exists(regDir, ec) && fs::is_directory(regDir, ec)) {
         std::vector<fs::path> files;
-        for (fs::directory_iterator it(regDir, ec), end; !ec && it != end; it.increment(ec)) {
-            const fs::directory_entry& entry = *it;
+        ec = host::ForEachEntry(regDir, [&](const fs::directory_entry& entry) {
             std::error_code kind;
             if (entry.is_regular_file(kind) &&
                 text::EndsWithNoCase(entry.path().filename().string(), ".reg")) {
                 files.push_back(entry.path());
             }
-        }
+            return true;
+        });
         // A listing cut short would load part of the registry as if it were all.
         if (ec) {
             error = ImageError{regDir.string(), 0, "cannot be read: " + ec.message()};
@@ -149,7 +151,7 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder,
                   [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
         for (const auto& f : files) {
             std::string bytes;
-            if (!text::ReadHostFile(f.string(), bytes)) {
+            if (!host::ReadWholeFile(f.string(), bytes)) {
                 error = ImageError{f.string(), 0, "cannot be read"};
                 return nullptr;
             }

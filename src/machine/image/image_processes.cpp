@@ -3,6 +3,19 @@
 #include "text/strings.h"
 
 namespace veldan::machine::image {
+namespace {
+
+// The machine.ini entries of the items whose `flag` is set.
+template <typename Item>
+auto ConfigsWhere(const std::vector<Item>& items, bool Item::*flag) {
+    std::vector<decltype(Item::config)> out;
+    for (const Item& item : items) {
+        if (item.*flag) out.push_back(item.config);
+    }
+    return out;
+}
+
+}  // namespace
 
 ImageProcesses::ImageProcesses(const HostPaths& paths, std::vector<ProcessSpec> processes,
                                std::vector<WindowSpec> windows)
@@ -96,20 +109,12 @@ void ImageProcesses::EndAll() {
 
 std::vector<ProcessSpec> ImageProcesses::RunningProcesses() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<ProcessSpec> out;
-    for (const auto& p : processes_) {
-        if (p.running) out.push_back(p.config);
-    }
-    return out;
+    return ConfigsWhere(processes_, &Process::running);
 }
 
 std::vector<WindowSpec> ImageProcesses::OpenWindows() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<WindowSpec> out;
-    for (const auto& w : windows_) {
-        if (w.open) out.push_back(w.config);
-    }
-    return out;
+    return ConfigsWhere(windows_, &Window::open);
 }
 
 WinError ImageLauncher::RunAndWait(std::string_view commandLine, std::uint32_t&) {

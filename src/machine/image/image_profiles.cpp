@@ -3,12 +3,16 @@
 #include <filesystem>
 #include <utility>
 
+#include "host/file_read.h"
+#include "host/file_write.h"
+#include "host/ini_text.h"
 #include "machine/image/host_paths.h"
-#include "machine/image/ini_text.h"
 #include "text/codepage.h"
 #include "text/strings.h"
 
 namespace veldan::machine::image {
+using host::IniText;
+
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
@@ -64,7 +68,7 @@ WinError OpenForEdit(const HostPaths& paths, const std::string& winPath, EditedF
     auto status = std::filesystem::status(file.hostPath, ec);
     if (std::filesystem::is_directory(status)) return ERROR_ACCESS_DENIED;
     if (!std::filesystem::exists(status)) return ERROR_SUCCESS;
-    if (!text::ReadHostFile(file.hostPath, file.bytes)) return ERROR_ACCESS_DENIED;
+    if (!host::ReadWholeFile(file.hostPath, file.bytes)) return ERROR_ACCESS_DENIED;
     file.exists = true;
     file.encoding = DetectEncoding(file.bytes);
     file.ini = IniText(text::DecodeText(file.bytes));
@@ -75,7 +79,7 @@ WinError OpenForEdit(const HostPaths& paths, const std::string& winPath, EditedF
 WinError Save(const EditedFile& file) {
     std::string bytes = Encode(file.ini.Text(), file.encoding);
     if (file.exists && bytes == file.bytes) return ERROR_SUCCESS;
-    return WriteHostFileAtomic(file.hostPath, bytes);
+    return host::WriteFileAtomic(file.hostPath, bytes);
 }
 
 // The text of an existing profile file; nullopt when it is missing or unreadable.
@@ -85,7 +89,7 @@ std::optional<IniText> Load(const HostPaths& paths, const std::string& winPath) 
     std::error_code ec;
     if (std::filesystem::is_directory(hostPath, ec)) return std::nullopt;
     std::string utf8;
-    if (!text::ReadTextFile(hostPath, utf8)) return std::nullopt;
+    if (!host::ReadTextFile(hostPath, utf8)) return std::nullopt;
     return IniText(utf8);
 }
 

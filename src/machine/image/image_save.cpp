@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/file_write.h"
+#include "host/folder_sync.h"
+
 namespace veldan::machine::image {
 namespace fs = std::filesystem;
 
@@ -35,47 +38,18 @@ bool IsFolder(const fs::path& p) {
     return ::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Flushes a file or folder to the disk; false with errno set when it fails.
-bool Sync(const fs::path& p, int flags) {
-    int fd = ::open(p.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    int err = errno;
-    ::close(fd);
-    errno = err;
-    return ok;
-}
-
-bool SyncFolder(const fs::path& p) { return Sync(p, O_RDONLY | O_DIRECTORY); }
+bool SyncFolder(const fs::path& p) { return host::SyncFolder(p.string()); }
 
 // A new file holding `bytes`, flushed to the disk.
 bool WriteNewFile(const fs::path& p, std::string_view bytes, SaveFailure& failure) {
-    int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        failure = {p.string(), "cannot be created: " + ErrnoText(errno)};
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            failure = {p.string(), "cannot be written: " + ErrnoText(n < 0 ? errno : EIO)};
-            ::close(fd);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        failure = {p.string(), "cannot be flushed: " + ErrnoText(errno)};
-        ::close(fd);
-        return false;
-    }
-    if (::close(fd) != 0) {
-        failure = {p.string(), "cannot be written: " + ErrnoText(errno)};
-        return false;
-    }
-    return true;
+    host::WriteStep failed = host::WriteStep::Create;
+    const int err = host::WriteNewFile(p.string(), bytes, host::NewFile{}, failed);
+    if (err == 0) return true;
+    const char* what = failed == host::WriteStep::Create  ? "cannot be created: "
+                       : failed == host::WriteStep::Flush ? "cannot be flushed: "
+                                                          : "cannot be written: ";
+    failure = {p.string(), what + ErrnoText(err)};
+    return false;
 }
 
 bool RemoveTree(const fs::path& p, SaveFailure& failure) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "host/file_read.h"
 #include "machine/image/lnk_reader.h"
 #include "text/codepage.h"
 #include "text/strings.h"
@@ -48,7 +49,7 @@ WinError ImageShellLinks::LoadShellLink(std::string_view path, ShellLinkData& li
     std::error_code ec;
     if (std::filesystem::is_directory(hostPath, ec)) return ERROR_ACCESS_DENIED;
     std::string bytes;
-    if (!text::ReadHostFile(hostPath, bytes)) return ERROR_ACCESS_DENIED;
+    if (!host::ReadWholeFile(hostPath, bytes)) return ERROR_ACCESS_DENIED;
 
     lnk::LnkContents contents;
     if (lnk::ReadLnk(bytes, contents) != ERROR_SUCCESS) return ERROR_INVALID_DATA;

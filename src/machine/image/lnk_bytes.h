@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/little_endian.h"
+
 namespace veldan::machine::image::lnk {
 
 class Bytes {
@@ -21,27 +23,9 @@ class Bytes {
         return at <= bytes_.size() && length <= bytes_.size() - at;
     }
 
-    bool U16(std::size_t at, std::uint16_t& v) const {
-        if (!Fits(at, 2)) return false;
-        v = static_cast<std::uint16_t>(Byte(at) | Byte(at + 1) << 8);
-        return true;
-    }
-
-    bool U32(std::size_t at, std::uint32_t& v) const {
-        std::uint16_t lo = 0;
-        std::uint16_t hi = 0;
-        if (!U16(at, lo) || !U16(at + 2, hi)) return false;
-        v = lo | static_cast<std::uint32_t>(hi) << 16;
-        return true;
-    }
-
-    bool U64(std::size_t at, std::uint64_t& v) const {
-        std::uint32_t lo = 0;
-        std::uint32_t hi = 0;
-        if (!U32(at, lo) || !U32(at + 4, hi)) return false;
-        v = lo | static_cast<std::uint64_t>(hi) << 32;
-        return true;
-    }
+    bool U16(std::size_t at, std::uint16_t& v) const { return Load(at, v, text::LoadLe16); }
+    bool U32(std::size_t at, std::uint32_t& v) const { return Load(at, v, text::LoadLe32); }
+    bool U64(std::size_t at, std::uint64_t& v) const { return Load(at, v, text::LoadLe64); }
 
     // `length` bytes from `at`, or an empty view when they do not fit.
     std::string_view Sub(std::size_t at, std::size_t length) const {
@@ -62,6 +46,13 @@ class Bytes {
 
   private:
     unsigned Byte(std::size_t at) const { return static_cast<unsigned char>(bytes_[at]); }
+
+    template <typename T>
+    bool Load(std::size_t at, T& v, T (*load)(const char*)) const {
+        if (!Fits(at, sizeof(T))) return false;
+        v = load(bytes_.data() + at);
+        return true;
+    }
 
     std::string_view bytes_;
 };

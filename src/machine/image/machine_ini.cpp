@@ -1,5 +1,6 @@
 #include "machine/image/machine_ini.h"
 
+#include "host/ini_text.h"
 #include "text/strings.h"
 
 namespace veldan::machine::image {
@@ -33,19 +34,10 @@ bool ParseMachineIni(std::string_view text, MachineIni& ini, IniError& error) {
         error.message = std::move(message);
         return false;
     };
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    std::size_t pos = 0;
-    while (pos <= text.size()) {
-        std::size_t nl = text.find('\n', pos);
-        std::string_view raw =
-            text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
-        pos = nl == std::string_view::npos ? text.size() + 1 : nl + 1;
-        ++lineNo;
-        std::string_view line = text::TrimView(raw);
-        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-        if (line.front() == '[') {
-            if (line.back() != ']') return fail("section header without ']'");
-            std::string_view name = text::TrimView(line.substr(1, line.size() - 2));
+    const auto visit = [&](const host::IniItem& item) {
+        lineNo = item.line;
+        if (item.header) {
+            const std::string_view name = item.name;
             if (EqualsNoCase(name, "machine")) {
                 section = Section::Machine;
             } else if (EqualsNoCase(name, "protected")) {
@@ -70,14 +62,16 @@ bool ParseMachineIni(std::string_view text, MachineIni& ini, IniError& error) {
                     section = Section::Window;
                 }
             } else {
-                return fail("unknown section [" + std::string(name) + "]");
+                return fail("unknown section [" + item.name + "]");
             }
-            continue;
+            return true;
         }
-        std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos) return fail("expected key=value");
-        std::string key = text::LowerAscii(text::TrimView(line.substr(0, eq)));
-        std::string value = text::Trim(line.substr(eq + 1));
+        const std::string key = text::LowerAscii(item.name);
+        std::string value = item.value;
+        // A yes/no setting; a value that is neither is an error of its line.
+        const auto yesNo = [&](bool& setting) {
+            return ParseBool(value, setting) || fail(key + " must be yes or no");
+        };
         switch (section) {
             case Section::None:
                 return fail("key outside of a section");
@@ -104,7 +98,7 @@ bool ParseMachineIni(std::string_view text, MachineIni& ini, IniError& error) {
                 } else if (key == "temp") {
                     out.temp = value;
                 } else if (key == "admin") {
-                    if (!ParseBool(value, out.admin)) return fail("admin must be yes or no");
+                    if (!yesNo(out.admin)) return false;
                 } else {
                     return fail("unknown key '" + key + "' in [machine]");
                 }
@@ -114,8 +108,7 @@ bool ParseMachineIni(std::string_view text, MachineIni& ini, IniError& error) {
                 if (key == "image") {
                     p.image = value;
                 } else if (key == "terminable") {
-                    if (!ParseBool(value, p.terminable))
-                        return fail("terminable must be yes or no");
+                    if (!yesNo(p.terminable)) return false;
                 } else if (key == "holds") {
                     for (auto& item : text::Split(value, ';')) {
                         std::string t = text::Trim(item);
@@ -133,7 +126,7 @@ bool ParseMachineIni(std::string_view text, MachineIni& ini, IniError& error) {
                 } else if (key == "process") {
                     w.process = value;
                 } else if (key == "closes") {
-                    if (!ParseBool(value, w.closes)) return fail("closes must be yes or no");
+                    if (!yesNo(w.closes)) return false;
                 } else {
                     return fail("unknown key '" + key + "' in [window " + w.name + "]");
                 }
@@ -145,7 +138,9 @@ bool ParseMachineIni(std::string_view text, MachineIni& ini, IniError& error) {
                 out.protectedKeys.push_back(value);
                 break;
         }
-    }
+        return true;
+    };
+    if (!host::ReadStrictIni(text, visit, error)) return false;
     for (const auto& p : out.processes) {
         if (p.image.empty()) {
             error.line = 0;

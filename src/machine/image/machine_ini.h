@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/ini_text.h"
 #include "machine/system_info.h"
 
 namespace veldan::machine::image {
@@ -35,10 +36,7 @@ struct MachineIni {
     std::vector<std::string> protectedKeys;  // "HKLM\\Software\\X" texts
 };
 
-struct IniError {
-    int line = 0;
-    std::string message;
-};
+using host::IniError;
 
 // Reads machine.ini text (UTF-8). Unknown sections and keys are errors, so a
 // misspelt key never passes silently. Returns false with `error` on the first

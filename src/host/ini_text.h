@@ -1,5 +1,6 @@
 #pragma once
-// The text of a private-profile (INI) file as a list of lines, for reading and
+// INI text. IniText reads and edits the private-profile (INI) files of a Windows
+// machine and of the program: the text as a list of lines, for reading and
 // for editing in place: an edit changes only the lines it is about, every other
 // line keeps its bytes and its own line end.
 //
@@ -15,13 +16,24 @@
 //    sections of the same name, the first is the one that is read and edited.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-namespace veldan::machine::image {
+namespace veldan::host {
+
+// One line of INI text as the private-profile rules read it.
+enum class IniLineKind { Blank, Comment, Header, Entry };
+struct IniLine {
+    IniLineKind kind = IniLineKind::Blank;
+    std::string_view name;   // section name or key, trimmed
+    std::string_view value;  // value of an entry, trimmed
+    bool hasValue = false;   // the entry had a '='
+};
+IniLine ReadIniLine(std::string_view line);
 
 class IniText {
   public:
@@ -89,4 +101,32 @@ class IniText {
     std::string newline_ = "\r\n";
 };
 
-}  // namespace veldan::machine::image
+}  // namespace veldan::host
+
+namespace veldan::host {
+
+// The strict reading of a settings file the program's own tools write (an image's
+// machine.ini): a UTF-8 byte-order mark is skipped; blank lines and lines whose
+// first non-blank character is ';' or '#' are left out; a section header must
+// end with ']'; every other line must hold "key=value". Names and values are
+// trimmed; their meaning is the caller's.
+struct IniItem {
+    int line = 0;         // 1-based line number
+    bool header = false;  // a "[name]" line, else "name=value"
+    std::string name;
+    std::string value;
+};
+
+struct IniError {
+    int line = 0;  // 0: the error is about the file as a whole
+    std::string message;
+};
+
+// Hands every header and entry to `visit` in file order. Returns false at the
+// first malformed line, with `error` set ("section header without ']'",
+// "expected key=value"), or as soon as `visit` returns false (which then sets
+// `error` itself).
+bool ReadStrictIni(std::string_view text, const std::function<bool(const IniItem&)>& visit,
+                   IniError& error);
+
+}  // namespace veldan::host

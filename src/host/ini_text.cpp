@@ -1,24 +1,27 @@
-#include "machine/image/ini_text.h"
+#include "host/ini_text.h"
 
+#include "text/lines.h"
 #include "text/strings.h"
 
-namespace veldan::machine::image {
+namespace veldan::host {
 namespace {
 
 constexpr std::size_t npos = std::string::npos;
 
-enum class Kind { Blank, Comment, Header, Entry };
+using Kind = IniLineKind;
 
-// What one line of the text is.
-struct Parsed {
-    Kind kind = Kind::Blank;
-    std::string_view name;   // section name or key, trimmed
-    std::string_view value;  // value of an entry, trimmed
-    bool hasValue = false;   // the entry had a '='
-};
+std::string EntryText(std::string_view key, std::string_view value) {
+    std::string line;
+    line.reserve(key.size() + 1 + value.size());
+    line.append(key).push_back('=');
+    line.append(value);
+    return line;
+}
 
-Parsed ParseLine(std::string_view line) {
-    Parsed p;
+}  // namespace
+
+IniLine ReadIniLine(std::string_view line) {
+    IniLine p;
     std::string_view t = text::TrimView(line);
     if (t.empty()) return p;
     if (t.front() == ';') {
@@ -46,34 +49,15 @@ Parsed ParseLine(std::string_view line) {
     return p;
 }
 
-std::string EntryText(std::string_view key, std::string_view value) {
-    std::string line;
-    line.reserve(key.size() + 1 + value.size());
-    line.append(key).push_back('=');
-    line.append(value);
-    return line;
-}
-
-}  // namespace
-
 IniText::IniText(std::string_view utf8) {
     bool newlineSeen = false;
-    std::size_t start = 0;
-    while (start < utf8.size()) {
-        std::size_t lf = utf8.find('\n', start);
-        if (lf == npos) {
-            lines_.push_back({std::string(utf8.substr(start)), ""});
-            break;
-        }
-        std::size_t textEnd = (lf > start && utf8[lf - 1] == '\r') ? lf - 1 : lf;
-        Line line{std::string(utf8.substr(start, textEnd - start)),
-                  std::string(utf8.substr(textEnd, lf + 1 - textEnd))};
-        if (!newlineSeen) {
-            newline_ = line.end;
+    std::size_t pos = 0;
+    for (text::TextLine line; text::NextLine(utf8, pos, line);) {
+        if (!newlineSeen && !line.end.empty()) {
+            newline_ = std::string(line.end);
             newlineSeen = true;
         }
-        lines_.push_back(std::move(line));
-        start = lf + 1;
+        lines_.push_back({std::string(line.text), std::string(line.end)});
     }
 }
 
@@ -89,7 +73,7 @@ std::string IniText::Text() const {
 std::vector<std::string> IniText::SectionNames() const {
     std::vector<std::string> names;
     for (const Line& line : lines_) {
-        Parsed p = ParseLine(line.text);
+        IniLine p = ReadIniLine(line.text);
         if (p.kind != Kind::Header) continue;
         bool seen = false;
         for (const std::string& n : names) seen = seen || text::EqualsNoCase(n, p.name);
@@ -101,7 +85,7 @@ std::vector<std::string> IniText::SectionNames() const {
 std::size_t IniText::FindSection(std::string_view section) const {
     section = text::TrimView(section);
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        Parsed p = ParseLine(lines_[i].text);
+        IniLine p = ReadIniLine(lines_[i].text);
         if (p.kind == Kind::Header && text::EqualsNoCase(p.name, section)) return i;
     }
     return npos;
@@ -109,7 +93,7 @@ std::size_t IniText::FindSection(std::string_view section) const {
 
 std::size_t IniText::SectionEnd(std::size_t header) const {
     std::size_t i = header + 1;
-    while (i < lines_.size() && ParseLine(lines_[i].text).kind != Kind::Header) ++i;
+    while (i < lines_.size() && ReadIniLine(lines_[i].text).kind != Kind::Header) ++i;
     return i;
 }
 
@@ -117,7 +101,7 @@ std::size_t IniText::FindKey(std::size_t header, std::string_view key) const {
     key = text::TrimView(key);
     std::size_t end = SectionEnd(header);
     for (std::size_t i = header + 1; i < end; ++i) {
-        Parsed p = ParseLine(lines_[i].text);
+        IniLine p = ReadIniLine(lines_[i].text);
         if (p.kind == Kind::Entry && text::EqualsNoCase(p.name, key)) return i;
     }
     return npos;
@@ -125,7 +109,7 @@ std::size_t IniText::FindKey(std::size_t header, std::string_view key) const {
 
 std::size_t IniText::InsertionPoint(std::size_t header) const {
     std::size_t at = SectionEnd(header);
-    while (at > header + 1 && ParseLine(lines_[at - 1].text).kind == Kind::Blank) --at;
+    while (at > header + 1 && ReadIniLine(lines_[at - 1].text).kind == Kind::Blank) --at;
     return at;
 }
 
@@ -136,7 +120,7 @@ void IniText::InsertLine(std::size_t index, std::string text) {
 }
 
 std::size_t IniText::AddSection(std::string_view section) {
-    if (!lines_.empty() && ParseLine(lines_.back().text).kind != Kind::Blank) {
+    if (!lines_.empty() && ReadIniLine(lines_.back().text).kind != Kind::Blank) {
         InsertLine(lines_.size(), "");
     }
     std::string header = "[";
@@ -150,7 +134,7 @@ std::optional<std::string> IniText::Find(std::string_view section, std::string_v
     if (header == npos) return std::nullopt;
     std::size_t line = FindKey(header, key);
     if (line == npos) return std::nullopt;
-    Parsed p = ParseLine(lines_[line].text);
+    IniLine p = ReadIniLine(lines_[line].text);
     if (!p.hasValue) return std::nullopt;
     return std::string(p.value);
 }
@@ -161,7 +145,7 @@ std::vector<std::pair<std::string, std::string>> IniText::Section(std::string_vi
     if (header == npos) return entries;
     std::size_t end = SectionEnd(header);
     for (std::size_t i = header + 1; i < end; ++i) {
-        Parsed p = ParseLine(lines_[i].text);
+        IniLine p = ReadIniLine(lines_[i].text);
         if (p.kind == Kind::Entry) entries.emplace_back(p.name, p.value);
     }
     return entries;
@@ -205,4 +189,36 @@ bool IniText::DeleteSection(std::string_view section) {
     return removed;
 }
 
-}  // namespace veldan::machine::image
+bool ReadStrictIni(std::string_view text, const std::function<bool(const IniItem&)>& visit,
+                   IniError& error) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    int lineNo = 0;
+    std::size_t pos = 0;
+    for (text::TextLine raw; text::NextLine(text, pos, raw);) {
+        ++lineNo;
+        const std::string_view t = text::TrimView(raw.text);
+        if (t.empty() || t.front() == ';' || t.front() == '#') continue;
+        IniItem item;
+        item.line = lineNo;
+        if (t.front() == '[') {
+            if (t.back() != ']') {
+                error = {lineNo, "section header without ']'"};
+                return false;
+            }
+            item.header = true;
+            item.name = text::Trim(t.substr(1, t.size() - 2));
+        } else {
+            const std::size_t eq = t.find('=');
+            if (eq == npos) {
+                error = {lineNo, "expected key=value"};
+                return false;
+            }
+            item.name = text::Trim(t.substr(0, eq));
+            item.value = text::Trim(t.substr(eq + 1));
+        }
+        if (!visit(item)) return false;
+    }
+    return true;
+}
+
+}  // namespace veldan::host

@@ -1,0 +1,41 @@
+#include "host/file_read.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "host/unique_fd.h"
+#include "text/codepage.h"
+
+namespace veldan::host {
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd) return false;
+    struct stat st {};
+    std::string out;
+    if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        out.reserve(static_cast<std::size_t>(st.st_size));
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    bytes = std::move(out);
+    return true;
+}
+
+bool ReadTextFile(const std::string& path, std::string& utf8) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return false;
+    utf8 = text::DecodeText(bytes);
+    return true;
+}
+
+}  // namespace veldan::host
