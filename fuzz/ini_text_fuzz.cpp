@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "machine/image/ini_text.h"
+#include "machine/folder/ini_text.h"
 
 using veldan::machine::image::IniText;
 

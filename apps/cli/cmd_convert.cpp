@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "commands.h"
-#include "machine/hive/hive_convert.h"
+#include "machine/backends/hive_convert.h"
 #include "machine/hive/installation.h"
 #include "session.h"
 

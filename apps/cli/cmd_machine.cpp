@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "commands.h"
-#include "machine/hive/hive_convert.h"
+#include "machine/backends/hive_convert.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/image/image_machine.h"
 #include "machine/image/reg_file.h"

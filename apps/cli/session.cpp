@@ -8,7 +8,7 @@
 
 #include "engine/loader.h"
 #include "machine/hive/hive_registry.h"
-#include "machine/image/host_paths.h"
+#include "machine/folder/host_paths.h"
 #include "platform/folders.h"
 #include "text/codepage.h"
 #include "text/strings.h"

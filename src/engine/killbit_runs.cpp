@@ -9,7 +9,7 @@
 
 #include "commands/activex.h"
 #include "engine/loader.h"
-#include "machine/image/host_paths.h"
+#include "machine/folder/host_paths.h"
 #include "text/codepage.h"
 #include "text/strings.h"
 

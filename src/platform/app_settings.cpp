@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "machine/image/host_paths.h"
-#include "machine/image/ini_text.h"
+#include "machine/folder/host_paths.h"
+#include "machine/folder/ini_text.h"
 #include "text/codepage.h"
 #include "text/strings.h"
 

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 
 #include "machine/file_system.h"
-#include "machine/image/image_file_system.h"
+#include "machine/folder/image_file_system.h"
 #include "support/temp_dir.h"
 
 namespace veldan::machine {

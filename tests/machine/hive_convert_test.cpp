@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "machine/hive/hive_convert.h"
+#include "machine/backends/hive_convert.h"
 #include "machine/image/image_machine.h"
 #include "machine/image/reg_file.h"
 #include "support/hive_factory.h"

@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "machine/hive/hive_convert.h"
+#include "machine/backends/hive_convert.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/image/image_registry.h"
 #include "machine/image/reg_file.h"

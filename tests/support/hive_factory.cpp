@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "machine/hive/hive_convert.h"
+#include "machine/backends/hive_convert.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/hive/hive_writer.h"
 #include "machine/image/image_registry.h"

@@ -16,15 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "machine/image/host_paths.h"
-#include "machine/image/image_file_system.h"
-#include "machine/image/image_processes.h"
-#include "machine/image/image_profiles.h"
+#include "machine/folder/host_paths.h"
+#include "machine/folder/image_file_system.h"
+#include "machine/folder/image_processes.h"
+#include "machine/folder/image_profiles.h"
 #include "machine/image/image_registry.h"
 #include "machine/image/image_save.h"
-#include "machine/image/image_shell_links.h"
-#include "machine/image/image_system_info.h"
-#include "machine/image/machine_ini.h"
+#include "machine/folder/image_shell_links.h"
+#include "machine/folder/image_system_info.h"
+#include "machine/folder/machine_ini.h"
 #include "machine/machine.h"
 
 namespace veldan::machine::hive {

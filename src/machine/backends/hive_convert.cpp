@@ -1,4 +1,4 @@
-#include "machine/hive/hive_convert.h"
+#include "machine/backends/hive_convert.h"
 
 #include <cstring>
 #include <filesystem>
@@ -7,7 +7,7 @@
 
 #include "machine/hive/hive_writer.h"
 #include "machine/image/image_machine.h"
-#include "machine/image/machine_ini.h"
+#include "machine/folder/machine_ini.h"
 #include "machine/image/reg_file.h"
 #include "text/strings.h"
 

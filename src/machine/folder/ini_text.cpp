@@ -1,4 +1,4 @@
-#include "machine/image/ini_text.h"
+#include "machine/folder/ini_text.h"
 
 #include "text/strings.h"
 

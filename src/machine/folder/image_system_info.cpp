@@ -1,4 +1,4 @@
-#include "machine/image/image_system_info.h"
+#include "machine/folder/image_system_info.h"
 
 #include "text/strings.h"
 

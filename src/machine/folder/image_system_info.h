@@ -5,7 +5,7 @@
 #include <string>
 
 #include "machine/file_system.h"
-#include "machine/image/machine_ini.h"
+#include "machine/folder/machine_ini.h"
 #include "machine/registry.h"
 #include "machine/system_info.h"
 

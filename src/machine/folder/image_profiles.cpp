@@ -1,10 +1,10 @@
-#include "machine/image/image_profiles.h"
+#include "machine/folder/image_profiles.h"
 
 #include <filesystem>
 #include <utility>
 
-#include "machine/image/host_paths.h"
-#include "machine/image/ini_text.h"
+#include "machine/folder/host_paths.h"
+#include "machine/folder/ini_text.h"
 #include "text/codepage.h"
 #include "text/strings.h"
 

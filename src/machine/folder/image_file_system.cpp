@@ -1,4 +1,4 @@
-#include "machine/image/image_file_system.h"
+#include "machine/folder/image_file_system.h"
 
 #include <algorithm>
 #include <cerrno>
