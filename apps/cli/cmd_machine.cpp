@@ -5,8 +5,7 @@
 #include <memory>
 
 #include "commands.h"
-#include "machine/backends/hive_convert.h"
-#include "machine/hive/hive_registry.h"
+#include "machine/backends/convert.h"
 #include "machine/image/image_machine.h"
 #include "machine/image/reg_file.h"
 #include "session.h"
@@ -15,12 +14,10 @@
 namespace veldan::cli {
 namespace {
 
-using machine::image::ImageError;
-using machine::image::ImageMachine;
 
 // The registry of an installation (or one key of it) as an image registry,
 // which the .reg writer takes. False when the key does not exist.
-bool CopyForExport(ImageMachine& m, machine::HKEY root, const std::string& subKey, bool whole,
+bool CopyForExport(machine::Machine& m, machine::HKEY root, const std::string& subKey, bool whole,
                    machine::image::ImageRegistry& copy) {
     const machine::Registry& reg = m.registry();
     if (whole) {
@@ -64,7 +61,7 @@ int RunReg(const std::string& word, const MachineCommandOptions& o) {
     const bool oneKey = !o.key.empty();
     machine::HKEY root = 0;
     std::string subKey;
-    if (oneKey && !machine::image::SplitKeyPath(o.key, root, subKey)) {
+    if (oneKey && !machine::SplitKeyPath(o.key, root, subKey)) {
         return Fail(kExitUsage, "unknown registry root in '" + o.key + "'");
     }
     int code = kExitOk;
@@ -75,11 +72,11 @@ int RunReg(const std::string& word, const MachineCommandOptions& o) {
     options.sortValues = true;
     options.readableStrings = true;
     machine::image::ImageRegistry installationCopy(true);
-    if (m->isInstallation() && !CopyForExport(*m, root, subKey, !oneKey, installationCopy)) {
+    auto* image = dynamic_cast<machine::image::ImageMachine*>(m.get());
+    if (!image && !CopyForExport(*m, root, subKey, !oneKey, installationCopy)) {
         return Fail(kExitFailure, "key not found: " + o.key);
     }
-    const machine::image::ImageRegistry& reg =
-        m->isInstallation() ? installationCopy : m->imageRegistry();
+    const machine::image::ImageRegistry& reg = image ? image->imageRegistry() : installationCopy;
     std::string text;
     if (oneKey) {
         if (!machine::image::WriteRegKeyText(reg, root, subKey, options, text)) {
@@ -116,7 +113,7 @@ int RunMachine(const std::string& word, const MachineCommandOptions& o) {
         }
         if (a.done) ++done;
     }
-    ImageError saveError;
+    machine::MachineError saveError;
     if (!m->Save(saveError))
         return Fail(kExitFailure, "cannot save machine: " + saveError.ToString());
     std::printf("restarted: %d of %zu pending operations carried out\n", done, actions.size());
