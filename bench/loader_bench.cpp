@@ -77,7 +77,7 @@ class Fixture {
         }
         Write(root_ / "scrambled" / "data" / "addb", scrambled);
 
-        machine::image::ImageError error;
+        machine::MachineError error;
         machine_ = machine::image::ImageMachine::Load((root_ / "image").string(), error);
         if (!machine_) std::abort();
     }

@@ -102,7 +102,7 @@ DeepScanTree& Tree() {
 
 void DeepScan(benchmark::State& state) {
     DeepScanTree& tree = Tree();
-    machine::image::ImageError error;
+    machine::MachineError error;
     auto m = machine::image::ImageMachine::Load(tree.root.string(), error);
     if (!m) {
         state.SkipWithError(error.ToString().c_str());
@@ -170,7 +170,7 @@ void SignaturePass(benchmark::State& state) {
     fs::create_directories(root / "program" / "core");
     std::ofstream(root / "program" / "core" / "addb.txt") << SignatureDatabase(lines);
 
-    machine::image::ImageError error;
+    machine::MachineError error;
     auto m = machine::image::ImageMachine::Load((root / "machine").string(), error);
     if (!m) {
         state.SkipWithError(error.ToString().c_str());

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "machine/image/machine_ini.h"
+#include "machine/folder/machine_ini.h"
 
 using namespace veldan::machine::image;
 

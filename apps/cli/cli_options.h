@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "machine/image/image_machine.h"
+#include "machine/loaded_machine.h"
 
 namespace veldan::cli {
 
@@ -28,7 +28,7 @@ struct Globals {
 struct MachineOptions {
     std::string user;
     bool force = false;
-    machine::image::LoadOptions Load() const { return {user, force}; }
+    machine::LoadOptions Load() const { return {user, force}; }
 };
 
 // The work a command does once the whole command line is parsed; it returns

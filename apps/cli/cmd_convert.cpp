@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "commands.h"
-#include "machine/hive/hive_convert.h"
-#include "machine/hive/installation.h"
+#include "machine/backends/convert.h"
+#include "machine/backends/open_machine.h"
 #include "session.h"
 
 namespace veldan::cli {
@@ -30,9 +30,7 @@ int RunMachineConvert(const ConvertOptions& o, const MachineOptions& load) {
     if (!std::filesystem::is_directory(*from, ec)) {
         return Fail(kExitFailure, "cannot load machine: " + *from + ": folder not found");
     }
-    const bool fromInstallation =
-        !std::filesystem::is_directory(std::filesystem::path(*from) / "drive_c", ec) &&
-        machine::hive::IsInstallation(*from);
+    const bool fromInstallation = machine::HoldsInstallation(*from);
     if ((*format == "hive") == fromInstallation) {
         return Fail(kExitUsage, *from + " is a " +
                                     (fromInstallation ? "Windows installation" : "machine image") +
@@ -46,7 +44,7 @@ int RunMachineConvert(const ConvertOptions& o, const MachineOptions& load) {
         ok = machine::hive::ConvertImageToInstallation(*from, *to, report, error);
     } else {
         ok = machine::hive::ConvertInstallationToImage(
-            *from, machine::hive::InstallationOptions{load.user, load.force}, *to, report, error);
+            *from, load.Load(), *to, report, error);
     }
     if (!ok) return Fail(error.chooseUser ? kExitUsage : kExitFailure, error.message);
     for (const auto& w : report.written) std::printf("written: %s\n", w.c_str());

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "commands.h"
-#include "machine/hive/hive_convert.h"
+#include "machine/backends/convert.h"
 #include "machine/image/image_machine.h"
 #include "machine/reg_file.h"
 #include "machine/registry_paths.h"
@@ -14,8 +14,6 @@
 namespace veldan::cli {
 namespace {
 
-using machine::image::ImageError;
-using machine::image::ImageMachine;
 
 struct MachineCommandOptions {
     std::string machine;
@@ -77,7 +75,7 @@ int RunMachine(const std::string& word, const MachineCommandOptions& o) {
         }
         if (a.done) ++done;
     }
-    ImageError saveError;
+    machine::MachineError saveError;
     if (!m->Save(saveError))
         return Fail(kExitFailure, "cannot save machine: " + saveError.ToString());
     std::printf("restarted: %d of %zu pending operations carried out\n", done, actions.size());

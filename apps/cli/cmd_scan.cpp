@@ -125,7 +125,7 @@ int RunCure(const Globals& g, const CureOptions& o) {
     if (!OpenForScan(g, o.machine, o.load, s, code)) return code;
     // A cure changes files at once and the registry at the end: a machine that
     // cannot be written back is found out before anything changes.
-    machine::image::ImageError notWritable;
+    machine::MachineError notWritable;
     if (!s.machine->CheckWritable(notWritable)) {
         return Fail(kExitFailure, "cannot cure: the machine cannot be written: " +
                                       notWritable.ToString());

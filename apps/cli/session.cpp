@@ -8,8 +8,8 @@
 #include "host/file_read.h"
 #include "host/file_write.h"
 #include "host/ini_text.h"
-#include "machine/hive/hive_registry.h"
-#include "machine/image/host_paths.h"
+#include "machine/backends/open_machine.h"
+#include "machine/folder/host_paths.h"
 #include "machine/memory/memory_machine.h"
 #include "platform/folders.h"
 #include "text/codepage.h"
@@ -18,24 +18,23 @@
 namespace veldan::cli {
 
 bool Session::Save() {
-    machine::image::ImageError error;
-    std::size_t backups = machine->isInstallation() ? machine->hiveRegistry()->Backups().size() : 0;
+    machine::MachineError error;
+    const std::size_t backups = machine->Backups().size();
     if (!machine->Save(error)) {
         Fail(kExitFailure, "cannot save machine: " + error.ToString());
         return false;
     }
-    if (machine->isInstallation()) {
-        // Say where the hives as they were before this run are kept.
-        auto all = machine->hiveRegistry()->Backups();
-        for (std::size_t i = backups; i < all.size(); ++i) {
-            std::fprintf(stderr, "veldan-cli: hive backed up to %s\n", all[i].c_str());
-        }
+    // Say where the files as they were before this run are kept.
+    const auto all = machine->Backups();
+    for (std::size_t i = backups; i < all.size(); ++i) {
+        std::fprintf(stderr, "veldan-cli: hive backed up to %s\n", all[i].c_str());
     }
     return true;
 }
 
-std::unique_ptr<machine::image::ImageMachine> LoadMachine(
-    const std::string& folder, const machine::image::LoadOptions& options, int& exitCode) {
+std::unique_ptr<machine::LoadedMachine> LoadMachine(const std::string& folder,
+                                                    const machine::LoadOptions& options,
+                                                    int& exitCode) {
     std::error_code ec;
     if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec)) {
         exitCode = Fail(kExitFailure, "cannot load machine: " + folder +
@@ -43,24 +42,20 @@ std::unique_ptr<machine::image::ImageMachine> LoadMachine(
                                           "machine image or a Windows installation)");
         return nullptr;
     }
-    machine::image::ImageError error;
-    auto m = machine::image::ImageMachine::Load(folder, options, error);
-    if (!m) {
-        exitCode = Fail(error.chooseUser ? kExitUsage : kExitFailure,
+    machine::MachineError error;
+    auto m = machine::OpenMachine(folder, options, error);
+    if (m) return m;
+    if (error.kind == machine::MachineErrorKind::UserNotApplicable) {
+        exitCode = Fail(kExitUsage, error.message);
+    } else {
+        exitCode = Fail(error.choosesUser() ? kExitUsage : kExitFailure,
                         "cannot load machine: " + error.ToString());
-        return m;
     }
-    if (!options.user.empty() && !m->isInstallation()) {
-        // A machine image has one user, set in its machine.ini.
-        exitCode = Fail(kExitUsage, "--user applies to Windows installations only; " + folder +
-                                        " is a machine image");
-        return nullptr;
-    }
-    return m;
+    return nullptr;
 }
 
 bool OpenSession(const Globals& g, const std::string& machineFolder, bool loadDatabases, Session& s,
-                 int& exitCode, const machine::image::LoadOptions& options) {
+                 int& exitCode, const machine::LoadOptions& options) {
     s.machine = LoadMachine(machineFolder, options, exitCode);
     if (!s.machine) return false;
     s.debug = text::MakeDefaultDebugSink();

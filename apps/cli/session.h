@@ -1,19 +1,19 @@
 #pragma once
-// What the scanning commands share: the machine image, a context over it with
+// What the scanning commands share: the machine, a context over it with
 // its folder table filled, and the databases loaded from the program folder.
 
 #include <memory>
 #include <string>
 
 #include "cli_options.h"
-#include "machine/image/image_machine.h"
+#include "machine/loaded_machine.h"
 #include "platform/context.h"
 #include "text/debug.h"
 
 namespace veldan::cli {
 
 struct Session {
-    std::unique_ptr<machine::image::ImageMachine> machine;
+    std::unique_ptr<machine::LoadedMachine> machine;
     std::unique_ptr<text::DebugSink> debug;
     std::unique_ptr<platform::Context> ctx;
 
@@ -24,14 +24,15 @@ struct Session {
 // Loads a machine image or installation. On failure prints the error and
 // returns null with exitCode 2 when a user profile must be chosen (the error
 // names them), else 1 (a path that is a file, not a folder, says so).
-std::unique_ptr<machine::image::ImageMachine> LoadMachine(
-    const std::string& folder, const machine::image::LoadOptions& options, int& exitCode);
+std::unique_ptr<machine::LoadedMachine> LoadMachine(const std::string& folder,
+                                                    const machine::LoadOptions& options,
+                                                    int& exitCode);
 
 // Loads the image, fills the folder table and (with `loadDatabases`) loads the
 // databases. On failure prints the error and returns false with exitCode 1 (2
 // when a user profile must be chosen).
 bool OpenSession(const Globals& g, const std::string& machineFolder, bool loadDatabases, Session& s,
-                 int& exitCode, const machine::image::LoadOptions& options = {});
+                 int& exitCode, const machine::LoadOptions& options = {});
 
 // The home page setting of Veldan.ini ([VELDAN] homepage) in the program
 // folder; "" when there is none.

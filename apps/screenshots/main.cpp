@@ -21,7 +21,7 @@
 #include <fstream>
 #include <memory>
 
-#include "machine/image/image_machine.h"
+#include "machine/backends/open_machine.h"
 #include "platform/folders.h"
 #include "text/debug.h"
 #include "ui/app_state.h"
@@ -116,8 +116,8 @@ int main(int argc, char** argv) {
         << "{8856F961-340A-11D0-A96B-00C04FD705A2} Web Browser Control\n";
     QDir().mkpath(out);
 
-    machine::image::ImageError error;
-    auto machine = machine::image::ImageMachine::Load(machineFolder, error);
+    machine::MachineError error;
+    auto machine = machine::OpenMachine(machineFolder, {}, error);
     if (!machine) {
         std::fprintf(stderr, "cannot open the machine: %s\n", error.ToString().c_str());
         return 1;

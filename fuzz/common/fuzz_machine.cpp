@@ -25,7 +25,7 @@ std::unique_ptr<Holder> Make() {
     EmptyFolder(h->view.imageFolder / "drive_c" / "WINDOWS" / "system32");
     EmptyFolder(h->view.programFolder);
     WriteBytes(h->view.imageFolder / "machine.ini", "[machine]\nos=nt\nuser=Owner\n");
-    machine::image::ImageError error;
+    machine::MachineError error;
     h->machine = machine::image::ImageMachine::Load(h->view.imageFolder.string(), error);
     if (!h->machine) std::abort();
     h->ctx = std::make_unique<platform::Context>(*h->machine, h->debug);

@@ -1,18 +1,20 @@
 #include "machine/registry_paths.h"
 
+#include <cstdint>
+
 #include "text/strings.h"
 
 namespace veldan::machine {
 
-std::string SelectedControlSet(const Registry& registry) {
+std::string SelectedControlSet(const Registry& registry, std::string_view whenNone) {
     RegValue current;
     if (registry.QueryValue(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", "Current", current) !=
             ERROR_SUCCESS ||
         current.type != REG_DWORD) {
-        return {};
+        return std::string(whenNone);
     }
     const std::uint32_t n = current.AsDword();
-    if (n == 0 || n > 999) return {};
+    if (n == 0 || n > 999) return std::string(whenNone);
     return text::Format("ControlSet%03u", n);
 }
 

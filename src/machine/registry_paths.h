@@ -1,6 +1,6 @@
 #pragma once
-// The registry's path vocabulary: root names, full key paths, and the control
-// set that HKLM\SYSTEM\CurrentControlSet stands for.
+// How registry paths are named: root handles and their names, full key paths,
+// and the control set Windows links CurrentControlSet to.
 
 #include <string>
 #include <string_view>
@@ -12,9 +12,9 @@ namespace veldan::machine {
 // The name of the link Windows makes to the current control set.
 inline constexpr std::string_view kCurrentControlSetName = "CurrentControlSet";
 
-// The control set HKLM\SYSTEM\Select "Current" names ("ControlSet001"), or ""
-// when that value is missing, not a REG_DWORD, 0 or above 999.
-std::string SelectedControlSet(const Registry& registry);
+// The control set HKLM\SYSTEM\Select "Current" names ("ControlSet001"), or
+// `whenNone` when that value is missing, not a REG_DWORD, 0 or above 999.
+std::string SelectedControlSet(const Registry& registry, std::string_view whenNone = {});
 
 // Long name of a root ("HKEY_LOCAL_MACHINE"), or "" for an unknown handle.
 std::string_view RootLongName(HKEY root);

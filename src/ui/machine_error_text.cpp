@@ -7,15 +7,7 @@
 namespace veldan::ui {
 namespace {
 
-using machine::image::ImageError;
-
-bool Has(const std::string& message, std::string_view part) {
-    return message.find(part) != std::string::npos;
-}
-
-bool Starts(const std::string& message, std::string_view prefix) {
-    return message.rfind(prefix, 0) == 0;
-}
+using machine::MachineError;
 
 // The text after `prefix` in `message` (the key or the name it names).
 QString After(const std::string& message, std::string_view prefix) {
@@ -24,7 +16,7 @@ QString After(const std::string& message, std::string_view prefix) {
                                    : QString::fromStdString(message.substr(at + prefix.size()));
 }
 
-QString Profiles(const ImageError& error) {
+QString Profiles(const MachineError& error) {
     QStringList names;
     for (const std::string& p : error.profiles) names << QString::fromStdString(p);
     return names.isEmpty() ? QStringLiteral("없음") : names.join(QStringLiteral(", "));
@@ -38,7 +30,7 @@ QString Quoted(const std::string& message) {
     return QString::fromStdString(message.substr(open + 1, close - open - 1));
 }
 
-QString Reason(MachineErrorKind kind, const ImageError& error) {
+QString Reason(MachineErrorKind kind, const MachineError& error) {
     const std::string& m = error.message;
     switch (kind) {
         case MachineErrorKind::FolderMissing:
@@ -72,6 +64,10 @@ QString Reason(MachineErrorKind kind, const ImageError& error) {
         case MachineErrorKind::NoUser:
             return QStringLiteral(
                 "Documents and Settings 폴더에 NTUSER.DAT가 있는 사용자 프로필이 없습니다.");
+        case MachineErrorKind::UserNotApplicable:
+            return QStringLiteral(
+                "컴퓨터 이미지에는 사용자가 한 명뿐입니다(machine.ini에 정해져 있습니다). "
+                "--user 옵션은 Windows가 설치된 폴더에만 쓸 수 있습니다.");
         case MachineErrorKind::HiveNotClean:
             return QStringLiteral(
                 "Windows가 레지스트리 파일을 끝까지 쓰지 못했습니다. Windows를 한 번 시작한 "
@@ -95,36 +91,8 @@ QString Reason(MachineErrorKind kind, const ImageError& error) {
 
 }  // namespace
 
-MachineErrorKind ClassifyMachineError(const ImageError& error) {
-    const std::string& m = error.message;
-    if (error.chooseUser) {
-        return Starts(m, "no user profile '") ? MachineErrorKind::UnknownUser
-                                              : MachineErrorKind::ChooseUser;
-    }
-    if (Starts(m, "no machine image here")) return MachineErrorKind::FolderMissing;
-    if (Has(m, "has no drive_c folder") || Starts(m, "not a folder")) {
-        return MachineErrorKind::NotAMachine;
-    }
-    if (Starts(m, "an interrupted save")) return MachineErrorKind::InterruptedSave;
-    if (Has(m, "read-only")) return MachineErrorKind::ReadOnly;
-    if (Starts(m, "no Windows installation here")) return MachineErrorKind::NoInstallation;
-    if (Starts(m, "no user profile")) return MachineErrorKind::NoUser;
-    if (Starts(m, "protected key with an unknown root")) return MachineErrorKind::ProtectedKeyRoot;
-    if (Starts(m, "protected key does not exist")) return MachineErrorKind::ProtectedKeyMissing;
-    if (Has(m, "was not cleanly written")) return MachineErrorKind::HiveNotClean;
-    if (Has(m, "not a registry hive") || Starts(m, "damaged") ||
-        Has(m, "the hive has no root key"))
-        return MachineErrorKind::HiveUnreadable;
-    if (Has(m, "cannot be written") || Has(m, "cannot create") || Has(m, "cannot be created") ||
-        Has(m, "was not written back"))
-        return MachineErrorKind::NotWritten;
-    if (m == "cannot be read" || Has(m, ": cannot be read")) return MachineErrorKind::Unreadable;
-    if (error.line > 0) return MachineErrorKind::BadLine;
-    return MachineErrorKind::Other;
-}
-
-QString MachineErrorText(const ImageError& error) {
-    const MachineErrorKind kind = ClassifyMachineError(error);
+QString MachineErrorText(const MachineError& error) {
+    const MachineErrorKind kind = error.kind;
     QString text = Reason(kind, error);
     QString file = QString::fromStdString(error.file);
     // The folder the user chose, rather than the drive_c it lacks.

@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 
 #include "engine/killbit_runs.h"
-#include "machine/image/image_machine.h"
+#include "machine/backends/open_machine.h"
 #include "net/internet.h"
 #include "platform/folders.h"
 #include "platform/processes.h"
@@ -103,9 +103,9 @@ int CVeldanApp::Run(StartOptions options) {
             prompter_.AskFolder(nullptr, MachineFolderTitle(), last).toStdString();
         if (options.machineFolder.empty()) return 0;
     }
-    machine::image::ImageError error;
-    machine::image::LoadOptions loadOptions{options.user, options.force};
-    auto machine = machine::image::ImageMachine::Load(options.machineFolder, loadOptions, error);
+    machine::MachineError error;
+    auto machine =
+        machine::OpenMachine(options.machineFolder, {options.user, options.force}, error);
     if (!machine) {
         prompter_.Message(
             nullptr,
@@ -131,7 +131,7 @@ int CVeldanApp::Run(StartOptions options) {
     app.homePage = homePage;
     app.layout = layout;
     app.machineChanged = [this, &machine] {
-        machine::image::ImageError saveError;
+        machine::MachineError saveError;
         if (!machine->Save(saveError))
             prompter_.Message(
                 nullptr,
@@ -141,7 +141,7 @@ int CVeldanApp::Run(StartOptions options) {
     };
 
     app.machineNotWritable = [&machine] {
-        machine::image::ImageError error;
+        machine::MachineError error;
         return machine->CheckWritable(error) ? QString() : MachineErrorText(error);
     };
 

@@ -42,7 +42,7 @@ class ControlSetLink : public testing::Test {
         return machine->registry();
     }
     std::string SavedRegText() {
-        ImageError error;
+        MachineError error;
         EXPECT_TRUE(machine->Save(error)) << error.ToString();
         return dir.Read("image/registry/machine.reg");
     }
@@ -203,7 +203,7 @@ TEST_F(ControlSetLink, PendingRenamesGoToTheSelectedSet) {
     ASSERT_EQ(machine->files().DeleteAtRestart("C:\\WINDOWS\\bad.dll"), ERROR_SUCCESS);
     RegValue v;
     ASSERT_EQ(reg.QueryValue(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002\\Control\\Session Manager",
-                             kPendingRenamesValue, v),
+                             folder::kPendingRenamesValue, v),
               ERROR_SUCCESS);
     EXPECT_EQ(machine->PendingDeletes(), Names{"C:\\WINDOWS\\bad.dll"});
     EXPECT_EQ(reg.OpenKey(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control"),

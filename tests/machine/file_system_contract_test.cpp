@@ -12,7 +12,7 @@
 
 #include "host/file_write.h"
 #include "machine/file_system.h"
-#include "machine/image/image_file_system.h"
+#include "machine/folder/image_file_system.h"
 #include "machine/memory/memory_file_system.h"
 #include "support/temp_dir.h"
 #include "text/strings.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "machine/hive/hive_convert.h"
+#include "machine/backends/hive_convert.h"
 #include "machine/image/image_machine.h"
 #include "machine/reg_file.h"
 #include "support/hive_factory.h"
@@ -215,9 +215,9 @@ TEST(ConvertToImage, KeepsTheRegistryTheUserSeesAndTheDrive) {
     auto to = test::LoadMachine(back);
     ASSERT_NE(from, nullptr);
     ASSERT_NE(to, nullptr);
-    EXPECT_FALSE(to->isInstallation());
-    EXPECT_EQ(to->ini().user, "Owner");
-    EXPECT_EQ(to->ini().windir, "C:\\WINDOWS");
+    EXPECT_NE(dynamic_cast<ImageMachine*>(to.get()), nullptr);
+    EXPECT_EQ(to->userName(), "Owner");
+    EXPECT_EQ(to->system().WindowsDirectory(), "C:\\WINDOWS");
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
         ExpectContained(from->registry(), to->registry(), root, "");
         ExpectContained(to->registry(), from->registry(), root, "");

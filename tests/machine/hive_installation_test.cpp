@@ -10,6 +10,8 @@
 #include "machine/hive/hive_registry.h"
 #include "machine/hive/hive_writer.h"
 #include "machine/hive/installation.h"
+#include "machine/hive/installation_machine.h"
+#include "machine/backends/open_machine.h"
 #include "support/hive_factory.h"
 #include "support/image_builder.h"
 #include "text/codepage.h"
@@ -17,9 +19,9 @@
 namespace veldan::machine::hive {
 namespace {
 
-using image::ImageError;
+using machine::MachineError;
 using image::ImageMachine;
-using image::LoadOptions;
+using machine::LoadOptions;
 using test::ImageBuilder;
 using test::TempDir;
 namespace fs = std::filesystem;
@@ -68,9 +70,9 @@ class Installation : public ::testing::Test {
         fs::copy_file(Host("Documents and Settings/Kim/NTUSER.DAT"),
                       Host("Documents and Settings/" + name + "/NTUSER.DAT"));
     }
-    ImageError LoadError(const LoadOptions& options = {}) const {
-        ImageError error;
-        EXPECT_EQ(ImageMachine::Load(folder, options, error), nullptr);
+    MachineError LoadError(const LoadOptions& options = {}) const {
+        MachineError error;
+        EXPECT_EQ(OpenMachine(folder, options, error), nullptr);
         return error;
     }
 
@@ -104,15 +106,15 @@ TEST_F(Installation, IsFoundByItsHivesWhateverTheCaseOfTheirNames) {
     EXPECT_TRUE(IsInstallation(folder));
     fs::remove(Host("Win/system32/config/SYSTEM"));
     EXPECT_FALSE(IsInstallation(folder));
-    ImageError error;
-    EXPECT_EQ(ImageMachine::Load(folder, error), nullptr);
+    MachineError error;
+    EXPECT_EQ(image::ImageMachine::Load(folder, error), nullptr);
     EXPECT_NE(error.message.find("drive_c"), std::string::npos);
 }
 
 TEST_F(Installation, ShowsTheRegistryAsItsUserSeesIt) {
     auto m = test::LoadMachine(folder);
     ASSERT_NE(m, nullptr);
-    ASSERT_TRUE(m->isInstallation());
+    ASSERT_NE(dynamic_cast<InstallationMachine*>(m.get()), nullptr);
     const Registry& reg = m->registry();
     RegValue v;
     EXPECT_EQ(reg.QueryValue(HKEY_LOCAL_MACHINE, "Software\\Vendor", "v", v), ERROR_SUCCESS);
@@ -157,8 +159,8 @@ TEST_F(Installation, TakesTheOnlyUserAndOtherwiseAsksForOne) {
     EXPECT_EQ(m->system().UserName(), "Kim");
 
     AddProfile("Lee");
-    ImageError error = LoadError();
-    EXPECT_TRUE(error.chooseUser);
+    MachineError error = LoadError();
+    EXPECT_TRUE(error.choosesUser());
     EXPECT_EQ(error.profiles, (std::vector<std::string>{"Kim", "Lee"}));
     EXPECT_NE(error.message.find("--user: Kim, Lee"), std::string::npos) << error.message;
 
@@ -170,28 +172,28 @@ TEST_F(Installation, TakesTheOnlyUserAndOtherwiseAsksForOne) {
     EXPECT_EQ(m->registry().OpenKey(HKEY_CURRENT_USER, "Software\\Spy"), ERROR_SUCCESS);
 
     error = LoadError(LoadOptions{"Park", false});
-    EXPECT_TRUE(error.chooseUser);
+    EXPECT_TRUE(error.choosesUser());
     EXPECT_NE(error.message.find("no user profile 'Park'"), std::string::npos) << error.message;
 
     fs::remove_all(Host("Documents and Settings/Kim"));
     fs::remove_all(Host("Documents and Settings/Lee"));
     error = LoadError();
-    EXPECT_FALSE(error.chooseUser);
+    EXPECT_FALSE(error.choosesUser());
     EXPECT_NE(error.message.find("no user profile"), std::string::npos);
 }
 
 TEST_F(Installation, RefusesUncleanHivesUnlessForced) {
     const std::string ntuser = Host("Documents and Settings/Kim/NTUSER.DAT");
     test::SetHiveSequences(ntuser, 20, 19);
-    ImageError error = LoadError();
-    EXPECT_FALSE(error.chooseUser);
+    MachineError error = LoadError();
+    EXPECT_FALSE(error.choosesUser());
     EXPECT_NE(error.ToString().find("NTUSER.DAT"), std::string::npos);
     EXPECT_NE(error.message.find("not cleanly written"), std::string::npos);
 
     auto m = test::LoadMachine(folder, LoadOptions{"", true});
     ASSERT_NE(m, nullptr);
     ASSERT_EQ(m->registry().DeleteTree(HKEY_CURRENT_USER, "Software\\Spy"), ERROR_SUCCESS);
-    ImageError saveError;
+    MachineError saveError;
     ASSERT_TRUE(m->Save(saveError)) << saveError.ToString();
     // Written back by this system, the hive is a clean one again.
     EXPECT_NE(test::LoadMachine(folder), nullptr);
@@ -215,7 +217,7 @@ TEST_F(Installation, SaveWritesTheChangedHivesAfterBackingThemUp) {
         std::string now;
         ASSERT_TRUE(host::ReadWholeFile(software, now));
         EXPECT_EQ(now, softwareBefore);
-        ImageError error;
+        MachineError error;
         ASSERT_TRUE(m->Save(error)) << error.ToString();
     }
     std::string backup;

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "host/file_read.h"
-#include "machine/hive/hive_convert.h"
+#include "machine/backends/hive_convert.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/memory_registry.h"
 #include "machine/reg_file.h"

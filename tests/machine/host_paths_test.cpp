@@ -1,4 +1,4 @@
-#include "machine/image/host_paths.h"
+#include "machine/folder/host_paths.h"
 
 #include <filesystem>
 #include <set>

@@ -13,6 +13,9 @@
 namespace veldan::machine::image {
 namespace {
 
+using folder::kPendingRenamesValue;
+using folder::kSessionManagerKey;
+
 using test::ImageBuilder;
 using test::TempDir;
 
@@ -21,7 +24,7 @@ std::string RegText(ImageMachine& m) {
 }
 
 std::string LoadError(const ImageBuilder& b) {
-    ImageError error;
+    MachineError error;
     auto m = ImageMachine::Load(b.folder(), error);
     EXPECT_EQ(m, nullptr);
     return error.ToString();
@@ -29,7 +32,7 @@ std::string LoadError(const ImageBuilder& b) {
 
 TEST(ImageLoad, ReportsWhatIsWrongAndWhere) {
     TempDir dir;
-    ImageError error;
+    MachineError error;
     EXPECT_EQ(ImageMachine::Load((dir.path() / "nowhere").string(), error), nullptr);
     EXPECT_NE(error.ToString().find("nowhere"), std::string::npos);
 
@@ -164,7 +167,7 @@ TEST(ImageRestart, NtPendingDeletesGoThroughTheRegistry) {
               ERROR_SUCCESS);
 
     // Saved and loaded again, the operations are still pending; the restart carries them out.
-    ImageError error;
+    MachineError error;
     ASSERT_TRUE(m->Save(error)) << error.ToString();
     m = b.Load();
     ASSERT_NE(m, nullptr);
@@ -230,7 +233,7 @@ TEST(ImageSave, LoadingTheSavedImageGivesTheSameMachine) {
     ASSERT_EQ(m->processes().Terminate(m->processes().List()[0].id, 1), ERROR_SUCCESS);
     std::string before = RegText(*m);
 
-    ImageError error;
+    MachineError error;
     ASSERT_TRUE(m->Save(error)) << error.ToString();
     auto again = b.Load();
     ASSERT_NE(again, nullptr);
@@ -290,10 +293,10 @@ TEST(ImageSave, ACutAtAnyStepLeavesAnImageThatLoadsWhollyBeforeOrAfter) {
         auto m = s.Change();
         bool cut = false;
         m->SetSaveCutForTesting([&](int step) { return cut = cut || step == cutAt; });
-        ImageError error;
+        MachineError error;
         const bool saved = m->Save(error);
         m.reset();
-        ImageError loadError;
+        MachineError loadError;
         auto again = ImageMachine::Load(s.b.folder(), loadError);
         ASSERT_NE(again, nullptr) << loadError.ToString();
         const std::string text = RegText(*again);
@@ -330,7 +333,7 @@ TEST(ImageSave, AReadOnlyImageIsFoundOutBeforeAnythingChanges) {
         const std::filesystem::path target = std::filesystem::path(s.b.folder()) / readOnly;
         auto m = s.Change();
         ASSERT_EQ(::chmod(target.c_str(), 0555), 0);
-        ImageError error;
+        MachineError error;
         EXPECT_FALSE(m->CheckWritable(error));
         EXPECT_NE(error.ToString().find("read-only"), std::string::npos) << error.ToString();
         EXPECT_FALSE(m->Save(error));
@@ -346,7 +349,7 @@ TEST(ImageSave, AReadOnlyImageIsFoundOutBeforeAnythingChanges) {
 
 TEST(ImageLoad, AFileIsNoMachineAndNothingRunsToWaitFor) {
     TempDir dir;
-    ImageError error;
+    MachineError error;
     const std::string file = dir.Write("passwd", "root:x:0:0").string();
     EXPECT_EQ(ImageMachine::Load(file, error), nullptr);
     EXPECT_EQ(error.ToString(), file + ": not a folder: a machine is a folder (a machine image or "

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "machine/image/lnk_id_list.h"
+#include "machine/folder/lnk_id_list.h"
 #include "support/lnk_parts.h"
 #include "text/codepage.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <random>
 
-#include "machine/image/lnk_reader.h"
+#include "machine/folder/lnk_reader.h"
 #include "support/lnk_parts.h"
 #include "text/codepage.h"
 

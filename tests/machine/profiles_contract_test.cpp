@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "machine/image/host_paths.h"
-#include "machine/image/image_profiles.h"
+#include "machine/folder/host_paths.h"
+#include "machine/folder/image_profiles.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
 

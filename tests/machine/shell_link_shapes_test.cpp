@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "machine/image/host_paths.h"
-#include "machine/image/image_profiles.h"
-#include "machine/image/image_shell_links.h"
-#include "machine/image/lnk_reader.h"
+#include "machine/folder/host_paths.h"
+#include "machine/folder/image_profiles.h"
+#include "machine/folder/image_shell_links.h"
+#include "machine/folder/lnk_reader.h"
 #include "support/lnk_parts.h"
 #include "support/temp_dir.h"
 

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "machine/image/host_paths.h"
-#include "machine/image/image_profiles.h"
-#include "machine/image/image_shell_links.h"
+#include "machine/folder/host_paths.h"
+#include "machine/folder/image_profiles.h"
+#include "machine/folder/image_shell_links.h"
 #include "support/lnk_writer.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <map>
 
-#include "machine/image/host_paths.h"
+#include "machine/folder/host_paths.h"
 #include "support/temp_dir.h"
 
 namespace veldan::machine::image {

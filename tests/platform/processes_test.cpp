@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "machine/image/machine_ini.h"
+#include "machine/folder/machine_ini.h"
 #include "platform/registry_ops.h"
 #include "support/platform_rig.h"
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <map>
 
-#include "machine/hive/hive_convert.h"
+#include "machine/backends/hive_convert.h"
 #include "machine/hive/hive_registry.h"
 #include "platform/winsock.h"
 #include "support/platform_rig.h"

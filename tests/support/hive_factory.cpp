@@ -1,11 +1,13 @@
 #include "support/hive_factory.h"
 
+#include "machine/backends/open_machine.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 
+#include "machine/backends/hive_convert.h"
 #include "machine/forwarding.h"
-#include "machine/hive/hive_convert.h"
 #include "machine/hive/hive_registry.h"
 #include "machine/hive/hive_writer.h"
 #include "machine/memory_registry.h"
@@ -74,10 +76,10 @@ std::string MakeInstallation(const ImageBuilder& image, const TempDir& dir, std:
     return target;
 }
 
-std::unique_ptr<machine::image::ImageMachine> LoadMachine(
-    const std::string& folder, const machine::image::LoadOptions& options) {
-    machine::image::ImageError error;
-    auto m = machine::image::ImageMachine::Load(folder, options, error);
+std::unique_ptr<machine::LoadedMachine> LoadMachine(const std::string& folder,
+                                                    const machine::LoadOptions& options) {
+    machine::MachineError error;
+    auto m = machine::OpenMachine(folder, options, error);
     if (!m) ADD_FAILURE() << "cannot load " << folder << ": " << error.ToString();
     return m;
 }

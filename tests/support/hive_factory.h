@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "machine/image/image_machine.h"
+#include "machine/loaded_machine.h"
 #include "support/image_builder.h"
 #include "support/registry_factory.h"
 #include "support/temp_dir.h"
@@ -25,10 +25,10 @@ RegistryFactory HiveRegistryFactory();
 std::string MakeInstallation(const ImageBuilder& image, const TempDir& dir,
                              std::string_view name = "installation");
 
-// Loads an installation (or image) with options; fails the test and returns
+// Opens an installation (or image) with options; fails the test and returns
 // null when it cannot.
-std::unique_ptr<machine::image::ImageMachine> LoadMachine(
-    const std::string& folder, const machine::image::LoadOptions& options = {});
+std::unique_ptr<machine::LoadedMachine> LoadMachine(const std::string& folder,
+                                                    const machine::LoadOptions& options = {});
 
 // Rewrites the sequence numbers in a hive file's base block (and its checksum),
 // as Windows leaves them when it stopped while writing the hive.

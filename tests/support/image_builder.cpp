@@ -58,7 +58,7 @@ ImageBuilder& ImageBuilder::Folder(std::string_view winPath) {
 }
 
 std::unique_ptr<machine::image::ImageMachine> ImageBuilder::Load() const {
-    machine::image::ImageError error;
+    machine::MachineError error;
     auto m = machine::image::ImageMachine::Load(folder_, error,
                                                 std::make_unique<machine::ManualClock>());
     if (!m) ADD_FAILURE() << "image does not load: " << error.ToString();

@@ -6,6 +6,7 @@
 
 #include "host/folder_entries.h"
 #include "machine/memory_registry.h"
+#include "machine/registry_paths.h"
 #include "text/strings.h"
 
 namespace veldan::machine::hive {
@@ -72,12 +73,17 @@ std::string FindProfileSid(const Registry& reg, const std::string& windir,
     return {};
 }
 
-std::string CurrentControlSetName(const Registry& registry) {
-    std::string set = SelectedControlSet(registry);
-    return set.empty() ? "ControlSet001" : set;
-}
-
 namespace {
+
+// What a hive that cannot be mounted is blamed for, from the reason the hive
+// reader gives.
+MachineErrorKind MountKind(const std::string& reason) {
+    if (reason.find("was not cleanly written") != std::string::npos) {
+        return MachineErrorKind::HiveNotClean;
+    }
+    if (reason.rfind("cannot be read", 0) == 0) return MachineErrorKind::Unreadable;
+    return MachineErrorKind::HiveUnreadable;
+}
 
 std::string ProfileNames(const std::vector<UserProfile>& profiles) {
     std::string names;
@@ -192,13 +198,12 @@ bool IsInstallation(const std::string& folder) {
 }
 
 bool OpenInstallation(const std::string& folder, const InstallationOptions& options,
-                      Installation& out, InstallationError& error) {
+                      Installation& out, MachineError& error) {
     Installation inst;
     if (!FindInstallation(folder, inst.layout)) {
-        error = InstallationError{folder,
-                                  "no Windows installation here (no WINDOWS\\system32\\config "
-                                  "with SOFTWARE and SYSTEM)",
-                                  {}};
+        error = MachineError{MachineErrorKind::NoInstallation, folder, 0,
+                             "no Windows installation here (no WINDOWS\\system32\\config "
+                             "with SOFTWARE and SYSTEM)"};
         return false;
     }
     const auto& layout = inst.layout;
@@ -213,26 +218,26 @@ bool OpenInstallation(const std::string& folder, const InstallationOptions& opti
             layout.profiles.begin(), layout.profiles.end(),
             [&](const UserProfile& p) { return text::EqualsNoCase(p.name, options.user); });
         if (it == layout.profiles.end()) {
+            error.kind = MachineErrorKind::UnknownUser;
             error.file = folder;
             error.message = "no user profile '" + options.user + "' (profiles: " +
                             (users.empty() ? std::string("none") : ProfileNames(users)) + ")";
             for (const auto& u : users) error.profiles.push_back(u.name);
-            error.chooseUser = true;
             return false;
         }
         inst.user = *it;
     } else if (users.size() == 1) {
         inst.user = users.front();
     } else if (users.empty()) {
-        error = InstallationError{
-            folder, "no user profile with an NTUSER.DAT under Documents and Settings", {}};
+        error = MachineError{MachineErrorKind::NoUser, folder, 0,
+                             "no user profile with an NTUSER.DAT under Documents and Settings"};
         return false;
     } else {
+        error.kind = MachineErrorKind::ChooseUser;
         error.file = folder;
         error.message = "the installation has several user profiles; choose one with --user: " +
                         ProfileNames(users);
         for (const auto& u : users) error.profiles.push_back(u.name);
-        error.chooseUser = true;
         return false;
     }
     inst.windir = "C:\\" + layout.windirName;
@@ -244,7 +249,7 @@ bool OpenInstallation(const std::string& folder, const InstallationOptions& opti
         if (reg->Mount(root, path, file, node, options.force, e)) return true;
         // The file is named once, in front of what is wrong with it.
         if (e.rfind(file + ": ", 0) == 0) e.erase(0, file.size() + 2);
-        error = InstallationError{file, e, {}};
+        error = MachineError{MountKind(e), file, 0, e};
         return false;
     };
     if (!mount(HKEY_LOCAL_MACHINE, "SOFTWARE", layout.software, "") ||
@@ -253,7 +258,7 @@ bool OpenInstallation(const std::string& folder, const InstallationOptions& opti
     }
     // The current control set is a link Windows makes at start: to the set that
     // Select names, the first one when it names none.
-    inst.controlSet = CurrentControlSetName(*reg);
+    inst.controlSet = SelectedControlSet(*reg, "ControlSet001");
     if (!mount(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet", layout.system, inst.controlSet)) {
         return false;
     }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "machine/hive/hive_registry.h"
+#include "machine/machine_error.h"
 
 namespace veldan::machine::hive {
 
@@ -55,15 +56,6 @@ struct InstallationOptions {
     bool force = false;  // open hives that were not cleanly written
 };
 
-struct InstallationError {
-    std::string file;
-    std::string message;
-    // Set when the user must choose a profile: none was named and there are
-    // several, or the named one does not exist. `profiles` names the choices.
-    bool chooseUser = false;
-    std::vector<std::string> profiles = {};
-};
-
 struct Installation {
     InstallationLayout layout;
     UserProfile user;
@@ -78,13 +70,11 @@ struct Installation {
 std::string FindProfileSid(const Registry& registry, const std::string& windir,
                            const std::string& profile);
 
-// The control set HKLM\SYSTEM\Select "Current" names ("ControlSet001" when none).
-std::string CurrentControlSetName(const Registry& registry);
-
 // Opens the installation in `folder` with its hives mounted as above. Returns
-// false with `error` when it cannot.
+// false with `error` when it cannot (ChooseUser, UnknownUser and NoUser when the
+// user is to blame).
 bool OpenInstallation(const std::string& folder, const InstallationOptions& options,
-                      Installation& out, InstallationError& error);
+                      Installation& out, MachineError& error);
 
 // The host path of the entry of `dir` whose name equals `name` without regard to
 // ASCII case (the exact name first); "" when there is none.

@@ -1,45 +1,66 @@
-// The installation side of ImageMachine: a machine whose drive C: is the
-// installation folder itself and whose registry is its hive files. The file
-// system, INI files, shell links and system information are the image
-// backend's; nothing runs, so there are no processes and no windows.
+#include "machine/hive/installation_machine.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 
 #include "machine/hive/hive_registry.h"
 #include "machine/hive/installation.h"
-#include "machine/image/image_machine.h"
 
-namespace veldan::machine::image {
+namespace veldan::machine::hive {
 
-std::unique_ptr<ImageMachine> ImageMachine::LoadInstallation(const std::string& folder,
-                                                             const LoadOptions& options,
-                                                             ImageError& error,
-                                                             std::unique_ptr<Clock> clock) {
-    hive::Installation inst;
-    hive::InstallationError failure;
-    if (!hive::OpenInstallation(folder, hive::InstallationOptions{options.user, options.force},
-                                inst, failure)) {
-        error = ImageError{failure.file, 0, failure.message};
-        error.chooseUser = failure.chooseUser;
-        error.profiles = failure.profiles;
+InstallationMachine::InstallationMachine(const std::string& folder, std::unique_ptr<Clock> clock)
+    : FolderMachine(folder, folder, std::move(clock)) {}
+
+InstallationMachine::~InstallationMachine() = default;
+
+std::unique_ptr<InstallationMachine> InstallationMachine::Load(const std::string& folder,
+                                                               const LoadOptions& options,
+                                                               MachineError& error,
+                                                               std::unique_ptr<Clock> clock) {
+    Installation inst;
+    if (!OpenInstallation(folder, InstallationOptions{options.user, options.force}, inst, error)) {
         return nullptr;
     }
-    std::unique_ptr<ImageMachine> m(new ImageMachine());
-    m->folder_ = folder;
+    std::unique_ptr<InstallationMachine> m(new InstallationMachine(folder, std::move(clock)));
     m->ini_.os = OsFamily::Nt;
     m->ini_.user = inst.user.name;
     m->ini_.windir = inst.windir;
-    m->clock_ = clock ? std::move(clock) : std::make_unique<NoWaitClock>();
-    m->paths_ = std::make_unique<HostPaths>(folder);
     m->hives_ = std::move(inst.registry);
-    m->active_ = m->hives_.get();
     m->Assemble();
     return m;
 }
 
-bool ImageMachine::SaveInstallation(ImageError& error) {
+Registry& InstallationMachine::registry() {
+    return *hives_;
+}
+
+bool InstallationMachine::Save(MachineError& error) {
     std::string failure;
     if (hives_->Commit(/*backup=*/true, failure)) return true;
-    error = ImageError{folder_, 0, "the registry was not written back: " + failure};
+    error = MachineError{MachineErrorKind::NotWritten, folder_, 0,
+                         "the registry was not written back: " + failure};
     return false;
 }
 
-}  // namespace veldan::machine::image
+bool InstallationMachine::CheckWritable(MachineError& error) const {
+    for (const std::string& file : hives_->Files()) {
+        const std::string dir = std::filesystem::path(file).parent_path().string();
+        for (const std::string& p : {file, dir}) {
+            if (::access(p.c_str(), W_OK) != 0) {
+                error = MachineError{MachineErrorKind::ReadOnly, p, 0,
+                                     std::string("read-only: ") + std::strerror(errno)};
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+std::vector<std::string> InstallationMachine::Backups() const {
+    return hives_->Backups();
+}
+
+}  // namespace veldan::machine::hive

@@ -117,12 +117,12 @@ bool OwnerMayWrite(const fs::path& p) {
 bool CheckImageWritable(const std::string& folder, SaveFailure& failure) {
     const fs::path root(folder);
     if (!OwnerMayWrite(root)) {
-        failure = {root.string(), "the image folder is read-only"};
+        failure = {root.string(), "the image folder is read-only", true};
         return false;
     }
     for (const fs::path& p : {root / kRegistry, root / kIni}) {
         if (Exists(p) && !OwnerMayWrite(p)) {
-            failure = {p.string(), "read-only"};
+            failure = {p.string(), "read-only", true};
             return false;
         }
     }

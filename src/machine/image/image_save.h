@@ -18,6 +18,7 @@ namespace veldan::machine::image {
 struct SaveFailure {
     std::string path;
     std::string message;
+    bool readOnly = false;  // the path may not be written
 };
 
 // The steps of a save, for tests that cut one short: called before each step

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "machine/file_system.h"
-#include "machine/image/host_paths.h"
+#include "machine/folder/host_paths.h"
 
 namespace veldan::machine::image {
 

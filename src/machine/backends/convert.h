@@ -7,9 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "machine/hive/hive_file.h"
-#include "machine/hive/hive_writer.h"
-#include "machine/hive/installation.h"
+#include "machine/loaded_machine.h"
 #include "machine/registry.h"
 
 namespace veldan::machine::hive {
@@ -19,25 +17,10 @@ namespace veldan::machine::hive {
 WinError CopyRegistryTree(const Registry& from, HKEY root, std::string_view path, Registry& to,
                           HKEY toRoot, std::string_view toPath);
 
-// The key root\path of `from` with its tree (values in their hive form), or an
-// empty key when it does not exist. Sub-keys whose paths relative to root\path
-// are in `skip` ("Software\\Classes", any case) are left out.
-HiveTreeKey TreeOf(const Registry& from, HKEY root, std::string_view path,
-                   const std::vector<std::string>& skip = {});
-
-// Writes a hive file holding `tree` (replacing the file through a temporary one).
-bool WriteHiveTree(const HiveTreeKey& tree, const std::string& hostPath, std::string& error);
-
-// Writes a hive file holding the key root\path of `from` with its tree (`skip`
-// as above).
-bool WriteHiveFile(const Registry& from, HKEY root, std::string_view path,
-                   const std::string& hostPath, const std::vector<std::string>& skip,
-                   std::string& error);
-
 struct ConvertError {
     std::string message;
-    bool chooseUser = false;  // as InstallationError
-    std::vector<std::string> profiles = {};
+    bool chooseUser = false;                 // the user must name (another) profile
+    std::vector<std::string> profiles = {};  // the profiles to choose from
 };
 
 struct ConvertReport {
@@ -56,7 +39,7 @@ bool ConvertImageToInstallation(const std::string& image, const std::string& tar
 // from the installation `installation`: the drive copied to drive_c/ (without
 // pagefile.sys and hiberfil.sys), the registry as the user sees it written to
 // registry/machine.reg, and machine.ini naming the user and the Windows folder.
-bool ConvertInstallationToImage(const std::string& installation, const InstallationOptions& options,
+bool ConvertInstallationToImage(const std::string& installation, const LoadOptions& options,
                                 const std::string& target, ConvertReport& report,
                                 ConvertError& error);
 

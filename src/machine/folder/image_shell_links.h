@@ -2,7 +2,7 @@
 // Shortcut files of a machine image: .lnk read by our own
 // reader of the shell link format, .url read as INI.
 
-#include "machine/image/host_paths.h"
+#include "machine/folder/host_paths.h"
 #include "machine/profiles.h"
 #include "machine/shell_links.h"
 

@@ -1,7 +1,4 @@
-#include "machine/image/image_file_system.h"
-#include "host/errno_map.h"
-#include "host/file_write.h"
-#include "host/unique_fd.h"
+#include "machine/folder/image_file_system.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,6 +7,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "host/errno_map.h"
+#include "host/file_write.h"
+#include "host/unique_fd.h"
 
 namespace veldan::machine::image {
 using host::WinErrorFromErrno;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "machine/image/host_paths.h"
-#include "machine/image/machine_ini.h"
+#include "machine/folder/host_paths.h"
+#include "machine/folder/machine_ini.h"
 #include "machine/launcher.h"
 #include "machine/processes.h"
 #include "machine/windows.h"

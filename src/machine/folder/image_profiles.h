@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "machine/image/host_paths.h"
+#include "machine/folder/host_paths.h"
 #include "machine/profiles.h"
 
 namespace veldan::machine::image {

@@ -1,4 +1,4 @@
-#include "machine/image/image_processes.h"
+#include "machine/folder/image_processes.h"
 
 #include "text/strings.h"
 

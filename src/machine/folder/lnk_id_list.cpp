@@ -1,9 +1,9 @@
-#include "machine/image/lnk_id_list.h"
+#include "machine/folder/lnk_id_list.h"
 
 #include <cstdint>
 #include <vector>
 
-#include "machine/image/lnk_bytes.h"
+#include "machine/folder/lnk_bytes.h"
 #include "text/codepage.h"
 
 namespace veldan::machine::image::lnk {

@@ -1,4 +1,4 @@
-#include "machine/image/machine_ini.h"
+#include "machine/folder/machine_ini.h"
 
 #include "host/ini_text.h"
 #include "text/strings.h"

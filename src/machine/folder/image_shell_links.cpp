@@ -1,11 +1,11 @@
-#include "machine/image/image_shell_links.h"
+#include "machine/folder/image_shell_links.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "host/file_read.h"
-#include "machine/image/lnk_reader.h"
+#include "machine/folder/lnk_reader.h"
 #include "text/codepage.h"
 #include "text/strings.h"
 

@@ -1,4 +1,4 @@
-#include "machine/hive/hive_convert.h"
+#include "machine/backends/hive_convert.h"
 
 #include <cstring>
 #include <filesystem>
@@ -7,9 +7,10 @@
 
 #include "host/file_write.h"
 #include "host/folder_entries.h"
+#include "machine/folder/machine_ini.h"
 #include "machine/hive/hive_writer.h"
+#include "machine/hive/installation.h"
 #include "machine/image/image_machine.h"
-#include "machine/image/machine_ini.h"
 #include "machine/reg_file.h"
 #include "text/strings.h"
 
@@ -237,14 +238,15 @@ bool WriteHiveFile(const Registry& from, HKEY root, std::string_view path,
 bool ConvertImageToInstallation(const std::string& image, const std::string& target,
                                 ConvertReport& report, ConvertError& failure) {
     std::string& error = failure.message;
-    image::ImageError ie;
+    std::error_code ec;
+    if (!fs::is_directory(fs::path(image) / "drive_c", ec) && IsInstallation(image)) {
+        error = image + ": this is an installation already";
+        return false;
+    }
+    MachineError ie;
     auto m = image::ImageMachine::Load(image, ie);
     if (!m) {
         error = "cannot load machine: " + ie.ToString();
-        return false;
-    }
-    if (m->isInstallation()) {
-        error = image + ": this is an installation already";
         return false;
     }
     if (m->ini().os != OsFamily::Nt) {
@@ -308,7 +310,7 @@ bool ConvertImageToInstallation(const std::string& image, const std::string& tar
     HiveTreeKey system = TreeOf(reg, HKEY_LOCAL_MACHINE, "SYSTEM", {"CurrentControlSet"});
     if (m->imageRegistry().linkedControlSet().empty() &&
         KeyExists(reg, HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet")) {
-        system.Child(CurrentControlSetName(reg))
+        system.Child(SelectedControlSet(reg, "ControlSet001"))
             .Merge(TreeOf(reg, HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet"));
     }
     // The user's hives: HKU\<SID> and HKCU are the same key, and so are the
@@ -347,15 +349,16 @@ bool ConvertImageToInstallation(const std::string& image, const std::string& tar
     return true;
 }
 
-bool ConvertInstallationToImage(const std::string& installation, const InstallationOptions& options,
+bool ConvertInstallationToImage(const std::string& installation, const LoadOptions& options,
                                 const std::string& target, ConvertReport& report,
                                 ConvertError& failure) {
     std::string& error = failure.message;
     Installation inst;
-    InstallationError ie;
-    if (!OpenInstallation(installation, options, inst, ie)) {
-        error = ie.file.empty() ? ie.message : ie.file + ": " + ie.message;
-        failure.chooseUser = ie.chooseUser;
+    MachineError ie;
+    if (!OpenInstallation(installation, InstallationOptions{options.user, options.force}, inst,
+                          ie)) {
+        error = ie.ToString();
+        failure.chooseUser = ie.choosesUser();
         failure.profiles = ie.profiles;
         return false;
     }

@@ -1,4 +1,4 @@
-#include "machine/image/image_profiles.h"
+#include "machine/folder/image_profiles.h"
 
 #include <filesystem>
 #include <utility>
@@ -6,7 +6,7 @@
 #include "host/file_read.h"
 #include "host/file_write.h"
 #include "host/ini_text.h"
-#include "machine/image/host_paths.h"
+#include "machine/folder/host_paths.h"
 #include "text/codepage.h"
 #include "text/strings.h"
 
