@@ -1,8 +1,4 @@
-<<<<<<<< HEAD:src/host/ini_text.cpp
 #include "host/ini_text.h"
-========
-#include "machine/folder/ini_text.h"
->>>>>>>> backends:src/machine/folder/ini_text.cpp
 
 #include "text/lines.h"
 #include "text/strings.h"

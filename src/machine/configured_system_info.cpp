@@ -1,8 +1,4 @@
-<<<<<<<< HEAD:src/machine/configured_system_info.cpp
 #include "machine/configured_system_info.h"
-========
-#include "machine/folder/image_system_info.h"
->>>>>>>> backends:src/machine/folder/image_system_info.cpp
 
 #include "text/strings.h"
 

@@ -6,10 +6,6 @@
 #include <string>
 
 #include "machine/file_system.h"
-<<<<<<<< HEAD:src/machine/configured_system_info.h
-========
-#include "machine/folder/machine_ini.h"
->>>>>>>> backends:src/machine/folder/image_system_info.h
 #include "machine/registry.h"
 #include "machine/system_info.h"
 
