@@ -72,7 +72,8 @@ void FolderMachine::Assemble() {
         [this](std::string_view winPath) { return ScheduleDelete(winPath); });
     profiles_ = std::make_unique<ImageProfiles>(*paths_, ini_.windir);
     links_ = std::make_unique<ImageShellLinks>(*paths_, *profiles_);
-    system_ = std::make_unique<ImageSystemInfo>(ini_, registry(), *files_);
+    system_ = std::make_unique<ConfiguredSystemInfo>(
+        SystemSettings{ini_.os, ini_.user, ini_.windir, ini_.temp}, registry(), *files_);
 }
 
 WinError FolderMachine::ScheduleDelete(std::string_view winPath) {

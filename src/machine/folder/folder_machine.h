@@ -13,7 +13,7 @@
 #include "machine/folder/image_processes.h"
 #include "machine/folder/image_profiles.h"
 #include "machine/folder/image_shell_links.h"
-#include "machine/folder/image_system_info.h"
+#include "machine/configured_system_info.h"
 #include "machine/folder/machine_ini.h"
 #include "machine/loaded_machine.h"
 
@@ -70,7 +70,7 @@ class FolderMachine : public LoadedMachine {
     std::unique_ptr<image::ImageFileSystem> files_;
     std::unique_ptr<image::ImageProfiles> profiles_;
     std::unique_ptr<image::ImageShellLinks> links_;
-    std::unique_ptr<image::ImageSystemInfo> system_;
+    std::unique_ptr<ConfiguredSystemInfo> system_;
     image::ImageLauncher launcher_;
 };
 

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "host/file_read.h"
+#include "host/folder_entries.h"
 #include "machine/image/image_save.h"
 #include "machine/reg_file.h"
 #include "text/codepage.h"
@@ -72,7 +74,7 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder, Mach
     fs::path iniPath = root / "machine.ini";
     if (fs::exists(iniPath, ec)) {
         std::string bytes;
-        if (!text::ReadHostFile(iniPath.string(), bytes)) {
+        if (!host::ReadWholeFile(iniPath.string(), bytes)) {
             error =
                 MachineError{MachineErrorKind::Unreadable, iniPath.string(), 0, "cannot be read"};
             return nullptr;
@@ -85,7 +87,7 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder, Mach
     }
 
     const bool nt = m->ini_.os == OsFamily::Nt;
-    m->registry_ = std::make_unique<ImageRegistry>(nt);
+    m->registry_ = std::make_unique<MemoryRegistry>(nt);
 
     fs::path regDir = root / "registry";
     if (fs::exists(regDir, ec) && fs::is_directory(regDir, ec)) {
@@ -108,7 +110,7 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder, Mach
                   [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
         for (const auto& f : files) {
             std::string bytes;
-            if (!text::ReadHostFile(f.string(), bytes)) {
+            if (!host::ReadWholeFile(f.string(), bytes)) {
                 error = MachineError{MachineErrorKind::Unreadable, f.string(), 0, "cannot be read"};
                 return nullptr;
             }

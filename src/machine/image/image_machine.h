@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "machine/folder/folder_machine.h"
-#include "machine/image/image_registry.h"
+#include "machine/memory_registry.h"
 #include "machine/image/image_save.h"
 
 namespace veldan::machine::image {
@@ -30,7 +30,7 @@ class ImageMachine final : public folder::FolderMachine {
     Registry& registry() override { return *registry_; }
     using Machine::registry;
     // The .reg registry itself.
-    ImageRegistry& imageRegistry() { return *registry_; }
+    MemoryRegistry& imageRegistry() { return *registry_; }
 
     // Writes the registry back into registry/ (one file, replacing the folder
     // atomically) and machine.ini (ended processes and closed windows left out).
@@ -44,7 +44,7 @@ class ImageMachine final : public folder::FolderMachine {
   private:
     ImageMachine(const std::string& folder, std::unique_ptr<Clock> clock);
 
-    std::unique_ptr<ImageRegistry> registry_;
+    std::unique_ptr<MemoryRegistry> registry_;
     SaveCut saveCut_;
 };
 
