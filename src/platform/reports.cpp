@@ -33,8 +33,8 @@ std::string LongForm(Context& ctx, std::string_view path) {
     return longPath;
 }
 
-// Found items go to the found list, failed ones to the failure list; both
-// carry the registry place they name, so the item alone says what it is.
+// Found items go to the found list with the registry place they name, which
+// the cure acts on; failed items to the failure list with their text alone.
 int Add(Context& ctx, CScanItem item) {
     return item.status == SCAN ? ctx.report().AddFoundItem(std::move(item))
                                : ctx.report().AddFailedItem(std::move(item));
@@ -44,6 +44,7 @@ CScanItem RegistryItem(std::int32_t status, std::int32_t type, std::string text,
                        std::string_view subKey, std::string_view valueName = {},
                        std::string_view data = {}) {
     CScanItem item = Item(status, type, std::move(text));
+    if (status != SCAN) return item;
     item.hive = hive;
     item.keyPath.assign(subKey);
     item.valueName.assign(valueName);
