@@ -24,16 +24,6 @@ std::uint64_t RealClock::TickCount() const {
     return SteadyMilliseconds() - start_;
 }
 
-NoWaitClock::NoWaitClock() : start_(SteadyMilliseconds()) {}
-
-void NoWaitClock::Sleep(std::uint32_t milliseconds) {
-    slept_ += milliseconds;
-}
-
-std::uint64_t NoWaitClock::TickCount() const {
-    return SteadyMilliseconds() - start_ + slept_;
-}
-
 void ManualClock::Sleep(std::uint32_t milliseconds) {
     now_ += milliseconds;
     ++sleeps_;
