@@ -28,7 +28,8 @@ std::unique_ptr<ImageMachine> ImageMachine::LoadInstallation(const std::string& 
     m->ini_.user = inst.user.name;
     m->ini_.windir = inst.windir;
     m->clock_ = clock ? std::move(clock) : std::make_unique<NoWaitClock>();
-    m->paths_ = std::make_unique<HostPaths>(folder);
+    m->paths_ = std::make_unique<HostPaths>(folder, ReadNtfsDosName,
+                                            HostPaths::Listings::kSnapshot);
     m->hives_ = std::move(inst.registry);
     m->active_ = m->hives_.get();
     m->Assemble();
@@ -37,7 +38,9 @@ std::unique_ptr<ImageMachine> ImageMachine::LoadInstallation(const std::string& 
 
 bool ImageMachine::SaveInstallation(ImageError& error) {
     std::string failure;
-    if (hives_->Commit(/*backup=*/true, failure)) return true;
+    const bool committed = hives_->Commit(/*backup=*/true, failure);
+    paths_->ChangedAll();  // the hive files and their backups were written beside the drive's files
+    if (committed) return true;
     error = ImageError{folder_, 0, "the registry was not written back: " + failure};
     return false;
 }

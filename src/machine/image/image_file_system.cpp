@@ -227,6 +227,7 @@ WinError ImageFileSystem::DeleteFile(std::string_view path) {
     if (isHeld_ && isHeld_(host)) return ERROR_SHARING_VIOLATION;
     if (WinError err = CheckFolderWritable(ParentOf(host)); err != ERROR_SUCCESS) return err;
     if (::unlink(host.c_str()) != 0) return WinErrorFromErrno(errno);
+    paths_.Changed(host);
     return ERROR_SUCCESS;
 }
 
@@ -240,6 +241,7 @@ WinError ImageFileSystem::RemoveDirectory(std::string_view path) {
     if ((entry.attributes & FILE_ATTRIBUTE_READONLY) != 0) return ERROR_ACCESS_DENIED;
     if (WinError err = CheckFolderWritable(ParentOf(host)); err != ERROR_SUCCESS) return err;
     if (::rmdir(host.c_str()) != 0) return WinErrorFromErrno(errno);
+    paths_.Changed(host);
     return ERROR_SUCCESS;
 }
 
@@ -252,6 +254,7 @@ WinError ImageFileSystem::CreateDirectory(std::string_view path) {
     if (::mkdir(host.c_str(), 0777) != 0) {
         return errno == EEXIST ? ERROR_ALREADY_EXISTS : WinErrorFromErrno(errno);
     }
+    paths_.Changed(host);
     return ERROR_SUCCESS;
 }
 
@@ -315,7 +318,9 @@ WinError ImageFileSystem::WriteFile(std::string_view path, std::string_view byte
     } else if (WinError e = paths_.ResolveForCreate(path, host); e != ERROR_SUCCESS) {
         return e;
     }
-    return WriteHostFileAtomic(host, bytes);
+    const WinError written = WriteHostFileAtomic(host, bytes);
+    paths_.Changed(host);
+    return written;
 }
 
 WinError ImageFileSystem::DeleteAtRestart(std::string_view path) {

@@ -125,7 +125,8 @@ std::unique_ptr<ImageMachine> ImageMachine::Load(const std::string& folder,
 
     const bool nt = m->ini_.os == OsFamily::Nt;
     m->clock_ = clock ? std::move(clock) : std::make_unique<NoWaitClock>();
-    m->paths_ = std::make_unique<HostPaths>((root / "drive_c").string());
+    m->paths_ = std::make_unique<HostPaths>((root / "drive_c").string(), ReadNtfsDosName,
+                                            HostPaths::Listings::kSnapshot);
     m->registry_ = std::make_unique<ImageRegistry>(nt);
     m->active_ = m->registry_.get();
 
@@ -301,6 +302,7 @@ std::vector<RestartAction> ImageMachine::Restart() {
         }
         actions.push_back(a);
     }
+    paths_->ChangedAll();  // the renames and deletions above went around the file system
     return actions;
 }
 
