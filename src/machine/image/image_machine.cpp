@@ -300,9 +300,9 @@ std::vector<RestartAction> ImageMachine::Restart() {
                 a.note = ok ? "renamed" : std::string("not renamed: ") + std::strerror(errno);
             }
         }
+        paths_->ChangedAll();  // the rename or deletion went around the file system
         actions.push_back(a);
     }
-    paths_->ChangedAll();  // the renames and deletions above went around the file system
     return actions;
 }
 
