@@ -125,6 +125,8 @@ TEST_F(SnapshotMachineTest, FilesWrittenAndDeletedThroughTheMachineAreSeenAtOnce
 
     ASSERT_EQ(files.DeleteFile("C:\\WINDOWS\\old.dll"), ERROR_SUCCESS);
     EXPECT_FALSE(Exists("C:\\WINDOWS\\old.dll"));
+    std::string longPath;  // a path look-up alone, without asking the host about the file
+    EXPECT_EQ(files.GetLongPathName("C:\\WINDOWS\\old.dll", longPath), ERROR_FILE_NOT_FOUND);
     std::vector<FindData> found;
     ASSERT_EQ(files.FindFiles("C:\\WINDOWS\\*.dll", found), ERROR_SUCCESS);
     ASSERT_EQ(found.size(), 1u);
@@ -145,6 +147,8 @@ TEST_F(SnapshotMachineTest, FoldersCreatedAndRemovedThroughTheMachineAreSeenAtOn
     ASSERT_EQ(files.DeleteFile("C:\\WINDOWS\\Sub Folder\\inner.txt"), ERROR_SUCCESS);
     ASSERT_EQ(files.RemoveDirectory("C:\\WINDOWS\\Sub Folder"), ERROR_SUCCESS);
     EXPECT_FALSE(Exists("C:\\WINDOWS\\Sub Folder"));
+    std::string longPath;
+    EXPECT_EQ(m_->files().GetLongPathName("C:\\WINDOWS\\Sub Folder", longPath), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(files.WriteFile("C:\\WINDOWS\\Sub Folder\\warm.txt", "x"), ERROR_PATH_NOT_FOUND);
     // A new folder of the same name starts empty.
     ASSERT_EQ(files.CreateDirectory("C:\\WINDOWS\\Sub Folder"), ERROR_SUCCESS);
@@ -167,6 +171,8 @@ TEST_F(SnapshotMachineTest, RenamesOfTheRestartAreSeenAtOnce) {
     EXPECT_TRUE(Exists("C:\\warm.txt\\inner.txt"));
     EXPECT_FALSE(Exists("C:\\WINDOWS\\Sub Folder\\inner.txt"));
     EXPECT_FALSE(Exists("C:\\WINDOWS\\Sub Folder"));
+    std::string longPath;
+    EXPECT_EQ(m_->files().GetLongPathName("C:\\WINDOWS\\Sub Folder", longPath), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(SnapshotMachineTest, HostChangesBehindTheMachineWaitForANewMachine) {
