@@ -227,11 +227,27 @@ const MemoryRegistry::Key* MemoryRegistry::Node(HKEY root, std::string_view subK
 MemoryRegistry::Key* MemoryRegistry::Find(HKEY root, std::string_view subKey) const {
     Key* node = StoredRoot(root);
     if (node == nullptr) return nullptr;
-    for (std::string_view part : Parts(root, subKey)) {
-        node = Child(node, part);
-        if (node == nullptr) return nullptr;
+    const std::vector<std::string_view> parts = Parts(root, subKey);
+    if (parts.empty()) return node;
+    // Scans ask for many keys below the same few parents: those are remembered.
+    constexpr std::size_t kMaxFound = 4096;
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    if (foundGeneration_ != generation_ || foundParents_.size() >= kMaxFound) {
+        foundParents_.clear();
+        foundGeneration_ = generation_;
     }
-    return node;
+    std::string path(1, node == hklm_.get() ? 'M' : node == hkcu_.get() ? 'U' : 'S');
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        path += parts[i];
+        path += '\\';
+    }
+    auto [it, added] = foundParents_.try_emplace(std::move(path), nullptr);
+    if (added) {
+        for (std::size_t i = 0; i + 1 < parts.size() && node != nullptr; ++i)
+            node = Child(node, parts[i]);
+        it->second = node;
+    }
+    return it->second == nullptr ? nullptr : Child(it->second, parts.back());
 }
 
 MemoryRegistry::Key* MemoryRegistry::Create(HKEY root, std::string_view subKey) {

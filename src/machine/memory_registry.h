@@ -139,6 +139,11 @@ class MemoryRegistry final : public Registry {
     // use the registry at the same time, as they may on Windows.
     mutable std::recursive_mutex mutex_;
     mutable EnumCursor cursor_;
+    // The parent keys Find walked to before, by stored root and path as given
+    // ("M" + "Software\\Microsoft\\"), null for a missing one; valid while
+    // `generation_` is `foundGeneration_`.
+    mutable std::unordered_map<std::string, Key*> foundParents_;
+    mutable std::uint64_t foundGeneration_ = 0;
 };
 
 }  // namespace veldan::machine

@@ -24,12 +24,14 @@ namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
 // A machine image's drive in a temporary folder; held files and scheduled
-// deletions are what the machine would supply.
-class ImageBackend {
+// deletions are what the machine would supply. Folder listings are checked
+// against the host or kept as a snapshot, as a machine keeps them.
+template <image::HostPaths::Listings kListings>
+class ImageBackendOf {
   public:
-    ImageBackend()
+    ImageBackendOf()
         : root_(MakeDrive(dir_)),
-          paths_(root_),
+          paths_(root_, host::ReadNtfsDosName, kListings),
           files_(
               paths_, [this](const std::string& host) { return held_.count(host) != 0; },
               [this](std::string_view path) {
@@ -121,7 +123,9 @@ class FileSystemContract : public ::testing::Test {
     Backend backend_;
 };
 
-using Backends = ::testing::Types<ImageBackend, MemoryBackend>;
+using ImageBackend = ImageBackendOf<image::HostPaths::Listings::kChecked>;
+using SnapshotImageBackend = ImageBackendOf<image::HostPaths::Listings::kSnapshot>;
+using Backends = ::testing::Types<ImageBackend, SnapshotImageBackend, MemoryBackend>;
 TYPED_TEST_SUITE(FileSystemContract, Backends);
 
 TYPED_TEST(FileSystemContract, NamesResolveWithoutRegardToCaseAndTrailingBackslashNamesAFolder) {

@@ -60,7 +60,10 @@ FolderMachine::FolderMachine(std::string folder, const std::string& drive,
                              std::unique_ptr<Clock> clock)
     : folder_(std::move(folder)),
       clock_(clock ? std::move(clock) : std::make_unique<NoWaitClock>()),
-      paths_(std::make_unique<HostPaths>(drive)) {}
+      // Every look-up of a scan trusts the listings it read; the machine's own
+      // writes keep them current (see folder_snapshot.h).
+      paths_(std::make_unique<HostPaths>(drive, host::ReadNtfsDosName,
+                                         HostPaths::Listings::kSnapshot)) {}
 
 FolderMachine::~FolderMachine() = default;
 
@@ -182,6 +185,7 @@ std::vector<RestartAction> FolderMachine::Restart() {
                 a.note = ok ? "renamed" : std::string("not renamed: ") + std::strerror(errno);
             }
         }
+        paths_->ChangedAll();  // the rename or deletion went around the file system
         actions.push_back(a);
     }
     return actions;

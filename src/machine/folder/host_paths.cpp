@@ -52,40 +52,17 @@ std::string TrimDir(std::string dir) {
     return dir;
 }
 
-// The names in host folder `dir`, without "." and "..".
-WinError ReadFolder(const std::string& dir, std::vector<std::string>& names) {
-    DIR* d = ::opendir(dir.c_str());
-    if (d == nullptr) {
-        const int err = errno;
-        return err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND : WinErrorFromErrno(err);
-    }
-    std::vector<std::string> out;
-    for (;;) {
-        errno = 0;
-        const dirent* e = ::readdir(d);
-        if (e == nullptr) break;
-        const std::string_view name = e->d_name;
-        if (name != "." && name != "..") out.emplace_back(name);
-    }
-    const int err = errno;
-    ::closedir(d);
-    if (err != 0) return WinErrorFromErrno(err);
-    names = std::move(out);
-    return ERROR_SUCCESS;
-}
-
-bool Contains(const std::vector<std::string>& names, const std::string& name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
 }  // namespace
 
-HostPaths::HostPaths(std::string driveRoot, DosNameReader dosNames)
-    : driveRoot_(TrimDir(std::move(driveRoot))), dosNames_(std::move(dosNames)) {}
+HostPaths::HostPaths(std::string driveRoot, DosNameReader dosNames, Listings listings)
+    : driveRoot_(TrimDir(std::move(driveRoot))), dosNames_(std::move(dosNames)), trust_(listings) {}
 
 HostPaths::Folder& HostPaths::Assign(const std::string& hostDir,
-                                     const std::vector<std::string>& names) const {
+                                     const std::shared_ptr<const FolderListing>& listing) const {
     Folder& folder = folders_[hostDir];
+    if (folder.assigned == listing) return folder;
+    folder.assigned = listing;
+    const std::vector<std::string>& names = listing->names();
     std::vector<const std::string*> fresh;
     std::unordered_set<std::string> taken;  // upper-cased long names that are 8.3 names
     for (const std::string& name : names) {
@@ -137,10 +114,13 @@ HostPaths::Folder& HostPaths::Assign(const std::string& hostDir,
 std::string HostPaths::ShortName(const std::string& hostDir, const std::string& longName) const {
     if (IsShortName(longName)) return longName;
     const std::string dir = TrimDir(hostDir);
-    std::vector<std::string> names;
-    if (CachedNames(dir, names) != ERROR_SUCCESS || !Contains(names, longName)) return {};
+    std::shared_ptr<const FolderListing> listing;
+    if (CachedNames(dir, listing) != ERROR_SUCCESS ||
+        listing->FindExact(longName) == FolderListing::kNone) {
+        return {};
+    }
     std::lock_guard<std::mutex> lock(mutex_);
-    const Folder& folder = Assign(dir, names);
+    const Folder& folder = Assign(dir, listing);
     const auto it = folder.shortOf.find(longName);
     return it == folder.shortOf.end() ? std::string() : it->second;
 }
@@ -148,14 +128,15 @@ std::string HostPaths::ShortName(const std::string& hostDir, const std::string& 
 WinError HostPaths::ListFolder(const std::string& hostDir,
                                std::vector<FolderEntry>& entries) const {
     const std::string dir = TrimDir(hostDir);
-    std::vector<std::string> names;
-    if (WinError err = CachedNames(dir, names); err != ERROR_SUCCESS) return err;
+    std::shared_ptr<const FolderListing> listing;
+    if (WinError err = CachedNames(dir, listing); err != ERROR_SUCCESS) return err;
+    std::vector<std::string> names = listing->names();
     std::sort(names.begin(), names.end(), EnumerationLess);
     std::vector<FolderEntry> out;
     out.reserve(names.size());
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        const Folder& folder = Assign(dir, names);
+        const Folder& folder = Assign(dir, listing);
         for (std::string& name : names) {
             const auto it = folder.shortOf.find(name);
             out.push_back(
@@ -166,95 +147,167 @@ WinError HostPaths::ListFolder(const std::string& hostDir,
     return ERROR_SUCCESS;
 }
 
-WinError HostPaths::CachedNames(const std::string& hostDir, std::vector<std::string>& names,
-                                std::string* match, const std::string* name) const {
+// The listings first: their generation moves on, so that a walk that ran
+// meanwhile does not put back a folder found before the change.
+void HostPaths::Changed(const std::string& hostPath) const {
+    listings_.Forget(TrimDir(hostPath));
+    std::unique_lock lock(foldersMutex_);
+    foundFolders_.clear();
+}
+
+void HostPaths::ChangedAll() const {
+    listings_.ForgetAll();
+    std::unique_lock lock(foldersMutex_);
+    foundFolders_.clear();
+}
+
+WinError HostPaths::CachedNames(const std::string& hostDir,
+                                std::shared_ptr<const FolderListing>& listing) const {
+    if (trust_ == Listings::kSnapshot) {
+        if (auto kept = listings_.Find(hostDir)) {
+            listing = std::move(kept);
+            return ERROR_SUCCESS;
+        }
+        const std::uint64_t generation = listings_.generation();
+        auto fresh = std::make_shared<FolderListing>();
+        if (WinError err = FolderListing::Read(hostDir, *fresh); err != ERROR_SUCCESS) return err;
+        listings_.Keep(hostDir, fresh, generation);
+        listing = std::move(fresh);
+        return ERROR_SUCCESS;
+    }
+
     struct stat st {};
     if (::stat(hostDir.c_str(), &st) != 0) {
         const int err = errno;
         return err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND : WinErrorFromErrno(err);
     }
-    auto sameStamp = [&](const Listing& l) {
-        return l.inode == st.st_ino && l.mtimeSec == st.st_mtim.tv_sec &&
-               l.mtimeNsec == st.st_mtim.tv_nsec && l.ctimeSec == st.st_ctim.tv_sec &&
-               l.ctimeNsec == st.st_ctim.tv_nsec;
-    };
-    auto answer = [&](const Listing& l) {
-        names = l.names;
-        if (match != nullptr && name != nullptr) {
-            auto it = l.byUpper.find(text::UpperAscii(*name));
-            *match = it == l.byUpper.end() ? std::string() : it->second;
-        }
-    };
-    {
-        std::lock_guard<std::mutex> lock(listingMutex_);
-        auto it = listings_.find(hostDir);
-        if (it != listings_.end() && sameStamp(it->second)) {
-            answer(it->second);
+    if (auto kept = listings_.Find(hostDir)) {
+        if (kept->inode == st.st_ino && kept->mtimeSec == st.st_mtim.tv_sec &&
+            kept->mtimeNsec == st.st_mtim.tv_nsec && kept->ctimeSec == st.st_ctim.tv_sec &&
+            kept->ctimeNsec == st.st_ctim.tv_nsec) {
+            listing = std::move(kept);
             return ERROR_SUCCESS;
         }
     }
-    Listing l;
-    if (WinError err = ReadFolder(hostDir, l.names); err != ERROR_SUCCESS) return err;
-    l.inode = st.st_ino;
-    l.mtimeSec = st.st_mtim.tv_sec;
-    l.mtimeNsec = st.st_mtim.tv_nsec;
-    l.ctimeSec = st.st_ctim.tv_sec;
-    l.ctimeNsec = st.st_ctim.tv_nsec;
-    // Names that differ only in case: the first in ordinal order.
-    for (const std::string& n : l.names) {
-        auto [it, added] = l.byUpper.emplace(text::UpperAscii(n), n);
-        if (!added && n < it->second) it->second = n;
-    }
-    answer(l);
+    const std::uint64_t generation = listings_.generation();
+    auto fresh = std::make_shared<FolderListing>();
+    if (WinError err = FolderListing::Read(hostDir, *fresh); err != ERROR_SUCCESS) return err;
+    fresh->inode = st.st_ino;
+    fresh->mtimeSec = st.st_mtim.tv_sec;
+    fresh->mtimeNsec = st.st_mtim.tv_nsec;
+    fresh->ctimeSec = st.st_ctim.tv_sec;
+    fresh->ctimeNsec = st.st_ctim.tv_nsec;
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     const bool settled = now.tv_sec - std::max(st.st_mtim.tv_sec, st.st_ctim.tv_sec) >= 2;
-    std::lock_guard<std::mutex> lock(listingMutex_);
     if (settled) {
-        listings_[hostDir] = std::move(l);
+        listings_.Keep(hostDir, fresh, generation);
     } else {
-        listings_.erase(hostDir);
+        listings_.Drop(hostDir);
     }
+    listing = std::move(fresh);
     return ERROR_SUCCESS;
 }
 
 WinError HostPaths::FindEntry(const std::string& hostDir, const std::string& name,
                               std::string& onDisk, bool& isFolder) const {
+    const bool checked = trust_ == Listings::kChecked;
     struct stat st {};
-    // The name exactly as on disk: no need to read the folder.
-    if (::lstat(Join(hostDir, name).c_str(), &st) == 0) {
-        onDisk = name;
-        isFolder = S_ISDIR(st.st_mode);
-        return ERROR_SUCCESS;
-    }
-    if (errno != ENOENT) return errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : WinErrorFromErrno(errno);
-
-    std::vector<std::string> names;
-    std::string sameName;
-    if (WinError err = CachedNames(hostDir, names, &sameName, &name); err != ERROR_SUCCESS)
-        return err;
-    const std::string* found = sameName.empty() ? nullptr : &sameName;
-    std::string viaShort;
-    if (found == nullptr && IsShortName(name)) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        const Folder& folder = Assign(hostDir, names);
-        const auto it = folder.longOf.find(text::UpperAscii(name));
-        if (it != folder.longOf.end() && Contains(names, it->second)) {
-            viaShort = it->second;
-            found = &viaShort;
+    // Checked listings: the name exactly as on disk needs no folder read.
+    if (checked) {
+        if (::lstat(Join(hostDir, name).c_str(), &st) == 0) {
+            onDisk = name;
+            isFolder = S_ISDIR(st.st_mode);
+            return ERROR_SUCCESS;
         }
+        if (errno != ENOENT)
+            return errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : WinErrorFromErrno(errno);
     }
-    if (found == nullptr) return ERROR_FILE_NOT_FOUND;
-    if (::lstat(Join(hostDir, *found).c_str(), &st) != 0) return ERROR_FILE_NOT_FOUND;
-    onDisk = *found;
-    isFolder = S_ISDIR(st.st_mode);
+
+    std::shared_ptr<const FolderListing> listing;
+    if (WinError err = CachedNames(hostDir, listing); err != ERROR_SUCCESS) return err;
+    std::size_t found = checked ? FolderListing::kNone : listing->FindExact(name);
+    if (found == FolderListing::kNone) found = listing->FindAnyCase(name);
+    if (found == FolderListing::kNone && IsShortName(name)) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const Folder& folder = Assign(hostDir, listing);
+        const auto it = folder.longOf.find(text::UpperAscii(name));
+        if (it != folder.longOf.end()) found = listing->FindExact(it->second);
+    }
+    if (found == FolderListing::kNone) return ERROR_FILE_NOT_FOUND;
+    const std::string& entry = listing->names()[found];
+    if (checked) {
+        if (::lstat(Join(hostDir, entry).c_str(), &st) != 0) return ERROR_FILE_NOT_FOUND;
+        isFolder = S_ISDIR(st.st_mode);
+    } else {
+        isFolder = listing->isFolder(found);
+    }
+    onDisk = entry;
     return ERROR_SUCCESS;
 }
 
 WinError HostPaths::Walk(const WindowsPath& p, bool allowMissingLast, std::string& hostPath,
                          std::string* longForm, std::string* shortForm) const {
-    struct stat st {};
-    if (::stat(driveRoot_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
+    if (trust_ != Listings::kSnapshot || longForm != nullptr || shortForm != nullptr ||
+        p.components.size() < 2) {
+        return WalkFromRoot(p, allowMissingLast, hostPath, longForm, shortForm);
+    }
+    // The folder holding the last component, found before or walked now.
+    std::string key;
+    for (std::size_t i = 0; i + 1 < p.components.size(); ++i) {
+        key += p.components[i];
+        key += '\\';
+    }
+    std::string dir;
+    bool known = false;
+    {
+        std::shared_lock lock(foldersMutex_);
+        const auto it = foundFolders_.find(key);
+        if (it != foundFolders_.end()) {
+            dir = it->second;
+            known = true;
+        }
+    }
+    if (!known) {
+        const std::uint64_t generation = listings_.generation();
+        WindowsPath parent;
+        parent.drive = p.drive;
+        parent.components.assign(p.components.begin(), p.components.end() - 1);
+        parent.trailingSeparator = true;
+        const WinError err = WalkFromRoot(parent, false, dir, nullptr, nullptr);
+        // A missing folder on the way is a missing path, as in a walk of the whole path.
+        if (err != ERROR_SUCCESS) return err == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : err;
+        std::unique_lock lock(foldersMutex_);
+        // Kept only when no change came in meanwhile (Changed empties the map first).
+        if (listings_.generation() == generation) foundFolders_.emplace(std::move(key), dir);
+    }
+    const std::string& last = p.components.back();
+    if (!IsValidComponent(last, false)) return ERROR_INVALID_NAME;
+    std::string onDisk;
+    bool isFolder = false;
+    const WinError err = FindEntry(dir, last, onDisk, isFolder);
+    if (err == ERROR_FILE_NOT_FOUND) {
+        if (!allowMissingLast) return ERROR_FILE_NOT_FOUND;
+        hostPath = Join(dir, last);
+        return ERROR_SUCCESS;
+    }
+    if (err != ERROR_SUCCESS) return err;
+    if (!isFolder && p.trailingSeparator) return ERROR_PATH_NOT_FOUND;
+    hostPath = Join(dir, onDisk);
+    return ERROR_SUCCESS;
+}
+
+WinError HostPaths::WalkFromRoot(const WindowsPath& p, bool allowMissingLast,
+                                 std::string& hostPath, std::string* longForm,
+                                 std::string* shortForm) const {
+    if (trust_ == Listings::kChecked) {
+        struct stat st {};
+        if (::stat(driveRoot_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return ERROR_PATH_NOT_FOUND;
+    } else {
+        std::shared_ptr<const FolderListing> root;
+        if (CachedNames(driveRoot_, root) != ERROR_SUCCESS) return ERROR_PATH_NOT_FOUND;
+    }
     std::string current = driveRoot_;
     std::string longOut, shortOut;  // built only when asked for
     if (longForm != nullptr) longOut = p.drive + "\\";

@@ -9,12 +9,14 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "host/ntfs_dos_name.h"
+#include "machine/folder/folder_snapshot.h"
 #include "machine/short_names.h"
 #include "machine/win32.h"
 #include "machine/windows_path.h"
@@ -35,10 +37,24 @@ struct FolderEntry {
 
 class HostPaths {
   public:
+    // How far folder listings, once read, are trusted.
+    enum class Listings {
+        // Checked against the folder's change time at every look-up (and kept
+        // only once that time lies well in the past): changes made on the host
+        // by anyone are seen at once.
+        kChecked,
+        // Kept for the life of this object as a snapshot (see folder_snapshot.h):
+        // no host call for a look-up in a folder already read. Writes made
+        // through this machine must be reported with Changed(); changes made on
+        // the host behind its back are seen by the next object only.
+        kSnapshot,
+    };
+
     // Short names are the ones `dosNames` reads when it gives a valid 8.3 name
     // that no other entry of the folder has; the others are generated. Without
     // a reader every short name is generated.
-    explicit HostPaths(std::string driveRoot, DosNameReader dosNames = host::ReadNtfsDosName);
+    explicit HostPaths(std::string driveRoot, DosNameReader dosNames = host::ReadNtfsDosName,
+                       Listings listings = Listings::kChecked);
 
     // The host folder holding drive C:.
     const std::string& driveRoot() const { return driveRoot_; }
@@ -72,41 +88,53 @@ class HostPaths {
     // ERROR_PATH_NOT_FOUND when there is no such folder.
     WinError ListFolder(const std::string& hostDir, std::vector<FolderEntry>& entries) const;
 
+    // Tells the listings that the file or folder at `hostPath` was created,
+    // deleted, renamed or replaced: its folder, and it and everything below it
+    // when it is a folder, are read again at the next look-up.
+    void Changed(const std::string& hostPath) const;
+    // Every folder is read again at the next look-up (after writes that went
+    // around Changed, such as a restart's renames).
+    void ChangedAll() const;
+
   private:
     struct Folder {
         std::map<std::string, std::string> shortOf;  // long name as on disk -> short name
         std::map<std::string, std::string> longOf;   // every short name given -> long name
         std::map<std::string, unsigned> lastNumber;  // NAME.EXT stem -> highest ~N given
+        std::shared_ptr<const FolderListing> assigned;  // the listing last named in full
     };
-    // Gives short names to the entries `names` of the folder that have none yet.
-    // The caller holds mutex_.
-    Folder& Assign(const std::string& hostDir, const std::vector<std::string>& names) const;
+    // Gives short names to the entries of `listing` that have none yet (nothing
+    // to do when that listing was named before). The caller holds mutex_.
+    Folder& Assign(const std::string& hostDir,
+                   const std::shared_ptr<const FolderListing>& listing) const;
     // The on-disk name of the entry of `hostDir` that `name` designates.
     WinError FindEntry(const std::string& hostDir, const std::string& name, std::string& onDisk,
                        bool& isFolder) const;
     WinError Walk(const WindowsPath& p, bool allowMissingLast, std::string& hostPath,
                   std::string* longForm, std::string* shortForm) const;
+    // Walk, component by component from the drive's root.
+    WinError WalkFromRoot(const WindowsPath& p, bool allowMissingLast, std::string& hostPath,
+                          std::string* longForm, std::string* shortForm) const;
 
-    // The names of a host folder, from a cache that is trusted only while the
-    // folder's change time is the one seen when it was read, and only once that
-    // time lies well in the past (a change within the same clock tick would
-    // otherwise go unseen). Deep walks and scans look up missing names in the
-    // same folders over and over; this spares a folder read per look-up.
-    struct Listing {
-        std::int64_t mtimeSec = 0, mtimeNsec = 0, ctimeSec = 0, ctimeNsec = 0;
-        std::uint64_t inode = 0;
-        std::vector<std::string> names;
-        std::unordered_map<std::string, std::string> byUpper;  // upper-cased -> first on-disk name
-    };
-    WinError CachedNames(const std::string& hostDir, std::vector<std::string>& names,
-                         std::string* match = nullptr, const std::string* name = nullptr) const;
+    // The listing of a host folder: from the snapshot, or with kChecked from a
+    // cache trusted only while the folder's change time is the one seen when it
+    // was read, and only once that time lies well in the past (a change within
+    // the same clock tick would otherwise go unseen). Scans look up missing names
+    // in the same folders over and over; this spares a folder read per look-up.
+    WinError CachedNames(const std::string& hostDir,
+                         std::shared_ptr<const FolderListing>& listing) const;
 
     std::string driveRoot_;
     DosNameReader dosNames_;
     mutable std::mutex mutex_;
     mutable std::map<std::string, Folder> folders_;
-    mutable std::mutex listingMutex_;
-    mutable std::unordered_map<std::string, Listing> listings_;
+    Listings trust_;
+    mutable FolderSnapshot listings_;
+    // With kSnapshot: host folders found before, by their Windows path as given
+    // ("WINDOWS\\system32\\"), so that a look-up walks only its last component.
+    // Emptied by every change the listings are told of.
+    mutable std::shared_mutex foldersMutex_;
+    mutable std::unordered_map<std::string, std::string> foundFolders_;
 };
 
 }  // namespace veldan::machine::image

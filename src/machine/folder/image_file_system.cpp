@@ -229,6 +229,7 @@ WinError ImageFileSystem::DeleteFile(std::string_view path) {
     if (isHeld_ && isHeld_(host)) return ERROR_SHARING_VIOLATION;
     if (WinError err = CheckFolderWritable(ParentOf(host)); err != ERROR_SUCCESS) return err;
     if (::unlink(host.c_str()) != 0) return WinErrorFromErrno(errno);
+    paths_.Changed(host);
     return ERROR_SUCCESS;
 }
 
@@ -245,6 +246,7 @@ WinError ImageFileSystem::RemoveDirectory(std::string_view path) {
         // rmdir may report a folder that is not empty with EEXIST.
         return errno == EEXIST ? ERROR_DIR_NOT_EMPTY : WinErrorFromErrno(errno);
     }
+    paths_.Changed(host);
     return ERROR_SUCCESS;
 }
 
@@ -257,6 +259,7 @@ WinError ImageFileSystem::CreateDirectory(std::string_view path) {
     if (::mkdir(host.c_str(), 0777) != 0) {
         return errno == EEXIST ? ERROR_ALREADY_EXISTS : WinErrorFromErrno(errno);
     }
+    paths_.Changed(host);
     return ERROR_SUCCESS;
 }
 
@@ -320,7 +323,9 @@ WinError ImageFileSystem::WriteFile(std::string_view path, std::string_view byte
     } else if (WinError e = paths_.ResolveForCreate(path, host); e != ERROR_SUCCESS) {
         return e;
     }
-    return WriteFileAtomic(host, bytes);
+    const WinError written = WriteFileAtomic(host, bytes);
+    paths_.Changed(host);
+    return written;
 }
 
 WinError ImageFileSystem::DeleteAtRestart(std::string_view path) {

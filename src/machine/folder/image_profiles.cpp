@@ -53,6 +53,7 @@ bool HasLineBreak(std::string_view s) {
 
 // A profile file opened for an edit.
 struct EditedFile {
+    const HostPaths* paths = nullptr;
     std::string hostPath;
     bool exists = false;
     std::string bytes;  // as read
@@ -62,6 +63,7 @@ struct EditedFile {
 
 // Reads the file for an edit; a missing file is an empty one that does not exist yet.
 WinError OpenForEdit(const HostPaths& paths, const std::string& winPath, EditedFile& file) {
+    file.paths = &paths;
     WinError err = paths.ResolveForCreate(winPath, file.hostPath);
     if (err != ERROR_SUCCESS) return err;
     std::error_code ec;
@@ -79,7 +81,9 @@ WinError OpenForEdit(const HostPaths& paths, const std::string& winPath, EditedF
 WinError Save(const EditedFile& file) {
     std::string bytes = Encode(file.ini.Text(), file.encoding);
     if (file.exists && bytes == file.bytes) return ERROR_SUCCESS;
-    return host::WriteFileAtomic(file.hostPath, bytes);
+    const WinError written = host::WriteFileAtomic(file.hostPath, bytes);
+    if (!file.exists && file.paths != nullptr) file.paths->Changed(file.hostPath);
+    return written;
 }
 
 // The text of an existing profile file; nullopt when it is missing or unreadable.
