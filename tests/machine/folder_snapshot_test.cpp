@@ -104,8 +104,8 @@ class SnapshotMachineTest : public ::testing::Test {
         RegValue v;
         v.type = REG_MULTI_SZ;
         v.data = "\\??\\" + std::string(from) + '\0' + "\\??\\" + std::string(to) + '\0' + '\0';
-        ASSERT_EQ(m_->registry().SetValue(HKEY_LOCAL_MACHINE, kSessionManagerKey,
-                                          kPendingRenamesValue, v),
+        ASSERT_EQ(m_->registry().SetValue(HKEY_LOCAL_MACHINE, folder::kSessionManagerKey,
+                                          folder::kPendingRenamesValue, v),
                   ERROR_SUCCESS);
     }
 

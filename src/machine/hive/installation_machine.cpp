@@ -40,7 +40,7 @@ Registry& InstallationMachine::registry() {
 bool InstallationMachine::Save(MachineError& error) {
     std::string failure;
     const bool committed = hives_->Commit(/*backup=*/true, failure);
-    paths_->ChangedAll();  // the hive files and their backups were written beside the drive's files
+    paths().ChangedAll();  // the hive files and their backups were written beside the drive's files
     if (committed) return true;
     error = MachineError{MachineErrorKind::NotWritten, folder_, 0,
                          "the registry was not written back: " + failure};
