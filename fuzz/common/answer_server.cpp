@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+#include "host/unique_fd.h"
+
 namespace veldan::fuzz {
 
 namespace {
@@ -54,10 +56,8 @@ void AnswerServer::SetAnswer(std::string_view bytes) {
 
 void AnswerServer::Run() {
     for (;;) {
-        int client = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0) continue;
-        Serve(client);
-        ::close(client);
+        host::UniqueFd client(::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC));
+        if (client) Serve(client.get());
     }
 }
 

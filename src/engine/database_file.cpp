@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "engine/scramble.h"
 #include "text/codepage.h"
+#include "text/lines.h"
 
 namespace veldan::engine {
 namespace {
@@ -42,21 +44,17 @@ void CutAtNul(std::string& s) {
 DatabaseFile::~DatabaseFile() { Close(); }
 
 void DatabaseFile::Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.Reset();
 }
 
 bool DatabaseFile::OpenFile(const std::string& path) {
     Close();
     if (path.empty()) return false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    host::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    fd_ = std::move(fd);
     buffer_.assign(kChunk, '\0');
     begin_ = end_ = 0;
     eof_ = false;
@@ -79,7 +77,7 @@ bool DatabaseFile::Open(const std::string& plainPath, const std::string& scrambl
 }
 
 bool DatabaseFile::Fill() {
-    if (eof_ || fd_ < 0) return false;
+    if (eof_ || !fd_) return false;
     if (begin_ > 0) {
         buffer_.erase(0, begin_);
         end_ -= begin_;
@@ -88,7 +86,7 @@ bool DatabaseFile::Fill() {
     }
     if (buffer_.size() - end_ < kChunk) buffer_.resize(end_ + kChunk);
     for (;;) {
-        ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+        ssize_t n = ::read(fd_.get(), buffer_.data() + end_, buffer_.size() - end_);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             eof_ = true;
@@ -102,13 +100,13 @@ bool DatabaseFile::Fill() {
 // Reads the plain file once to tell its encoding, then starts over.
 bool DatabaseFile::ChooseEncoding() {
     std::string head(3, '\0');
-    ssize_t got = ::pread(fd_, head.data(), head.size(), 0);
+    ssize_t got = ::pread(fd_.get(), head.data(), head.size(), 0);
     head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     std::size_t skip = 0;
     if (head.size() >= 2 && head.compare(0, 2, "\xFF\xFE") == 0) {
         encoding_ = Encoding::kUtf16;
         struct stat st {};
-        if (::fstat(fd_, &st) == 0 && static_cast<std::size_t>(st.st_size) <= kMaxUtf16File) {
+        if (::fstat(fd_.get(), &st) == 0 && static_cast<std::size_t>(st.st_size) <= kMaxUtf16File) {
             std::string bytes;
             while (Fill()) {
             }
@@ -134,7 +132,7 @@ bool DatabaseFile::ChooseEncoding() {
     valid = valid && carry.empty();
     encoding_ = valid ? Encoding::kUtf8 : Encoding::kCp949;
 
-    if (::lseek(fd_, static_cast<off_t>(skip), SEEK_SET) < 0) return false;
+    if (::lseek(fd_.get(), static_cast<off_t>(skip), SEEK_SET) < 0) return false;
     begin_ = end_ = 0;
     eof_ = false;
     return true;
@@ -173,12 +171,11 @@ bool DatabaseFile::NextRaw(std::string& raw, bool& tooLong) {
 
 bool DatabaseFile::Next(std::string& line, const DebugFn& debug) {
     if (encoding_ == Encoding::kUtf16) {
-        if (decodedPos_ >= decoded_.size()) return false;
-        std::size_t nl = decoded_.find('\n', decodedPos_);
-        std::size_t end = nl == std::string::npos ? decoded_.size() : nl;
-        line.assign(decoded_, decodedPos_, end - decodedPos_);
-        decodedPos_ = nl == std::string::npos ? decoded_.size() : nl + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        text::TextLine cut;
+        if (!text::NextLine(decoded_, decodedPos_, cut)) return false;
+        line.assign(cut.text);
+        // A last line without a line end loses its CR too, as the byte reader's do.
+        if (cut.end.empty() && line.ends_with('\r')) line.pop_back();
         CutAtNul(line);
         return true;
     }

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "host/unique_fd.h"
+
 namespace veldan::engine {
 
 // No command line of a database comes near this; longer lines are skipped.
@@ -44,7 +46,7 @@ class DatabaseFile {
     bool NextRaw(std::string& raw, bool& tooLong);
     bool ChooseEncoding();
 
-    int fd_ = -1;
+    host::UniqueFd fd_;
     bool scrambled_ = false;
     Encoding encoding_ = Encoding::kUtf8;
     std::string buffer_;

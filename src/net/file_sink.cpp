@@ -3,7 +3,6 @@
 #include <cerrno>
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include "host/file_write.h"
 #include "net/file_error.h"
@@ -24,21 +23,19 @@ FileSink::~FileSink() {
 
 int FileSink::Begin() {
     Close();
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    return fd_ < 0 ? FileErrorCode(errno) : 0;
+    fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    return fd_ ? 0 : FileErrorCode(errno);
 }
 
 int FileSink::Write(std::string_view bytes) {
-    if (fd_ < 0) return FileErrorCode(EBADF);
-    const int err = host::WriteAll(fd_, bytes);
+    if (!fd_) return FileErrorCode(EBADF);
+    const int err = host::WriteAll(fd_.get(), bytes);
     return err == 0 ? 0 : FileErrorCode(err);
 }
 
 int FileSink::Close() {
-    if (fd_ < 0) return 0;
-    const int result = ::close(fd_) == 0 || errno == EINTR ? 0 : FileErrorCode(errno);
-    fd_ = -1;
-    return result;
+    const int err = fd_.Close();
+    return err == 0 || err == EINTR ? 0 : FileErrorCode(err);
 }
 
 }  // namespace veldan::net

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "host/unique_fd.h"
 #include "net/transfer.h"
 
 namespace veldan::net {
@@ -28,7 +29,7 @@ class FileSink final : public BodySink {
 
   private:
     std::string path_;
-    int fd_ = -1;
+    host::UniqueFd fd_;
 };
 
 }  // namespace veldan::net

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <cerrno>
 
+#include "host/unique_fd.h"
 #include "net/address.h"
 #include "net/internet.h"
 #include "platform/app_settings.h"
@@ -47,18 +48,15 @@ bool CopyBytes(int in, int out) {
 }  // namespace
 
 bool CopyUpdater(const std::string& from, const std::string& to) {
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
+    host::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) return false;
     // A new file only: whatever else sits at `to` (a file of another user in a
     // shared temporary folder, a link) is not written through or started.
-    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0700);
-    if (out < 0) {
-        ::close(in);
-        return false;
-    }
-    bool ok = CopyBytes(in, out);
-    ok = ::close(out) == 0 && ok;
-    ::close(in);
+    host::UniqueFd out(
+        ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0700));
+    if (!out) return false;
+    bool ok = CopyBytes(in.get(), out.get());
+    ok = out.Close() == 0 && ok;
     if (!ok) ::unlink(to.c_str());
     return ok;
 }

@@ -23,17 +23,16 @@ bool StagedFile::Create(const std::string& destination) {
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string path = folder + ".veldan-part-" + std::to_string(random() % 1000000);
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
+        fd_.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!fd_) {
             if (errno == EEXIST) continue;
             return false;
         }
-        fd_ = fd;
         tempPath_ = path;
         struct stat st {};
         if (::stat(destination.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
             baseMode_ = st.st_mode & 0777;
-        } else if (::fstat(fd_, &st) == 0) {
+        } else if (::fstat(fd_.get(), &st) == 0) {
             baseMode_ = st.st_mode & 0777;
         }
         return true;
@@ -42,10 +41,10 @@ bool StagedFile::Create(const std::string& destination) {
 }
 
 bool StagedFile::Write(const void* data, std::size_t length) {
-    if (fd_ < 0) return false;
+    if (!fd_) return false;
     const auto* p = static_cast<const char*>(data);
     while (length > 0) {
-        ssize_t n = ::write(fd_, p, length);
+        ssize_t n = ::write(fd_.get(), p, length);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         p += n;
@@ -55,23 +54,22 @@ bool StagedFile::Write(const void* data, std::size_t length) {
 }
 
 bool StagedFile::SetTime(std::time_t time) {
-    if (fd_ < 0) return false;
+    if (!fd_) return false;
     struct timespec times[2];
     times[0].tv_sec = time;
     times[0].tv_nsec = 0;
     times[1] = times[0];
-    return ::futimens(fd_, times) == 0;
+    return ::futimens(fd_.get(), times) == 0;
 }
 
 bool StagedFile::SetMode(mode_t mode) {
-    return fd_ >= 0 && ::fchmod(fd_, mode) == 0;
+    return fd_ && ::fchmod(fd_.get(), mode) == 0;
 }
 
 bool StagedFile::Commit() {
-    if (fd_ < 0) return false;
-    bool ok = ::fsync(fd_) == 0;
-    ok = ::close(fd_) == 0 && ok;
-    fd_ = -1;
+    if (!fd_) return false;
+    bool ok = ::fsync(fd_.get()) == 0;
+    ok = fd_.Close() == 0 && ok;
     if (ok && ::rename(tempPath_.c_str(), destination_.c_str()) == 0) {
         tempPath_.clear();
         return true;
@@ -81,8 +79,7 @@ bool StagedFile::Commit() {
 }
 
 void StagedFile::Discard() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.Reset();
     if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
     tempPath_.clear();
 }

@@ -9,6 +9,8 @@
 #include <ctime>
 #include <string>
 
+#include "host/unique_fd.h"
+
 namespace veldan::updater {
 
 class StagedFile {
@@ -41,7 +43,7 @@ class StagedFile {
   private:
     std::string destination_;
     std::string tempPath_;
-    int fd_ = -1;
+    host::UniqueFd fd_;
     mode_t baseMode_ = 0644;
 };
 

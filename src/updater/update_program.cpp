@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "host/unique_fd.h"
 #include "net/address.h"
 #include "net/internet.h"
 #include "platform/app_settings.h"
@@ -32,9 +33,7 @@ bool IsFolder(const std::string& path) {
 // Creates an empty, uniquely named file in `folder`; "" when none can be made.
 std::string MakeTempFile(const std::string& folder) {
     std::string pattern = folder + "/" + std::string(kTempFilePrefix) + "XXXXXX";
-    int fd = mkstemp(pattern.data());
-    if (fd < 0) return {};
-    ::close(fd);
+    if (!host::UniqueFd(mkstemp(pattern.data()))) return {};
     return pattern;
 }
 

@@ -44,9 +44,9 @@ int ZipArchive::Open(const std::string& hostPath) {
         fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return Fail(kZipBadArchive);
-    fd_ = fd;
+    fd_.Reset(fd);
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         Close();
         return Fail(kZipBadArchive);
     }
@@ -87,7 +87,7 @@ int ZipArchive::OpenLibzip() {
 
 int ZipArchive::ReadDirectory() {
     EndRecord record;
-    if (int r = FindEndRecord(fd_, fileSize_, record); r != kZipOk) return r;
+    if (int r = FindEndRecord(fd_.get(), fileSize_, record); r != kZipOk) return r;
     // Spanned and split archives are not read.
     if (record.thisDisk != 0 || record.directoryDisk != 0 ||
         record.entriesOnDisk != record.totalEntries) {
@@ -103,11 +103,12 @@ int ZipArchive::ReadDirectory() {
     directoryStart_ = record.directoryOffset + bytesInFront_;
 
     comment_.resize(record.commentLength);
-    if (!ReadAt(fd_, record.position + kEndRecordSize, comment_.data(), comment_.size())) {
+    if (!ReadAt(fd_.get(), record.position + kEndRecordSize, comment_.data(), comment_.size())) {
         return kZipBadArchive;
     }
     std::string directory(record.directorySize, '\0');
-    if (!ReadAt(fd_, directoryStart_, directory.data(), directory.size())) return kZipBadArchive;
+    if (!ReadAt(fd_.get(), directoryStart_, directory.data(), directory.size()))
+        return kZipBadArchive;
     if (int r = ParseCentralDirectory(directory, record.totalEntries, entries_); r != kZipOk) {
         return r;
     }
@@ -133,8 +134,7 @@ int ZipArchive::ReadDirectory() {
 void ZipArchive::Close() {
     if (archive_ != nullptr) zip_discard(archive_);
     archive_ = nullptr;
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.Reset();
     fileSize_ = 0;
     bytesInFront_ = 0;
     directoryStart_ = 0;
@@ -152,8 +152,8 @@ int ZipArchive::Locate(const ZipEntry& entry, std::uint64_t& dataOffset) const {
         return kZipImplausibleSize;
     }
     std::uint16_t localFlags = 0;
-    if (int r =
-            ReadLocalHeader(fd_, entry.localHeaderOffset + bytesInFront_, dataOffset, localFlags);
+    if (int r = ReadLocalHeader(fd_.get(), entry.localHeaderOffset + bytesInFront_, dataOffset,
+                                localFlags);
         r != kZipOk) {
         return r;
     }

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "host/unique_fd.h"
 #include "updater/zip_entry.h"
 #include "updater/zip_result.h"
 
@@ -57,7 +58,7 @@ class ZipArchive {
     void Close();
 
     // True while an archive is open.
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_.valid(); }
     // The entry at `index` (sorted order); `index` must be in range.
     const ZipEntry& Entry(int index) const { return entries_[static_cast<std::size_t>(index)]; }
     // All entries in sorted order.
@@ -83,7 +84,7 @@ class ZipArchive {
     int Fail(int code);
 
     std::string path_;
-    int fd_ = -1;
+    host::UniqueFd fd_;
     std::uint64_t fileSize_ = 0;
     std::uint64_t bytesInFront_ = 0;
     std::uint64_t directoryStart_ = 0;  // file offset of the central directory

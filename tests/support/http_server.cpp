@@ -113,21 +113,18 @@ std::size_t HttpRequest::HeaderCount(std::string_view name) const {
 HttpServer::HttpServer() {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    wakeRead_ = pipeFds[0];
-    wakeWrite_ = pipeFds[1];
+    wakeRead_.Reset(pipeFds[0]);
+    wakeWrite_.Reset(pipeFds[1]);
 
-    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listen_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
     socklen_t length = sizeof(address);
-    if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(listen_, 64) != 0 ||
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (listen_ >= 0) ::close(listen_);
-        ::close(wakeRead_);
-        ::close(wakeWrite_);
+    if (!listen_ || ::bind(listen_.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(listen_.get(), 64) != 0 ||
+        ::getsockname(listen_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         throw std::runtime_error("cannot listen on 127.0.0.1");
     }
     port_ = ntohs(address.sin_port);
@@ -136,12 +133,9 @@ HttpServer::HttpServer() {
 
 HttpServer::~HttpServer() {
     const char stop = 'x';
-    while (::write(wakeWrite_, &stop, 1) < 0 && errno == EINTR) {
+    while (::write(wakeWrite_.get(), &stop, 1) < 0 && errno == EINTR) {
     }
     thread_.join();
-    ::close(listen_);
-    ::close(wakeRead_);
-    ::close(wakeWrite_);
 }
 
 std::string HttpServer::Url(std::string_view path) const {
@@ -205,7 +199,7 @@ std::optional<HttpAnswer> HttpServer::Find(const std::string& target) const {
 }
 
 bool HttpServer::Stopping(std::chrono::milliseconds wait) const {
-    pollfd fd = {wakeRead_, POLLIN, 0};
+    pollfd fd = {wakeRead_.get(), POLLIN, 0};
     for (;;) {
         const int ready = ::poll(&fd, 1, static_cast<int>(wait.count()));
         if (ready < 0 && errno == EINTR) continue;
@@ -214,7 +208,7 @@ bool HttpServer::Stopping(std::chrono::milliseconds wait) const {
 }
 
 bool HttpServer::WaitReadable(int fd, std::chrono::milliseconds timeout) const {
-    pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {fd, POLLIN, 0}};
+    pollfd fds[2] = {{wakeRead_.get(), POLLIN, 0}, {fd, POLLIN, 0}};
     for (;;) {
         const int ready = ::poll(fds, 2, static_cast<int>(timeout.count()));
         if (ready < 0 && errno == EINTR) continue;
@@ -234,7 +228,7 @@ bool HttpServer::SendAll(int fd, std::string_view bytes) const {
         if (errno == EINTR) continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
         // A client that does not read must not keep the server from stopping.
-        pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {fd, POLLOUT, 0}};
+        pollfd fds[2] = {{wakeRead_.get(), POLLIN, 0}, {fd, POLLOUT, 0}};
         const int ready = ::poll(fds, 2, static_cast<int>(kClientPatience.count()));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0 || fds[0].revents != 0) return false;
@@ -244,11 +238,9 @@ bool HttpServer::SendAll(int fd, std::string_view bytes) const {
 
 void HttpServer::Run() {
     for (;;) {
-        if (!WaitReadable(listen_, std::chrono::milliseconds(-1))) return;
-        const int client = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0) continue;
-        Serve(client);
-        ::close(client);
+        if (!WaitReadable(listen_.get(), std::chrono::milliseconds(-1))) return;
+        host::UniqueFd client(::accept4(listen_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (client) Serve(client.get());
     }
 }
 

@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/unique_fd.h"
+
 namespace veldan::test {
 
 struct HttpAnswer {
@@ -90,9 +92,9 @@ class HttpServer {
     bool Stopping(std::chrono::milliseconds wait) const;
     bool SendAll(int fd, std::string_view bytes) const;
 
-    int listen_ = -1;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
+    host::UniqueFd listen_;
+    host::UniqueFd wakeRead_;
+    host::UniqueFd wakeWrite_;
     int port_ = 0;
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
