@@ -3,9 +3,11 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <vector>
 
+#include "host/folder_entries.h"
 #include "updater/zip_archive.h"
 #include "updater/zip_result.h"
 
@@ -28,15 +30,30 @@ std::string MakeStage(const std::string& target) {
     return pattern;
 }
 
+// Calls `visit` for every entry below `folder`, each folder before what it
+// holds; links to folders are not followed. Returns the error that cut the walk
+// short, else an empty one.
+std::error_code WalkFolder(const fs::path& folder,
+                           const std::function<void(const fs::directory_entry&)>& visit) {
+    std::error_code inner;
+    const std::error_code outer = host::ForEachEntry(folder, [&](const fs::directory_entry& entry) {
+        visit(entry);
+        std::error_code ec;
+        if (fs::is_directory(entry.symlink_status(ec))) inner = WalkFolder(entry.path(), visit);
+        return !inner;
+    });
+    return outer ? outer : inner;
+}
+
 // Removes the staging folder, read-only entries included.
 void RemoveStage(const std::string& stage) {
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(stage, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec)) {
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    WalkFolder(stage, [](const fs::directory_entry& entry) {
+        std::error_code ec;
+        if (entry.is_directory(ec)) {
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
         }
-    }
+    });
+    std::error_code ec;
     fs::remove_all(stage, ec);
 }
 
@@ -65,11 +82,9 @@ int ExtractAll(const std::string& archivePath, const std::string& stage, int buf
 int MoveStaged(const std::string& stage, const std::string& target, InstallFailure& failure) {
     // Listed before anything moves, so the walk never sees its own renames.
     std::vector<fs::path> staged;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(stage, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        staged.push_back(it->path().lexically_relative(stage));
-    }
+    std::error_code ec = WalkFolder(stage, [&](const fs::directory_entry& entry) {
+        staged.push_back(entry.path().lexically_relative(stage));
+    });
     if (ec) return Fail(failure, kZipWriteFailed, {});
     for (const fs::path& relative : staged) {
         fs::path from = fs::path(stage) / relative;

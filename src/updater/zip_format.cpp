@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "text/codepage.h"
+#include "text/little_endian.h"
 #include "updater/zip_result.h"
 
 namespace veldan::updater {
@@ -22,12 +23,11 @@ constexpr std::uint64_t kSearchBlock = 4096;
 constexpr std::uint64_t kSearchOverlap = 3;
 
 std::uint16_t Get16(const unsigned char* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    return text::LoadLe16(reinterpret_cast<const char*>(p));
 }
 
 std::uint32_t Get32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    return text::LoadLe32(reinterpret_cast<const char*>(p));
 }
 
 // Reads little-endian fields one after the other, each as wide as its type,
@@ -37,9 +37,11 @@ class FieldReader {
     explicit FieldReader(const unsigned char* p) : p_(p) {}
     template <typename T>
     FieldReader& operator>>(T& field) {
-        field = 0;
-        for (std::size_t i = 0; i < sizeof(T); ++i) {
-            field = static_cast<T>(field | (static_cast<T>(p_[i]) << (8 * i)));
+        static_assert(sizeof(T) == 2 || sizeof(T) == 4, "zip fields are 16 or 32 bits wide");
+        if constexpr (sizeof(T) == 2) {
+            field = Get16(p_);
+        } else {
+            field = Get32(p_);
         }
         p_ += sizeof(T);
         return *this;

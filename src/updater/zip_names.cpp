@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/folder_entries.h"
 #include "text/strings.h"
 #include "updater/zip_result.h"
 
@@ -16,11 +17,14 @@ namespace fs = std::filesystem;
 std::string MatchExisting(const fs::path& dir, const std::string& part) {
     std::error_code ec;
     if (fs::exists(fs::symlink_status(dir / part, ec))) return part;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
-        if (text::EqualsNoCase(name, part)) return name;
-    }
-    return part;
+    std::string found = part;
+    host::ForEachEntry(dir, [&](const fs::directory_entry& entry) {
+        std::string name = entry.path().filename().string();
+        if (!text::EqualsNoCase(name, part)) return true;
+        found = std::move(name);
+        return false;
+    });
+    return found;
 }
 
 bool EnsureFolder(const fs::path& path) {
