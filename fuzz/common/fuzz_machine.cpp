@@ -43,4 +43,10 @@ FuzzMachine& TheMachine() {
     return holder->view;
 }
 
+std::string PutOnDriveC(std::string_view name, const std::uint8_t* data, std::size_t size) {
+    WriteBytes(TheMachine().imageFolder / "drive_c" / name,
+               std::string_view(reinterpret_cast<const char*>(data), size));
+    return "C:\\" + std::string(name);
+}
+
 }  // namespace veldan::fuzz

@@ -3,7 +3,11 @@
 // an empty registry), loaded once per process, with a context over it as the
 // scanner makes one: the folder table filled and the program folder set.
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <string>
+#include <string_view>
 
 #include "machine/image/image_machine.h"
 #include "platform/context.h"
@@ -19,5 +23,9 @@ struct FuzzMachine {
 
 // The machine of this process (made on first use; aborts when it cannot load).
 FuzzMachine& TheMachine();
+
+// Writes the input as file `name` at the root of the machine's drive C: and
+// returns its Windows path ("C:\\name").
+std::string PutOnDriveC(std::string_view name, const std::uint8_t* data, std::size_t size);
 
 }  // namespace veldan::fuzz

@@ -20,41 +20,44 @@ std::string SelectedControlSet(const Registry& registry, std::string_view whenNo
 
 // ---- Root names ----
 
-std::string_view RootLongName(HKEY root) {
-    switch (root) {
-        case HKEY_CLASSES_ROOT:
-            return "HKEY_CLASSES_ROOT";
-        case HKEY_CURRENT_USER:
-            return "HKEY_CURRENT_USER";
-        case HKEY_LOCAL_MACHINE:
-            return "HKEY_LOCAL_MACHINE";
-        case HKEY_USERS:
-            return "HKEY_USERS";
-        default:
-            return "";
+namespace {
+
+struct RootNames {
+    HKEY root;
+    std::string_view longName;
+    std::string_view shortName;
+};
+
+constexpr RootNames kRoots[] = {
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "HKCR"},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "HKCU"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "HKLM"},
+    {HKEY_USERS, "HKEY_USERS", "HKU"},
+};
+
+const RootNames* NamesOf(HKEY root) {
+    for (const RootNames& names : kRoots) {
+        if (names.root == root) return &names;
     }
+    return nullptr;
+}
+
+}  // namespace
+
+std::string_view RootLongName(HKEY root) {
+    const RootNames* names = NamesOf(root);
+    return names != nullptr ? names->longName : std::string_view();
 }
 
 std::string_view RootShortName(HKEY root) {
-    switch (root) {
-        case HKEY_CLASSES_ROOT:
-            return "HKCR";
-        case HKEY_CURRENT_USER:
-            return "HKCU";
-        case HKEY_LOCAL_MACHINE:
-            return "HKLM";
-        case HKEY_USERS:
-            return "HKU";
-        default:
-            return "";
-    }
+    const RootNames* names = NamesOf(root);
+    return names != nullptr ? names->shortName : std::string_view();
 }
 
 HKEY RootFromName(std::string_view name) {
-    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
-        if (text::EqualsNoCase(name, RootLongName(root)) ||
-            text::EqualsNoCase(name, RootShortName(root))) {
-            return root;
+    for (const RootNames& names : kRoots) {
+        if (text::EqualsNoCase(name, names.longName) || text::EqualsNoCase(name, names.shortName)) {
+            return names.root;
         }
     }
     return 0;

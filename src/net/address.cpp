@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "host/c_handle.h"
 #include "text/strings.h"
 
 namespace veldan::net {
@@ -19,10 +20,7 @@ bool IsSchemeChar(char c, bool first) {
     return alpha || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
 
-struct UrlDeleter {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-using UrlHandle = std::unique_ptr<CURLU, UrlDeleter>;
+using UrlHandle = host::CHandle<CURLU, curl_url_cleanup>;
 
 // One part of a parsed URL, "" when it is absent.
 std::string UrlPart(CURLU* url, CURLUPart part) {

@@ -5,7 +5,9 @@
 #include <memory>
 #include <mutex>
 
+#include "host/c_handle.h"
 #include "net/result_codes.h"
+#include "text/lines.h"
 #include "text/strings.h"
 
 namespace veldan::net {
@@ -17,18 +19,9 @@ void InitCurlOnce() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-struct EasyDeleter {
-    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-struct UrlDeleter {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
-using UrlHandle = std::unique_ptr<CURLU, UrlDeleter>;
+using EasyHandle = host::CHandle<CURL, curl_easy_cleanup>;
+using HeaderList = host::CHandle<curl_slist, curl_slist_free_all>;
+using UrlHandle = host::CHandle<CURLU, curl_url_cleanup>;
 
 bool IsFollowedRedirect(long status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -130,9 +123,8 @@ std::string ResolveRedirect(const std::string& base, const std::string& location
 // keeps libcurl from adding its own.
 HeaderList MakeHeaderList(std::string_view block, bool withAuthorization) {
     HeaderList list;
-    for (const std::string& line : text::Split(block, '\n')) {
-        std::string_view l = line;
-        if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+    for (std::string_view l : text::SplitLines(block)) {
+        if (l.ends_with('\r')) l.remove_suffix(1);  // a last line ending in a bare CR
         if (l.empty()) continue;
         if (!withAuthorization && text::StartsWithNoCase(l, "Authorization:")) continue;
         curl_slist* grown = curl_slist_append(list.get(), std::string(l).c_str());

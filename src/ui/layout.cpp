@@ -5,6 +5,7 @@
 
 #include "host/file_read.h"
 #include "text/codepage.h"
+#include "text/lines.h"
 #include "text/strings.h"
 
 namespace veldan::ui {
@@ -28,7 +29,7 @@ WindowLayout ParseLayout(std::string_view text) {
     int* const slots[] = {&layout.main_cx, &layout.main_cy, &layout.sub_x,
                           &layout.sub_y,   &layout.sub_cx,  &layout.sub_cy};
     constexpr std::string_view names[] = {"main_cx", "main_cy", "sub_x", "sub_y", "sub_cx", "sub_cy"};
-    for (const std::string& raw : text::Split(text, '\n')) {
+    for (std::string_view raw : text::SplitLines(text)) {
         std::string_view line = text::TrimView(raw);
         std::size_t eq = line.find('=');
         if (line.empty() || eq == std::string_view::npos) continue;
@@ -145,24 +146,24 @@ std::vector<Placement> AnchorLayout::Relayout(Size client, const std::vector<Rec
             Rect& r = placed[k];
             const Item* next = k + 1 < end ? &items_[k + 1] : nullptr;
             const Rect* nextNow = k + 1 < end ? &placed[k + 1] : nullptr;
-            if (it.flags & kHorizontal) {
-                // Whether the next item starts right of this one, judged on the
+            // Places one axis of the item, between the edges `first` and `last`.
+            auto placeAxis = [&](int Rect::*first, int Rect::*last, std::uint32_t stretch,
+                                 const auto& scale) {
+                // Whether the next item starts after this one ends, judged on the
                 // rectangles as they are before this relayout.
-                bool keepGap = next && (it.flags & kAnchorStretchX) &&
-                               (next->flags & kAnchorStretchX) && nextNow->left >= r.right;
-                r.left = scaleX(it.initial.left);
-                r.right = (it.flags & kAnchorStretchX) ? scaleX(it.initial.right)
-                                                       : r.left + it.initial.width();
-                if (keepGap) r.right = scaleX(next->initial.left) - (next->initial.left - it.initial.right);
-            }
-            if (it.flags & kVertical) {
-                bool keepGap = next && (it.flags & kAnchorStretchY) &&
-                               (next->flags & kAnchorStretchY) && nextNow->top >= r.bottom;
-                r.top = scaleY(it.initial.top);
-                r.bottom = (it.flags & kAnchorStretchY) ? scaleY(it.initial.bottom)
-                                                        : r.top + it.initial.height();
-                if (keepGap) r.bottom = scaleY(next->initial.top) - (next->initial.top - it.initial.bottom);
-            }
+                const bool keepGap = next && (it.flags & stretch) && (next->flags & stretch) &&
+                                     nextNow->*first >= r.*last;
+                r.*first = scale(it.initial.*first);
+                r.*last = (it.flags & stretch) ? scale(it.initial.*last)
+                                               : r.*first + (it.initial.*last - it.initial.*first);
+                if (keepGap) {
+                    r.*last =
+                        scale(next->initial.*first) - (next->initial.*first - it.initial.*last);
+                }
+            };
+            if (it.flags & kHorizontal)
+                placeAxis(&Rect::left, &Rect::right, kAnchorStretchX, scaleX);
+            if (it.flags & kVertical) placeAxis(&Rect::top, &Rect::bottom, kAnchorStretchY, scaleY);
         }
         i = end;
     }

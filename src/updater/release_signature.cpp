@@ -10,26 +10,18 @@
 #include <cerrno>
 #include <memory>
 
+#include "host/c_handle.h"
+#include "host/file_read.h"
+#include "host/file_write.h"
+
 namespace veldan::updater {
 
 namespace {
 
-struct KeyDeleter {
-    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-};
-struct KeyContextDeleter {
-    void operator()(EVP_PKEY_CTX* ctx) const { EVP_PKEY_CTX_free(ctx); }
-};
-struct DigestDeleter {
-    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-};
-struct BioDeleter {
-    void operator()(BIO* bio) const { BIO_free(bio); }
-};
-using KeyHandle = std::unique_ptr<EVP_PKEY, KeyDeleter>;
-using KeyContext = std::unique_ptr<EVP_PKEY_CTX, KeyContextDeleter>;
-using DigestContext = std::unique_ptr<EVP_MD_CTX, DigestDeleter>;
-using BioHandle = std::unique_ptr<BIO, BioDeleter>;
+using KeyHandle = host::CHandle<EVP_PKEY, EVP_PKEY_free>;
+using KeyContext = host::CHandle<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
+using DigestContext = host::CHandle<EVP_MD_CTX, EVP_MD_CTX_free>;
+using BioHandle = host::CHandle<BIO, BIO_free>;
 
 // The PEM text `pem` as a key: private when `isPrivate`, else public. Null
 // when it holds no Ed25519 key of that kind.
@@ -96,42 +88,22 @@ const char* SignatureResultText(int code) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    // Regular files only: a device or a pipe would never end.
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    std::string out;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    bytes = std::move(out);
-    return true;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return host::ReadWholeFile(path, bytes);
 }
 
 int WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) return errno == EEXIST ? kSignatureExists : kSignatureWriteFailed;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
+    host::NewFile how;
+    how.mode = static_cast<mode_t>(mode);
+    how.flush = false;
+    host::WriteStep failed = host::WriteStep::Create;
+    const int err = host::WriteNewFile(path, bytes, how, failed);
+    if (err != 0 && failed == host::WriteStep::Create) {
+        return err == EEXIST ? kSignatureExists : kSignatureWriteFailed;
     }
-    const bool closed = ::close(fd) == 0;
-    if (done != bytes.size() || !closed) {
+    if (err != 0) {
         ::unlink(path.c_str());
         return kSignatureWriteFailed;
     }

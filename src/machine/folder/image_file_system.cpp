@@ -78,8 +78,11 @@ bool IsValidPattern(std::string_view name) {
     return true;
 }
 
-// Opens a regular file for reading; folders and other non-files are denied.
-WinError OpenHostFile(const std::string& hostPath, UniqueFd& fdOut) {
+// Opens the regular file at Windows path `path` for reading; folders and other
+// non-files are denied.
+WinError OpenImageFile(const HostPaths& paths, std::string_view path, UniqueFd& fdOut) {
+    std::string hostPath;
+    if (WinError err = paths.Resolve(path, hostPath); err != ERROR_SUCCESS) return err;
     // O_NONBLOCK: a fifo in an image must not hang the scan; it is refused below.
     UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd) return WinErrorFromErrno(errno);
@@ -265,20 +268,16 @@ WinError ImageFileSystem::CreateDirectory(std::string_view path) {
 
 WinError ImageFileSystem::OpenRead(std::string_view path,
                                    std::unique_ptr<FileReader>& reader) const {
-    std::string host;
-    if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
     UniqueFd fd;
-    if (WinError err = OpenHostFile(host, fd); err != ERROR_SUCCESS) return err;
+    if (WinError err = OpenImageFile(paths_, path, fd); err != ERROR_SUCCESS) return err;
     ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);  // scans read files front to back once
     reader = std::make_unique<HostFileReader>(std::move(fd));
     return ERROR_SUCCESS;
 }
 
 WinError ImageFileSystem::ReadFile(std::string_view path, std::string& bytes) const {
-    std::string host;
-    if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
     UniqueFd fd;
-    if (WinError err = OpenHostFile(host, fd); err != ERROR_SUCCESS) return err;
+    if (WinError err = OpenImageFile(paths_, path, fd); err != ERROR_SUCCESS) return err;
     struct stat st {};
     ::fstat(fd.get(), &st);
     HostFileReader reader(std::move(fd));

@@ -37,6 +37,14 @@ long ProfileNumber(std::string_view s, long def) {
     return end == t.c_str() ? def : v;
 }
 
+// The host path of the file at Windows path `path`; a folder is denied, as
+// opening one as a file is.
+WinError ResolveFile(const HostPaths& paths, std::string_view path, std::string& hostPath) {
+    if (WinError err = paths.Resolve(path, hostPath); err != ERROR_SUCCESS) return err;
+    std::error_code ec;
+    return std::filesystem::is_directory(hostPath, ec) ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+}
+
 }  // namespace
 
 ImageShellLinks::ImageShellLinks(HostPaths& paths, const Profiles& profiles)
@@ -44,10 +52,7 @@ ImageShellLinks::ImageShellLinks(HostPaths& paths, const Profiles& profiles)
 
 WinError ImageShellLinks::LoadShellLink(std::string_view path, ShellLinkData& link) const {
     std::string hostPath;
-    WinError err = paths_.Resolve(path, hostPath);
-    if (err != ERROR_SUCCESS) return err;
-    std::error_code ec;
-    if (std::filesystem::is_directory(hostPath, ec)) return ERROR_ACCESS_DENIED;
+    if (WinError err = ResolveFile(paths_, path, hostPath); err != ERROR_SUCCESS) return err;
     std::string bytes;
     if (!host::ReadWholeFile(hostPath, bytes)) return ERROR_ACCESS_DENIED;
 
@@ -73,10 +78,7 @@ WinError ImageShellLinks::LoadShellLink(std::string_view path, ShellLinkData& li
 
 WinError ImageShellLinks::LoadUrlShortcut(std::string_view path, UrlShortcutData& link) const {
     std::string hostPath;
-    WinError err = paths_.Resolve(path, hostPath);
-    if (err != ERROR_SUCCESS) return err;
-    std::error_code ec;
-    if (std::filesystem::is_directory(hostPath, ec)) return ERROR_ACCESS_DENIED;
+    if (WinError err = ResolveFile(paths_, path, hostPath); err != ERROR_SUCCESS) return err;
 
     // Read through the private-profile calls, as the shell does. A file without a
     // URL key still loads, with an empty URL, as it opens in the shell.

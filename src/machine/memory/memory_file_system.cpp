@@ -177,6 +177,15 @@ WinError MemoryFileSystem::GetAttributes(std::string_view path, std::uint32_t& a
     return ERROR_SUCCESS;
 }
 
+WinError MemoryFileSystem::FileContent(std::string_view path,
+                                       std::shared_ptr<const std::string>& bytes) const {
+    Walk w = Resolve(path);
+    if (w.node == nullptr) return w.error;
+    if (w.node->directory) return ERROR_ACCESS_DENIED;
+    bytes = w.node->bytes;
+    return ERROR_SUCCESS;
+}
+
 WinError MemoryFileSystem::SetAttributes(std::string_view path, std::uint32_t attributes) {
     std::lock_guard<std::mutex> guard(mutex_);
     Walk w = Resolve(path);
@@ -188,10 +197,9 @@ WinError MemoryFileSystem::SetAttributes(std::string_view path, std::uint32_t at
 
 WinError MemoryFileSystem::GetFileSize(std::string_view path, std::uint64_t& size) const {
     std::lock_guard<std::mutex> guard(mutex_);
-    Walk w = Resolve(path);
-    if (w.node == nullptr) return w.error;
-    if (w.node->directory) return ERROR_ACCESS_DENIED;
-    size = w.node->bytes->size();
+    std::shared_ptr<const std::string> content;
+    if (WinError err = FileContent(path, content); err != ERROR_SUCCESS) return err;
+    size = content->size();
     return ERROR_SUCCESS;
 }
 
@@ -320,19 +328,17 @@ bool MemoryFileSystem::CreateDirectories(std::string_view path) {
 WinError MemoryFileSystem::OpenRead(std::string_view path,
                                     std::unique_ptr<FileReader>& reader) const {
     std::lock_guard<std::mutex> guard(mutex_);
-    Walk w = Resolve(path);
-    if (w.node == nullptr) return w.error;
-    if (w.node->directory) return ERROR_ACCESS_DENIED;
-    reader = std::make_unique<MemoryReader>(w.node->bytes);
+    std::shared_ptr<const std::string> content;
+    if (WinError err = FileContent(path, content); err != ERROR_SUCCESS) return err;
+    reader = std::make_unique<MemoryReader>(std::move(content));
     return ERROR_SUCCESS;
 }
 
 WinError MemoryFileSystem::ReadFile(std::string_view path, std::string& bytes) const {
     std::lock_guard<std::mutex> guard(mutex_);
-    Walk w = Resolve(path);
-    if (w.node == nullptr) return w.error;
-    if (w.node->directory) return ERROR_ACCESS_DENIED;
-    bytes = *w.node->bytes;
+    std::shared_ptr<const std::string> content;
+    if (WinError err = FileContent(path, content); err != ERROR_SUCCESS) return err;
+    bytes = *content;
     return ERROR_SUCCESS;
 }
 

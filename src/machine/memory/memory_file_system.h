@@ -68,6 +68,9 @@ class MemoryFileSystem final : public FileSystem {
     };
 
     Walk Resolve(std::string_view path) const;
+    // The content of the file `path` leads to; folders are denied. The caller
+    // holds the lock.
+    WinError FileContent(std::string_view path, std::shared_ptr<const std::string>& bytes) const;
     static Node* Child(const Node& folder, std::string_view name);
     static std::string MakeShortName(const Node& folder, std::string_view name);
     static std::uint32_t Attributes(const Node& node);
