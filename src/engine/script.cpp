@@ -50,7 +50,10 @@ bool NormalizeLine(std::string_view raw, std::string& out) {
         return false;
     }
     out.assign(t);
-    for (const auto& p : kHivePrefixes) text::ReplaceAll(out, p[0], p[1]);
+    // Every long hive name begins with "HK": a line without it has none to shorten.
+    if (out.find("HK") != std::string::npos) {
+        for (const auto& p : kHivePrefixes) text::ReplaceAll(out, p[0], p[1]);
+    }
     for (char& c : out) {
         if (c == '\t') c = ' ';
     }

@@ -19,7 +19,6 @@ using host::WinErrorFromErrno;
 
 namespace {
 
-constexpr std::size_t kNpos = std::string_view::npos;
 
 // Enumeration order: ordinal order of the upper-cased names, then of the names.
 bool EnumerationLess(const std::string& a, const std::string& b) {
@@ -31,8 +30,20 @@ bool EnumerationLess(const std::string& a, const std::string& b) {
 bool IsValidComponent(std::string_view name, bool wildcards) {
     for (char c : name) {
         if (static_cast<unsigned char>(c) < 0x20) return false;
-        if (std::string_view("<>:\"|").find(c) != kNpos) return false;
-        if (!wildcards && (c == '*' || c == '?')) return false;
+        switch (c) {
+            case '<':
+            case '>':
+            case ':':
+            case '"':
+            case '|':
+                return false;
+            case '*':
+            case '?':
+                if (!wildcards) return false;
+                break;
+            default:
+                break;
+        }
     }
     return true;
 }
@@ -254,6 +265,9 @@ WinError HostPaths::Walk(const WindowsPath& p, bool allowMissingLast, std::strin
     }
     // The folder holding the last component, found before or walked now.
     std::string key;
+    std::size_t keySize = 0;
+    for (std::size_t i = 0; i + 1 < p.components.size(); ++i) keySize += p.components[i].size() + 1;
+    key.reserve(keySize);
     for (std::size_t i = 0; i + 1 < p.components.size(); ++i) {
         key += p.components[i];
         key += '\\';
