@@ -220,7 +220,7 @@ bool ScriptReader::NextRawLine(std::string& line) {
 
 bool ScriptReader::Next(ScriptEvent& event) {
     while (pending_.empty()) {
-        std::string line;
+        thread_local std::string line;  // its buffer serves every line
         if (!NextRawLine(line)) return false;
         ScriptLineEvents(ctx_, line, pending_);
     }
