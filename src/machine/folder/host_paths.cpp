@@ -237,8 +237,12 @@ WinError HostPaths::FindEntry(const std::string& hostDir, const std::string& nam
 
     std::shared_ptr<const FolderListing> listing;
     if (WinError err = CachedNames(hostDir, listing); err != ERROR_SUCCESS) return err;
-    std::size_t found = checked ? FolderListing::kNone : listing->FindExact(name);
-    if (found == FolderListing::kNone) found = listing->FindAnyCase(name);
+    // The name as written when the folder holds it so, else its first any-case match.
+    std::size_t found = listing->FindAnyCase(name);
+    if (!checked && found != FolderListing::kNone && listing->names()[found] != name) {
+        const std::size_t exact = listing->FindExact(name);
+        if (exact != FolderListing::kNone) found = exact;
+    }
     if (found == FolderListing::kNone && IsShortName(name)) {
         std::lock_guard<std::mutex> lock(mutex_);
         const Folder& folder = Assign(hostDir, listing);
