@@ -276,29 +276,28 @@ WinError HostPaths::Walk(const WindowsPath& p, bool allowMissingLast, std::strin
         key += p.components[i];
         key += '\\';
     }
-    std::string dir;
-    bool known = false;
+    std::shared_ptr<const std::string> found;
     {
         std::shared_lock lock(foldersMutex_);
         const auto it = foundFolders_.find(key);
-        if (it != foundFolders_.end()) {
-            dir = it->second;
-            known = true;
-        }
+        if (it != foundFolders_.end()) found = it->second;
     }
-    if (!known) {
+    if (found == nullptr) {
         const std::uint64_t generation = listings_.generation();
         WindowsPath parent;
         parent.drive = p.drive;
         parent.components.assign(p.components.begin(), p.components.end() - 1);
         parent.trailingSeparator = true;
-        const WinError err = WalkFromRoot(parent, false, dir, nullptr, nullptr);
+        std::string walked;
+        const WinError err = WalkFromRoot(parent, false, walked, nullptr, nullptr);
         // A missing folder on the way is a missing path, as in a walk of the whole path.
         if (err != ERROR_SUCCESS) return err == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : err;
+        found = std::make_shared<const std::string>(std::move(walked));
         std::unique_lock lock(foldersMutex_);
         // Kept only when no change came in meanwhile (Changed empties the map first).
-        if (listings_.generation() == generation) foundFolders_.emplace(std::move(key), dir);
+        if (listings_.generation() == generation) foundFolders_.emplace(std::move(key), found);
     }
+    const std::string& dir = *found;
     const std::string& last = p.components.back();
     if (!IsValidComponent(last, false)) return ERROR_INVALID_NAME;
     std::string onDisk;
