@@ -179,7 +179,8 @@ bool DatabaseFile::Next(std::string& line, const DebugFn& debug) {
         CutAtNul(line);
         return true;
     }
-    std::string raw;
+    // Reused from line to line, so that reading a line allocates nothing.
+    thread_local std::string raw;
     bool tooLong = false;
     for (;;) {
         if (!NextRaw(raw, tooLong)) return false;
@@ -198,7 +199,7 @@ bool DatabaseFile::Next(std::string& line, const DebugFn& debug) {
     } else if (encoding_ == Encoding::kCp949) {
         line = text::Cp949ToUtf8(raw);
     } else {
-        line = std::move(raw);
+        line.assign(raw);
     }
     return true;
 }

@@ -49,8 +49,30 @@ bool NormalizeLine(std::string_view raw, std::string& out) {
         out.clear();
         return false;
     }
-    out.assign(t);
-    for (const auto& p : kHivePrefixes) text::ReplaceAll(out, p[0], p[1]);
+    // One pass from "HK" to "HK": every hive prefix begins with it and holds it
+    // nowhere else, so no two can overlap and no rewrite makes a new one.
+    out.clear();
+    out.reserve(t.size() + 1);
+    std::size_t i = 0;
+    for (;;) {
+        const std::size_t hk = t.find("HK", i);
+        if (hk == std::string_view::npos) {
+            out.append(t.substr(i));
+            break;
+        }
+        out.append(t.substr(i, hk - i));
+        const std::string_view at = t.substr(hk);
+        i = hk + 2;
+        std::string_view shortForm = "HK";
+        for (const auto& p : kHivePrefixes) {
+            if (StartsWith(at, p[0])) {
+                shortForm = p[1];
+                i = hk + p[0].size();
+                break;
+            }
+        }
+        out.append(shortForm);
+    }
     for (char& c : out) {
         if (c == '\t') c = ' ';
     }
@@ -217,7 +239,7 @@ bool ScriptReader::NextRawLine(std::string& line) {
 
 bool ScriptReader::Next(ScriptEvent& event) {
     while (pending_.empty()) {
-        std::string line;
+        thread_local std::string line;  // its buffer serves every line
         if (!NextRawLine(line)) return false;
         ScriptLineEvents(ctx_, line, pending_);
     }

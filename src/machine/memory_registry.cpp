@@ -20,8 +20,8 @@ bool IsKnownRoot(HKEY root) {
 
 // The non-empty components of a sub-key path, as a stored root sees them: HKCR
 // paths get the "Software\Classes" prefix of the HKLM key they stand for.
-std::vector<std::string_view> Components(HKEY root, std::string_view subKey) {
-    std::vector<std::string_view> parts;
+void Components(HKEY root, std::string_view subKey, std::vector<std::string_view>& parts) {
+    parts.clear();
     if (root == HKEY_CLASSES_ROOT) {
         parts.push_back("Software");
         parts.push_back("Classes");
@@ -33,7 +33,6 @@ std::vector<std::string_view> Components(HKEY root, std::string_view subKey) {
         if (end > pos) parts.push_back(subKey.substr(pos, end - pos));
         pos = end + 1;
     }
-    return parts;
 }
 
 // True when the path names the root itself (no components at all).
@@ -42,13 +41,23 @@ bool IsRootPath(std::string_view subKey) {
 }
 
 Key* Child(const Key* parent, std::string_view name) {
-    auto it = parent->children.find(text::UpperAscii(name));
+    // Key names are short: upper-case them on the stack rather than in a new string.
+    char buf[128];
+    if (name.size() > sizeof buf) {
+        auto it = parent->children.find(text::UpperAscii(name));
+        return it == parent->children.end() ? nullptr : it->second.get();
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        buf[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    auto it = parent->children.find(std::string_view(buf, name.size()));
     return it == parent->children.end() ? nullptr : it->second.get();
 }
 
 // The entry of the key named by `parts` in its parent's children; `parent` is
 // left null when the key does not exist.
-std::map<std::string, std::unique_ptr<Key>>::iterator FindInParent(
+std::map<std::string, std::unique_ptr<Key>, std::less<>>::iterator FindInParent(
     Key* top, const std::vector<std::string_view>& parts, Key*& parent) {
     Key* node = top;
     for (std::size_t i = 0; i + 1 < parts.size() && node != nullptr; ++i)
@@ -187,13 +196,19 @@ const MemoryRegistry::Key* MemoryRegistry::LinkParent() const {
 }
 
 std::vector<std::string_view> MemoryRegistry::Parts(HKEY root, std::string_view subKey) const {
-    std::vector<std::string_view> parts = Components(root, subKey);
+    std::vector<std::string_view> parts;
+    Parts(root, subKey, parts);
+    return parts;
+}
+
+void MemoryRegistry::Parts(HKEY root, std::string_view subKey,
+                           std::vector<std::string_view>& parts) const {
+    Components(root, subKey, parts);
     if (root == HKEY_LOCAL_MACHINE && !controlSetLink_.empty() && parts.size() >= 2 &&
         text::EqualsNoCase(parts[0], "SYSTEM") &&
         text::EqualsNoCase(parts[1], kCurrentControlSetName)) {
         parts[1] = controlSetLink_;
     }
-    return parts;
 }
 
 bool MemoryRegistry::HoldsLinkedSet(HKEY root, const std::vector<std::string_view>& parts) const {
@@ -227,27 +242,30 @@ const MemoryRegistry::Key* MemoryRegistry::Node(HKEY root, std::string_view subK
 MemoryRegistry::Key* MemoryRegistry::Find(HKEY root, std::string_view subKey) const {
     Key* node = StoredRoot(root);
     if (node == nullptr) return nullptr;
-    const std::vector<std::string_view> parts = Parts(root, subKey);
+    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    std::vector<std::string_view>& parts = findParts_;
+    Parts(root, subKey, parts);
     if (parts.empty()) return node;
     // Scans ask for many keys below the same few parents: those are remembered.
     constexpr std::size_t kMaxFound = 4096;
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
     if (foundGeneration_ != generation_ || foundParents_.size() >= kMaxFound) {
         foundParents_.clear();
         foundGeneration_ = generation_;
     }
-    std::string path(1, node == hklm_.get() ? 'M' : node == hkcu_.get() ? 'U' : 'S');
+    std::string& path = findPath_;
+    path.assign(1, node == hklm_.get() ? 'M' : node == hkcu_.get() ? 'U' : 'S');
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
         path += parts[i];
         path += '\\';
     }
-    auto [it, added] = foundParents_.try_emplace(std::move(path), nullptr);
-    if (added) {
+    auto it = foundParents_.find(path);
+    if (it == foundParents_.end()) {
         for (std::size_t i = 0; i + 1 < parts.size() && node != nullptr; ++i)
             node = Child(node, parts[i]);
-        it->second = node;
+        it = foundParents_.emplace(path, node).first;
     }
-    return it->second == nullptr ? nullptr : Child(it->second, parts.back());
+    Key* const parent = it->second;
+    return parent == nullptr ? nullptr : Child(parent, parts.back());
 }
 
 MemoryRegistry::Key* MemoryRegistry::Create(HKEY root, std::string_view subKey) {

@@ -83,7 +83,7 @@ class MemoryRegistry final : public Registry {
     };
     struct Key {
         std::string name;                                      // as first created
-        std::map<std::string, std::unique_ptr<Key>> children;  // by upper-cased name
+        std::map<std::string, std::unique_ptr<Key>, std::less<>> children;  // by upper-cased name
         std::vector<Value> values;  // creation order; change through PutValue/RemoveValue
         bool denyDelete = false;
         // Position in `values` by upper-cased name, so that keys with thousands of
@@ -111,6 +111,7 @@ class MemoryRegistry final : public Registry {
     // The components of a sub-key path below its stored root: HKCR gets the
     // Software\Classes prefix, and the link is followed.
     std::vector<std::string_view> Parts(HKEY root, std::string_view subKey) const;
+    void Parts(HKEY root, std::string_view subKey, std::vector<std::string_view>& parts) const;
     // HKLM\SYSTEM when the link stands (its enumeration shows the link), else null.
     const Key* LinkParent() const;
     // True when deleting the key at `parts` would take the linked set with it.
@@ -132,7 +133,7 @@ class MemoryRegistry final : public Registry {
         const Key* key = nullptr;
         std::uint64_t generation = 0;
         std::uint32_t index = 0;
-        std::map<std::string, std::unique_ptr<Key>>::const_iterator it;
+        std::map<std::string, std::unique_ptr<Key>, std::less<>>::const_iterator it;
     };
     std::uint64_t generation_ = 1;
     // Every call holds it: the scan and cure workers and the window's thread
@@ -144,6 +145,9 @@ class MemoryRegistry final : public Registry {
     // `generation_` is `foundGeneration_`.
     mutable std::unordered_map<std::string, Key*> foundParents_;
     mutable std::uint64_t foundGeneration_ = 0;
+    // Find's working buffers, reused under `mutex_` so that a look-up allocates nothing.
+    mutable std::vector<std::string_view> findParts_;
+    mutable std::string findPath_;
 };
 
 }  // namespace veldan::machine

@@ -70,6 +70,9 @@ WinError ParseWindowsPath(std::string_view path, WindowsPath& out) {
     // "C:x" is taken from the root: the image's drive has no other current folder.
     const std::string_view rest = p.substr(2);
     result.trailingSeparator = !rest.empty() && IsSeparator(rest.back());
+    std::size_t separators = 0;
+    for (char c : rest) separators += IsSeparator(c) ? 1 : 0;
+    result.components.reserve(separators + 1);
     std::size_t i = 0;
     while (i < rest.size()) {
         while (i < rest.size() && IsSeparator(rest[i])) ++i;

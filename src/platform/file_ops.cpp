@@ -1,5 +1,7 @@
 #include "platform/file_ops.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -79,9 +81,13 @@ std::uint64_t ReadSize(std::string_view sizeText) {
 }
 
 std::string ModuleUsageKey(std::string_view path) {
-    std::string key(kModuleUsageKey);
+    std::string key;
+    key.reserve(kModuleUsageKey.size() + 1 + path.size());
+    key.append(kModuleUsageKey);
     key += '\\';
-    for (char c : path) key += c == '\\' ? '/' : c;
+    const std::size_t from = key.size();
+    key.append(path);
+    std::replace(key.begin() + static_cast<std::ptrdiff_t>(from), key.end(), '\\', '/');
     return key;
 }
 

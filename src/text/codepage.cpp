@@ -3,6 +3,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <mutex>
 
@@ -102,6 +104,18 @@ class Converter {
 
 bool IsValidUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
+        // Runs of plain ASCII are passed eight bytes at a time.
+        while (i + 8 <= bytes.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes.data() + i, sizeof word);
+            if ((word & 0x8080808080808080ULL) != 0) break;
+            i += 8;
+        }
+        if (i >= bytes.size()) break;
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         std::size_t n = Utf8SequenceLength(bytes, i);
         if (n == 0) return false;
         i += n;

@@ -62,6 +62,10 @@ TEST(Normalize, TrimsRewritesHivesTabsAndEndsInABlank) {
                       "HKEY_USERS\\d HKCR\\e HKCU\\f HKLM\\g HKU\\h hklm\\i\r",
                       out));
     EXPECT_EQ(out, "x HKCR a HKCU b HKLM c HKU d HKCR e HKCU f HKLM g HKU h hklm\\i ");
+    // Prefixes back to back, inside words, cut short or in the wrong case.
+    ASSERT_TRUE(NormalizeLine("HKHKLM\\a xHKU\\b HKEY_USERS\\HKU\\c HKEY_USERS HKLM HK hkcu\\d HKEY_Users\\e",
+                              out));
+    EXPECT_EQ(out, "HKHKLM a xHKU b HKU HKU c HKEY_USERS HKLM HK hkcu\\d HKEY_Users\\e ");
     EXPECT_FALSE(NormalizeLine(" \t \r", out));
     EXPECT_EQ(ClassifyLine("#NAME "), LineKind::EntryStart);
     EXPECT_EQ(ClassifyLine(";File x "), LineKind::Command);

@@ -63,6 +63,20 @@ TEST_P(RegistryContract, OpenAndCreateIgnoreCaseAndStrayBackslashes) {
     EXPECT_EQ(Query(*r, HKEY_CURRENT_USER, "Software\\Vendor\\App", "V"), RegValue::Dword(7));
 }
 
+// Short names are upper-cased in place, long ones the general way: both ignore
+// ASCII case only, and a non-ASCII name matches itself alone.
+TEST_P(RegistryContract, ShortAndLongKeyNamesIgnoreAsciiCaseOnly) {
+    const std::string longName = "Long" + std::string(196, 'x');
+    std::string longUpper = longName;
+    for (char& c : longUpper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    auto r = Make("[HKEY_CURRENT_USER\\Software\\" + longName + "\\Inner]\r\n" +
+                  "[HKEY_CURRENT_USER\\Software\\Caf\xC3\xA9]\r\n");
+    EXPECT_EQ(r->OpenKey(HKEY_CURRENT_USER, "SOFTWARE\\" + longUpper + "\\inner"), ERROR_SUCCESS);
+    EXPECT_EQ(r->OpenKey(HKEY_CURRENT_USER, "Software\\" + longName + "y"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(r->OpenKey(HKEY_CURRENT_USER, "software\\CAF\xC3\xA9"), ERROR_SUCCESS);
+    EXPECT_EQ(r->OpenKey(HKEY_CURRENT_USER, "Software\\Caf\xC3\x89"), ERROR_FILE_NOT_FOUND);
+}
+
 TEST_P(RegistryContract, SubKeysEnumerateInOrdinalOrderOfUpperCasedNames) {
     // Upper-cased "A" (41) < "B" (42) < "_X" (5F) < Hangul: neither lower-cased
     // nor case-sensitive ordering gives this.

@@ -49,6 +49,23 @@ TEST(Codepage, Utf8Validation) {
     EXPECT_FALSE(IsValidUtf8("\xEC\x95"));      // truncated
 }
 
+// The check passes ASCII a word at a time: a bad or good sequence must be seen
+// wherever it falls against those words, and at the very end.
+TEST(Codepage, Utf8ValidationSeesSequencesAtEveryOffsetOfAsciiRuns) {
+    for (std::size_t lead = 0; lead <= 17; ++lead) {
+        for (std::size_t tail = 0; tail <= 9; ++tail) {
+            const std::string before(lead, 'a'), after(tail, 'b');
+            SCOPED_TRACE(testing::Message() << lead << " before, " << tail << " after");
+            EXPECT_TRUE(IsValidUtf8(before + std::string(kHangulUtf8) + after));
+            EXPECT_FALSE(IsValidUtf8(before + std::string(kHangulCp949) + after));
+            EXPECT_FALSE(IsValidUtf8(before + "\xC0\xAF" + after));
+            EXPECT_FALSE(IsValidUtf8(before + "\xEC\x95"));
+            EXPECT_FALSE(IsValidUtf8(before + "\x80" + after));
+            EXPECT_TRUE(IsValidUtf8(before + after));
+        }
+    }
+}
+
 TEST(Codepage, DecodeTextPicksTheEncoding) {
     EXPECT_EQ(DecodeText("\xEF\xBB\xBFhi"), "hi");
     EXPECT_EQ(DecodeText(std::string("\xFF\xFEh\0i\0", 6)), "hi");

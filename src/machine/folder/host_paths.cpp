@@ -19,7 +19,6 @@ using host::WinErrorFromErrno;
 
 namespace {
 
-constexpr std::size_t kNpos = std::string_view::npos;
 
 // Enumeration order: ordinal order of the upper-cased names, then of the names.
 bool EnumerationLess(const std::string& a, const std::string& b) {
@@ -31,8 +30,20 @@ bool EnumerationLess(const std::string& a, const std::string& b) {
 bool IsValidComponent(std::string_view name, bool wildcards) {
     for (char c : name) {
         if (static_cast<unsigned char>(c) < 0x20) return false;
-        if (std::string_view("<>:\"|").find(c) != kNpos) return false;
-        if (!wildcards && (c == '*' || c == '?')) return false;
+        switch (c) {
+            case '<':
+            case '>':
+            case ':':
+            case '"':
+            case '|':
+                return false;
+            case '*':
+            case '?':
+                if (!wildcards) return false;
+                break;
+            default:
+                break;
+        }
     }
     return true;
 }
@@ -226,8 +237,12 @@ WinError HostPaths::FindEntry(const std::string& hostDir, const std::string& nam
 
     std::shared_ptr<const FolderListing> listing;
     if (WinError err = CachedNames(hostDir, listing); err != ERROR_SUCCESS) return err;
-    std::size_t found = checked ? FolderListing::kNone : listing->FindExact(name);
-    if (found == FolderListing::kNone) found = listing->FindAnyCase(name);
+    // The name as written when the folder holds it so, else its first any-case match.
+    std::size_t found = listing->FindAnyCase(name);
+    if (!checked && found != FolderListing::kNone && listing->names()[found] != name) {
+        const std::size_t exact = listing->FindExact(name);
+        if (exact != FolderListing::kNone) found = exact;
+    }
     if (found == FolderListing::kNone && IsShortName(name)) {
         std::lock_guard<std::mutex> lock(mutex_);
         const Folder& folder = Assign(hostDir, listing);
@@ -254,33 +269,35 @@ WinError HostPaths::Walk(const WindowsPath& p, bool allowMissingLast, std::strin
     }
     // The folder holding the last component, found before or walked now.
     std::string key;
+    std::size_t keySize = 0;
+    for (std::size_t i = 0; i + 1 < p.components.size(); ++i) keySize += p.components[i].size() + 1;
+    key.reserve(keySize);
     for (std::size_t i = 0; i + 1 < p.components.size(); ++i) {
         key += p.components[i];
         key += '\\';
     }
-    std::string dir;
-    bool known = false;
+    std::shared_ptr<const std::string> found;
     {
         std::shared_lock lock(foldersMutex_);
         const auto it = foundFolders_.find(key);
-        if (it != foundFolders_.end()) {
-            dir = it->second;
-            known = true;
-        }
+        if (it != foundFolders_.end()) found = it->second;
     }
-    if (!known) {
+    if (found == nullptr) {
         const std::uint64_t generation = listings_.generation();
         WindowsPath parent;
         parent.drive = p.drive;
         parent.components.assign(p.components.begin(), p.components.end() - 1);
         parent.trailingSeparator = true;
-        const WinError err = WalkFromRoot(parent, false, dir, nullptr, nullptr);
+        std::string walked;
+        const WinError err = WalkFromRoot(parent, false, walked, nullptr, nullptr);
         // A missing folder on the way is a missing path, as in a walk of the whole path.
         if (err != ERROR_SUCCESS) return err == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : err;
+        found = std::make_shared<const std::string>(std::move(walked));
         std::unique_lock lock(foldersMutex_);
         // Kept only when no change came in meanwhile (Changed empties the map first).
-        if (listings_.generation() == generation) foundFolders_.emplace(std::move(key), dir);
+        if (listings_.generation() == generation) foundFolders_.emplace(std::move(key), found);
     }
+    const std::string& dir = *found;
     const std::string& last = p.components.back();
     if (!IsValidComponent(last, false)) return ERROR_INVALID_NAME;
     std::string onDisk;

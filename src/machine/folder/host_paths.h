@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
@@ -134,7 +135,8 @@ class HostPaths {
     // ("WINDOWS\\system32\\"), so that a look-up walks only its last component.
     // Emptied by every change the listings are told of.
     mutable std::shared_mutex foldersMutex_;
-    mutable std::unordered_map<std::string, std::string> foundFolders_;
+    // Shared, so that a look-up takes the folder without copying its path.
+    mutable std::unordered_map<std::string, std::shared_ptr<const std::string>> foundFolders_;
 };
 
 }  // namespace veldan::machine::image
