@@ -10,14 +10,6 @@ namespace {
 using Key = MemoryRegistry::Key;
 using Value = MemoryRegistry::Value;
 
-bool IsStoredRoot(HKEY root) {
-    return root == HKEY_LOCAL_MACHINE || root == HKEY_CURRENT_USER || root == HKEY_USERS;
-}
-
-bool IsKnownRoot(HKEY root) {
-    return IsStoredRoot(root) || root == HKEY_CLASSES_ROOT;
-}
-
 // The non-empty components of a sub-key path, as a stored root sees them: HKCR
 // paths get the "Software\Classes" prefix of the HKLM key they stand for.
 void Components(HKEY root, std::string_view subKey, std::vector<std::string_view>& parts) {
@@ -26,13 +18,7 @@ void Components(HKEY root, std::string_view subKey, std::vector<std::string_view
         parts.push_back("Software");
         parts.push_back("Classes");
     }
-    std::size_t pos = 0;
-    while (pos <= subKey.size()) {
-        std::size_t end = subKey.find('\\', pos);
-        if (end == std::string_view::npos) end = subKey.size();
-        if (end > pos) parts.push_back(subKey.substr(pos, end - pos));
-        pos = end + 1;
-    }
+    AppendKeyParts(subKey, parts);
 }
 
 // True when the path names the root itself (no components at all).

@@ -63,6 +63,16 @@ HKEY RootFromName(std::string_view name) {
     return 0;
 }
 
+void AppendKeyParts(std::string_view subKey, std::vector<std::string_view>& parts) {
+    std::size_t pos = 0;
+    while (pos <= subKey.size()) {
+        std::size_t end = subKey.find('\\', pos);
+        if (end == std::string_view::npos) end = subKey.size();
+        if (end > pos) parts.push_back(subKey.substr(pos, end - pos));
+        pos = end + 1;
+    }
+}
+
 bool SplitKeyPath(std::string_view fullPath, HKEY& root, std::string& subKey) {
     std::size_t slash = fullPath.find('\\');
     HKEY found = RootFromName(fullPath.substr(0, slash));

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "machine/registry.h"
 
@@ -22,6 +23,19 @@ std::string_view RootLongName(HKEY root);
 std::string_view RootShortName(HKEY root);
 // Root of a long or short root name (ASCII case ignored); 0 when unknown.
 HKEY RootFromName(std::string_view name);
+
+// The roots a registry keeps a tree of (HKLM, HKCU, HKU); HKCR is a view of HKLM's classes.
+inline bool IsStoredRoot(HKEY root) {
+    return root == HKEY_LOCAL_MACHINE || root == HKEY_CURRENT_USER || root == HKEY_USERS;
+}
+// The roots a registry answers for: the stored ones and HKCR.
+inline bool IsKnownRoot(HKEY root) {
+    return IsStoredRoot(root) || root == HKEY_CLASSES_ROOT;
+}
+
+// Appends the non-empty components of a sub-key path to `parts`, pointing into
+// `subKey`: "Software\\\\X\\" gives "Software" and "X".
+void AppendKeyParts(std::string_view subKey, std::vector<std::string_view>& parts);
 
 // Splits "HKEY_LOCAL_MACHINE\\Software\\X" or "HKLM\\Software\\X" into root and
 // sub-key path. Returns false when the root name is unknown.

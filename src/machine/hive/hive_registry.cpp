@@ -4,28 +4,15 @@
 #include <cerrno>
 
 #include "host/errno_map.h"
+#include "machine/registry_paths.h"
 #include "text/strings.h"
 
 namespace veldan::machine::hive {
 namespace {
 
-bool IsStoredRoot(HKEY root) {
-    return root == HKEY_LOCAL_MACHINE || root == HKEY_CURRENT_USER || root == HKEY_USERS;
-}
-
-bool IsKnownRoot(HKEY root) {
-    return IsStoredRoot(root) || root == HKEY_CLASSES_ROOT;
-}
-
 std::vector<std::string_view> SplitPath(std::string_view path) {
     std::vector<std::string_view> parts;
-    std::size_t pos = 0;
-    while (pos <= path.size()) {
-        std::size_t end = path.find('\\', pos);
-        if (end == std::string_view::npos) end = path.size();
-        if (end > pos) parts.push_back(path.substr(pos, end - pos));
-        pos = end + 1;
-    }
+    AppendKeyParts(path, parts);
     return parts;
 }
 
@@ -485,52 +472,47 @@ WinError HiveRegistry::DeleteAt(HKEY root, const Parts& parts, bool tree) {
 }
 
 WinError HiveRegistry::DeleteKey(HKEY root, std::string_view subKey) {
-    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    Parts parts = SplitPath(subKey);
-    if (parts.empty()) return ERROR_ACCESS_DENIED;
-    if (root != HKEY_CLASSES_ROOT) return DeleteAt(root, parts, false);
-    ClassesPair pair;
-    FindClasses(parts, pair);
-    if (!pair.Exists()) return ERROR_FILE_NOT_FOUND;
-    if (!ClassesSubKeyNames(pair).empty()) return ERROR_ACCESS_DENIED;
-    for (const Loc* l : {&pair.user, &pair.machine}) {
-        if (l->kind == Kind::Key && denyDelete_.count({l->file, l->node}) > 0) {
-            return ERROR_ACCESS_DENIED;
-        }
-    }
-    WinError e = ERROR_SUCCESS;
-    if (pair.user.kind != Kind::Missing) e = DeleteAt(HKEY_CURRENT_USER, pair.parts, false);
-    if (e == ERROR_SUCCESS && pair.machine.kind != Kind::Missing) {
-        e = DeleteAt(HKEY_LOCAL_MACHINE, pair.parts, false);
-    }
-    return e;
+    return Delete(root, subKey, false);
 }
 
 WinError HiveRegistry::DeleteTree(HKEY root, std::string_view subKey) {
-    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    Parts parts = SplitPath(subKey);
-    if (parts.empty()) return ERROR_ACCESS_DENIED;
-    if (root != HKEY_CLASSES_ROOT) return DeleteAt(root, parts, true);
-    ClassesPair pair;
-    FindClasses(parts, pair);
-    if (!pair.Exists()) return ERROR_FILE_NOT_FOUND;
-    // Check both before deleting either, so that a refusal deletes nothing.
+    return Delete(root, subKey, true);
+}
+
+bool HiveRegistry::ClassesDeleteRefused(const ClassesPair& pair, bool tree) const {
+    if (!tree) {
+        if (!ClassesSubKeyNames(pair).empty()) return true;
+        for (const Loc* l : {&pair.user, &pair.machine}) {
+            if (l->kind == Kind::Key && denyDelete_.count({l->file, l->node}) > 0) return true;
+        }
+        return false;
+    }
     for (const Loc* l : {&pair.user, &pair.machine}) {
         if (l->kind == Kind::Virtual ||
             (l->kind == Kind::Key &&
              (l->mountPoint || TreeHasDenyDelete(*l) || TreeHoldsMountNode(*l)))) {
-            return ERROR_ACCESS_DENIED;
+            return true;
         }
     }
-    if (MountsBelow(HKEY_CURRENT_USER, pair.parts) || MountsBelow(HKEY_LOCAL_MACHINE, pair.parts)) {
-        return ERROR_ACCESS_DENIED;
-    }
+    return MountsBelow(HKEY_CURRENT_USER, pair.parts) ||
+           MountsBelow(HKEY_LOCAL_MACHINE, pair.parts);
+}
+
+WinError HiveRegistry::Delete(HKEY root, std::string_view subKey, bool tree) {
+    if (!IsKnownRoot(root)) return ERROR_INVALID_HANDLE;
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    Parts parts = SplitPath(subKey);
+    if (parts.empty()) return ERROR_ACCESS_DENIED;
+    if (root != HKEY_CLASSES_ROOT) return DeleteAt(root, parts, tree);
+    ClassesPair pair;
+    FindClasses(parts, pair);
+    if (!pair.Exists()) return ERROR_FILE_NOT_FOUND;
+    // Check both before deleting either, so that a refusal deletes nothing.
+    if (ClassesDeleteRefused(pair, tree)) return ERROR_ACCESS_DENIED;
     WinError e = ERROR_SUCCESS;
-    if (pair.user.kind != Kind::Missing) e = DeleteAt(HKEY_CURRENT_USER, pair.parts, true);
+    if (pair.user.kind != Kind::Missing) e = DeleteAt(HKEY_CURRENT_USER, pair.parts, tree);
     if (e == ERROR_SUCCESS && pair.machine.kind != Kind::Missing) {
-        e = DeleteAt(HKEY_LOCAL_MACHINE, pair.parts, true);
+        e = DeleteAt(HKEY_LOCAL_MACHINE, pair.parts, tree);
     }
     return e;
 }

@@ -110,6 +110,9 @@ class HiveRegistry final : public Registry {
 
     WinError Create(HKEY root, const Parts& parts);
     WinError DeleteAt(HKEY root, const Parts& parts, bool tree);
+    // DeleteKey (`tree` false: a key without sub-keys) and DeleteTree (`tree`: the
+    // key and all below it).
+    WinError Delete(HKEY root, std::string_view subKey, bool tree);
     WinError SetRaw(const Loc& loc, const RawValue& value);
     WinError RemoveValue(const Loc& loc, std::string_view name);
 
@@ -129,6 +132,9 @@ class HiveRegistry final : public Registry {
     // The merged sub-key names of an HKCR key, from merged_ when nothing changed.
     const std::vector<std::string>& ClassesSubKeyNames(const ClassesPair& pair) const;
     std::vector<std::string> MergeClassesSubKeyNames(const ClassesPair& pair) const;
+    // True when deleting the HKCR key (`tree`: with all below it) must be refused
+    // for either of its two keys.
+    bool ClassesDeleteRefused(const ClassesPair& pair, bool tree) const;
 
     // The key an operation works on: HKCR resolved to the shown key.
     Loc Resolve(HKEY root, const Parts& parts) const;
