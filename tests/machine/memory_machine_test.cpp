@@ -158,13 +158,23 @@ TEST(MemoryMachine, ProfilesWriteAsWindowsDoes) {
     ASSERT_EQ(p.AppendString("Added", "k", "w", "win.ini"), ERROR_SUCCESS);
     std::string text;
     ASSERT_EQ(m.files().ReadFile("C:\\WINDOWS\\win.ini", text), ERROR_SUCCESS);
+    // As in an image: untouched lines keep their own line ends, added lines take
+    // the file's first one, and an added section follows a blank line.
     EXPECT_EQ(text,
-              "[windows]\r\nLoad=\r\nrun=\"b.exe\"\r\nnew=1\r\n\r\n[Desktop]\r\nload=second\r\n"
-              "[Added]\r\nk=v\r\nk=w\r\n");
+              "[windows]\r\nLoad=\r\nrun=\"b.exe\"\r\nnew=1\r\n\r\n[Desktop]\nload=second\n"
+              "\r\n[Added]\r\nk=v\r\nk=w\r\n");
     ASSERT_EQ(p.WriteString("Desktop", std::nullopt, std::nullopt, "win.ini"), ERROR_SUCCESS);
     EXPECT_EQ(p.GetSectionNames("win.ini"), (Strings{"windows", "Added"}));
     EXPECT_EQ(p.GetSection("Added", "win.ini"),
               (std::vector<std::pair<std::string, std::string>>{{"k", "v"}, {"k", "w"}}));
+    // The rules an image's files follow: line breaks and a missing file name are
+    // refused, and a deletion from a missing file creates nothing.
+    EXPECT_EQ(p.WriteString("Added", "k\r\nx", "v", "win.ini"), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(p.AppendString("Added", "k", "v\n[x]", "win.ini"), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(p.WriteString("Added", "k", "v", ""), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(p.GetString("Added", "k", "-", ""), "-");
+    ASSERT_EQ(p.WriteString("Added", "k", std::nullopt, "gone.ini"), ERROR_SUCCESS);
+    EXPECT_EQ(m.files().ReadFile("C:\\WINDOWS\\gone.ini", text), ERROR_FILE_NOT_FOUND);
 }
 
 TEST(MemoryMachine, ShortcutsAndSystemInformation) {

@@ -46,11 +46,6 @@ std::string Encode(std::string_view utf8, Encoding enc) {
     return (enc.bom ? std::string(kUtf8Bom) : std::string()) + std::string(utf8);
 }
 
-// A line break inside a name or value would write lines of its own.
-bool HasLineBreak(std::string_view s) {
-    return s.find_first_of("\r\n") != std::string_view::npos;
-}
-
 // A profile file opened for an edit.
 struct EditedFile {
     const HostPaths* paths = nullptr;
@@ -86,10 +81,14 @@ WinError Save(const EditedFile& file) {
     return written;
 }
 
-// The text of an existing profile file; nullopt when it is missing or unreadable.
-std::optional<IniText> Load(const HostPaths& paths, const std::string& winPath) {
+}  // namespace
+
+ImageProfiles::ImageProfiles(HostPaths& paths, std::string windowsDirectory)
+    : IniProfiles(std::move(windowsDirectory)), paths_(paths) {}
+
+std::optional<IniText> ImageProfiles::Load(const std::string& path) const {
     std::string hostPath;
-    if (paths.Resolve(winPath, hostPath) != ERROR_SUCCESS) return std::nullopt;
+    if (paths_.Resolve(path, hostPath) != ERROR_SUCCESS) return std::nullopt;
     std::error_code ec;
     if (std::filesystem::is_directory(hostPath, ec)) return std::nullopt;
     std::string utf8;
@@ -97,81 +96,11 @@ std::optional<IniText> Load(const HostPaths& paths, const std::string& winPath) 
     return IniText(utf8);
 }
 
-}  // namespace
-
-ImageProfiles::ImageProfiles(HostPaths& paths, std::string windowsDirectory)
-    : paths_(paths), windowsDirectory_(std::move(windowsDirectory)) {}
-
-std::string ImageProfiles::FullPath(std::string_view file) const {
-    if (file.find_first_of("\\/") != std::string_view::npos) return std::string(file);
-    std::string path = windowsDirectory_;
-    if (!path.empty() && path.back() != '\\' && path.back() != '/') path.push_back('\\');
-    path.append(file);
-    return path;
-}
-
-std::string ImageProfiles::GetString(std::string_view section, std::string_view key,
-                                     std::string_view def, std::string_view file) const {
-    if (file.empty()) return std::string(def);
-    std::optional<IniText> ini = Load(paths_, FullPath(file));
-    if (!ini) return std::string(def);
-    std::optional<std::string> value = ini->Find(section, key);
-    if (!value) return std::string(def);
-    // As GetPrivateProfileString does, one pair of matching quotes (double or
-    // single) around the whole value is dropped.
-    std::string& v = *value;
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
-        v = v.substr(1, v.size() - 2);
-    }
-    return v;
-}
-
-std::vector<std::pair<std::string, std::string>> ImageProfiles::GetSection(
-    std::string_view section, std::string_view file) const {
-    if (file.empty()) return {};
-    std::optional<IniText> ini = Load(paths_, FullPath(file));
-    if (!ini) return {};
-    return ini->Section(section);
-}
-
-std::vector<std::string> ImageProfiles::GetSectionNames(std::string_view file) const {
-    if (file.empty()) return {};
-    std::optional<IniText> ini = Load(paths_, FullPath(file));
-    if (!ini) return {};
-    return ini->SectionNames();
-}
-
-WinError ImageProfiles::WriteString(std::string_view section, std::optional<std::string_view> key,
-                                    std::optional<std::string_view> value, std::string_view file) {
-    if (file.empty() || HasLineBreak(section) || (key && HasLineBreak(*key)) ||
-        (value && HasLineBreak(*value))) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    EditedFile edited;
-    WinError err = OpenForEdit(paths_, FullPath(file), edited);
+WinError ImageProfiles::Change(const std::string& path, const Edit& edit) {
+    EditedFile file;
+    WinError err = OpenForEdit(paths_, path, file);
     if (err != ERROR_SUCCESS) return err;
-
-    if (!key || !value) {
-        // Deleting from a file that is not there has nothing to do and creates nothing.
-        if (!edited.exists) return ERROR_SUCCESS;
-        bool changed =
-            key ? edited.ini.DeleteKey(section, *key) : edited.ini.DeleteSection(section);
-        return changed ? Save(edited) : ERROR_SUCCESS;
-    }
-    edited.ini.Set(section, *key, *value);
-    return Save(edited);
-}
-
-WinError ImageProfiles::AppendString(std::string_view section, std::string_view key,
-                                     std::string_view value, std::string_view file) {
-    if (file.empty() || HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    EditedFile edited;
-    WinError err = OpenForEdit(paths_, FullPath(file), edited);
-    if (err != ERROR_SUCCESS) return err;
-    edited.ini.Append(section, key, value);
-    return Save(edited);
+    return edit(file.ini, file.exists) ? Save(file) : ERROR_SUCCESS;
 }
 
 }  // namespace veldan::machine::image

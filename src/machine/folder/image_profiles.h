@@ -7,30 +7,19 @@
 #include <string>
 
 #include "machine/folder/host_paths.h"
-#include "machine/profiles.h"
+#include "machine/ini_profiles.h"
 
 namespace veldan::machine::image {
 
-class ImageProfiles final : public Profiles {
+class ImageProfiles final : public IniProfiles {
   public:
     ImageProfiles(HostPaths& paths, std::string windowsDirectory);
 
-    std::string GetString(std::string_view section, std::string_view key, std::string_view def,
-                          std::string_view file) const override;
-    std::vector<std::pair<std::string, std::string>> GetSection(
-        std::string_view section, std::string_view file) const override;
-    std::vector<std::string> GetSectionNames(std::string_view file) const override;
-    WinError WriteString(std::string_view section, std::optional<std::string_view> key,
-                         std::optional<std::string_view> value, std::string_view file) override;
-    WinError AppendString(std::string_view section, std::string_view key, std::string_view value,
-                          std::string_view file) override;
-
   private:
-    // The Windows path of `file`: as given when it names a folder, else in the Windows folder.
-    std::string FullPath(std::string_view file) const;
+    std::optional<host::IniText> Load(const std::string& path) const override;
+    WinError Change(const std::string& path, const Edit& edit) override;
 
     HostPaths& paths_;
-    std::string windowsDirectory_;
 };
 
 }  // namespace veldan::machine::image
