@@ -367,37 +367,37 @@ WinError HostPaths::Resolve(const WindowsPath& path, std::string& hostPath) cons
     return ERROR_SUCCESS;
 }
 
-WinError HostPaths::Resolve(std::string_view winPath, std::string& hostPath) const {
+WinError HostPaths::ParseAndWalk(std::string_view winPath, bool allowMissingLast,
+                                 std::string* hostPath, std::string* longForm,
+                                 std::string* shortForm) const {
     WindowsPath p;
     if (WinError err = ParseWindowsPath(winPath, p); err != ERROR_SUCCESS) return err;
-    return Resolve(p, hostPath);
+    std::string host, longOut, shortOut;
+    if (WinError err = Walk(p, allowMissingLast, host, longForm ? &longOut : nullptr,
+                            shortForm ? &shortOut : nullptr);
+        err != ERROR_SUCCESS) {
+        return err;
+    }
+    if (hostPath != nullptr) *hostPath = std::move(host);
+    if (longForm != nullptr) *longForm = std::move(longOut);
+    if (shortForm != nullptr) *shortForm = std::move(shortOut);
+    return ERROR_SUCCESS;
+}
+
+WinError HostPaths::Resolve(std::string_view winPath, std::string& hostPath) const {
+    return ParseAndWalk(winPath, false, &hostPath, nullptr, nullptr);
 }
 
 WinError HostPaths::ResolveForCreate(std::string_view winPath, std::string& hostPath) const {
-    WindowsPath p;
-    if (WinError err = ParseWindowsPath(winPath, p); err != ERROR_SUCCESS) return err;
-    std::string host;
-    if (WinError err = Walk(p, true, host, nullptr, nullptr); err != ERROR_SUCCESS) return err;
-    hostPath = std::move(host);
-    return ERROR_SUCCESS;
+    return ParseAndWalk(winPath, true, &hostPath, nullptr, nullptr);
 }
 
 WinError HostPaths::LongPath(std::string_view winPath, std::string& out) const {
-    WindowsPath p;
-    if (WinError err = ParseWindowsPath(winPath, p); err != ERROR_SUCCESS) return err;
-    std::string host, form;
-    if (WinError err = Walk(p, false, host, &form, nullptr); err != ERROR_SUCCESS) return err;
-    out = std::move(form);
-    return ERROR_SUCCESS;
+    return ParseAndWalk(winPath, false, nullptr, &out, nullptr);
 }
 
 WinError HostPaths::ShortPath(std::string_view winPath, std::string& out) const {
-    WindowsPath p;
-    if (WinError err = ParseWindowsPath(winPath, p); err != ERROR_SUCCESS) return err;
-    std::string host, form;
-    if (WinError err = Walk(p, false, host, nullptr, &form); err != ERROR_SUCCESS) return err;
-    out = std::move(form);
-    return ERROR_SUCCESS;
+    return ParseAndWalk(winPath, false, nullptr, nullptr, &out);
 }
 
 std::string HostPaths::ToWindowsPath(std::string_view hostPath) const {

@@ -113,6 +113,10 @@ class HostPaths {
                        bool& isFolder) const;
     WinError Walk(const WindowsPath& p, bool allowMissingLast, std::string& hostPath,
                   std::string* longForm, std::string* shortForm) const;
+    // Parses the Windows path and walks it; each output that is asked for is
+    // set only when both succeed.
+    WinError ParseAndWalk(std::string_view winPath, bool allowMissingLast, std::string* hostPath,
+                          std::string* longForm, std::string* shortForm) const;
     // Walk, component by component from the drive's root.
     WinError WalkFromRoot(const WindowsPath& p, bool allowMissingLast, std::string& hostPath,
                           std::string* longForm, std::string* shortForm) const;
