@@ -18,6 +18,7 @@ namespace veldan::commands {
 namespace {
 
 using machine::ERROR_SUCCESS;
+using platform::Mode;
 
 // Keys of HKEY_CLASSES_ROOT that hold the class machinery and the shell's own
 // types; a registration that names one of them as its ProgID names no key of its own.
@@ -145,29 +146,39 @@ int ForAllAxFolders(Context& ctx, std::string_view name, Op op) {
     return result;
 }
 
-// ScanFile / CureFile of the companion ".inf" in the download cache.
-int ScanCompanion(Context& ctx, std::string_view controlName) {
+// ScanFile or CureFile, as the mode asks.
+int FileOp(Context& ctx, std::string_view file, Mode mode) {
+    return mode == Mode::Scan ? platform::ScanFile(ctx, file) : platform::CureFile(ctx, file);
+}
+
+// ScanControl or CureControl, as the mode asks.
+int ControlOp(Context& ctx, std::string_view file, std::string_view clsid, Mode mode) {
+    return mode == Mode::Scan ? ScanControl(ctx, file, clsid) : CureControl(ctx, file, clsid);
+}
+
+// The companion ".inf" in the download cache.
+int Companion(Context& ctx, std::string_view controlName, Mode mode) {
     std::string inf = CompanionInfName(controlName);
     if (inf.empty()) return 0;
     return ForFolders(ctx, {&FolderTable::AXCACHEDIR}, inf,
-                      [&](const std::string& p) { return platform::ScanFile(ctx, p); });
+                      [&](const std::string& p) { return FileOp(ctx, p, mode); });
 }
 
-int CureCompanion(Context& ctx, std::string_view controlName) {
-    std::string inf = CompanionInfName(controlName);
-    if (inf.empty()) return 0;
-    return ForFolders(ctx, {&FolderTable::AXCACHEDIR}, inf,
-                      [&](const std::string& p) { return platform::CureFile(ctx, p); });
-}
-
-int ScanAllAxFolders(Context& ctx, std::string_view name, std::string_view clsid) {
+// The control of that name in each folder AllAx looks in.
+int AllAxFolders(Context& ctx, std::string_view name, std::string_view clsid, Mode mode) {
     return ForAllAxFolders(ctx, name,
-                           [&](const std::string& p) { return ScanControl(ctx, p, clsid); });
+                           [&](const std::string& p) { return ControlOp(ctx, p, clsid, mode); });
 }
 
-int CureAllAxFolders(Context& ctx, std::string_view name, std::string_view clsid) {
-    return ForAllAxFolders(ctx, name,
-                           [&](const std::string& p) { return CureControl(ctx, p, clsid); });
+// The control of that name in the download cache.
+int CachedControl(Context& ctx, std::string_view name, std::string_view clsid, Mode mode) {
+    return ForFolders(ctx, {&FolderTable::AXCACHEDIR}, name,
+                      [&](const std::string& f) { return ControlOp(ctx, f, clsid, mode); });
+}
+
+// Internet shortcuts whose address contains the text; 1 when any was found / removed.
+int AddressShortcuts(Context& ctx, std::string_view address, Mode mode) {
+    return SearchShortcuts(ctx, ShortcutSearch::InternetByAddress, address, mode) ? 1 : 0;
 }
 
 // Runs the registration tool of the system folder on a file that matches.
@@ -206,11 +217,10 @@ constexpr ComPlace kComPlaces[] = {
 
 // The scan's or the cure's operation for each kind of trace.
 struct ComOps {
-    int (*registration)(Context&, std::string_view clsid);
     int (*key)(Context&, machine::HKEY, std::string_view subKey);
     int (*value)(Context&, machine::HKEY, std::string_view subKey, std::string_view name);
     int (*valueByData)(Context&, machine::HKEY, std::string_view subKey, std::string_view data);
-    int (*valuePlaces)(Context&, std::span<const RegistryPlace>, std::string_view name);
+    Mode mode;              // for the registration and the toolbar value places
     bool dropEmptyFilters;  // a MIME filter key left without values goes too
 };
 
@@ -221,25 +231,19 @@ int AtComPlaces(Context& ctx, std::string_view clsid, const ComOps& ops);
 
 // ---- class traces
 
-int ScanComRegistration(Context& ctx, std::string_view clsid) {
-    const int result = platform::ScanKey(ctx, HKEY_CLASSES_ROOT, Join("CLSID", clsid));
+int ComRegistration(Context& ctx, std::string_view clsid, Mode mode) {
+    // Read first: the cure removes the CLSID key the places are read from.
     const Registration r = ReadRegistration(ctx, clsid);
-    if (!r.appId.empty()) platform::ScanKey(ctx, HKEY_CLASSES_ROOT, r.appId);
-    if (!r.server.empty()) platform::ScanFile(ctx, r.server);
-    if (!r.progId.empty()) platform::ScanKey(ctx, HKEY_CLASSES_ROOT, r.progId);
-    if (!r.typeLib.empty()) platform::ScanKey(ctx, HKEY_CLASSES_ROOT, Join("TypeLib", r.typeLib));
-    if (!r.viProgId.empty()) platform::ScanKey(ctx, HKEY_CLASSES_ROOT, r.viProgId);
-    return result ? 1 : 0;
-}
-
-int CureComRegistration(Context& ctx, std::string_view clsid) {
-    const Registration r = ReadRegistration(ctx, clsid);
-    const int result = platform::CureKey(ctx, HKEY_CLASSES_ROOT, Join("CLSID", clsid));
-    if (!r.appId.empty()) platform::CureKey(ctx, HKEY_CLASSES_ROOT, r.appId);
-    if (!r.server.empty()) platform::CureFile(ctx, r.server);
-    if (!r.progId.empty()) platform::CureKey(ctx, HKEY_CLASSES_ROOT, r.progId);
-    if (!r.typeLib.empty()) platform::CureKey(ctx, HKEY_CLASSES_ROOT, Join("TypeLib", r.typeLib));
-    if (!r.viProgId.empty()) platform::CureKey(ctx, HKEY_CLASSES_ROOT, r.viProgId);
+    auto key = [&](std::string_view subKey) {
+        return mode == Mode::Scan ? platform::ScanKey(ctx, HKEY_CLASSES_ROOT, subKey)
+                                  : platform::CureKey(ctx, HKEY_CLASSES_ROOT, subKey);
+    };
+    const int result = key(Join("CLSID", clsid));
+    if (!r.appId.empty()) key(r.appId);
+    if (!r.server.empty()) FileOp(ctx, r.server, mode);
+    if (!r.progId.empty()) key(r.progId);
+    if (!r.typeLib.empty()) key(Join("TypeLib", r.typeLib));
+    if (!r.viProgId.empty()) key(r.viProgId);
     return result ? 1 : 0;
 }
 
@@ -249,7 +253,7 @@ int AtComPlaces(Context& ctx, std::string_view clsid, const ComOps& ops) {
     // Every place is built by appending the identifier to a fixed key; only a
     // well-formed identifier keeps them below those keys.
     if (!CheckClsid(ctx, clsid)) return 0;
-    int any = ops.registration(ctx, clsid) != 0 ? 1 : 0;
+    int any = ComRegistration(ctx, clsid, ops.mode) != 0 ? 1 : 0;
     for (const ComPlace& p : kComPlaces) {
         int r = 0;
         switch (p.trace) {
@@ -264,7 +268,7 @@ int AtComPlaces(Context& ctx, std::string_view clsid, const ComOps& ops) {
                 if (ops.dropEmptyFilters) DeleteFilterKeyIfEmpty(ctx, p.key);
                 break;
             case ComTrace::ToolbarValues:
-                r = ops.valuePlaces(ctx, kToolbarValuePlaces, clsid);
+                r = ValuePlaces(ctx, kToolbarValuePlaces, clsid, ops.mode);
                 break;
         }
         if (r != 0) any = 1;
@@ -275,16 +279,14 @@ int AtComPlaces(Context& ctx, std::string_view clsid, const ComOps& ops) {
 }  // namespace
 
 int ScanComObject(Context& ctx, std::string_view clsid) {
-    static constexpr ComOps kScan = {ScanComRegistration, platform::ScanKey,
-                                     platform::ScanValue, platform::ScanValueByData,
-                                     ScanValuePlaces,     false};
+    static constexpr ComOps kScan = {platform::ScanKey, platform::ScanValue,
+                                     platform::ScanValueByData, Mode::Scan, false};
     return AtComPlaces(ctx, clsid, kScan);
 }
 
 int CureComObject(Context& ctx, std::string_view clsid) {
-    static constexpr ComOps kCure = {CureComRegistration, platform::CureKey,
-                                     platform::CureValue, platform::CureValueByData,
-                                     CureValuePlaces,     true};
+    static constexpr ComOps kCure = {platform::CureKey, platform::CureValue,
+                                     platform::CureValueByData, Mode::Cure, true};
     return AtComPlaces(ctx, clsid, kCure);
 }
 
@@ -417,39 +419,24 @@ int SetCookieBlock(Context& ctx, std::string_view domain, bool on) {
 
 // ---- command handlers
 
-int ScanClsidOnly(Context& ctx, const std::vector<std::string>& p) {
-    if (!NamesSubKey(p[0])) return 0;
-    return platform::ScanKey(ctx, HKEY_CLASSES_ROOT, Join("CLSID", p[0]));
-}
-
-int CureClsidOnly(Context& ctx, const std::vector<std::string>& p) {
+int ClsidOnly(Context& ctx, const std::vector<std::string>& p, Mode mode) {
     // Without a name of its own the key would be CLSID itself.
     if (!NamesSubKey(p[0])) return 0;
-    return platform::CureKey(ctx, HKEY_CLASSES_ROOT, Join("CLSID", p[0]));
+    const std::string key = Join("CLSID", p[0]);
+    return mode == Mode::Scan ? platform::ScanKey(ctx, HKEY_CLASSES_ROOT, key)
+                              : platform::CureKey(ctx, HKEY_CLASSES_ROOT, key);
 }
 
-int ScanClsid(Context& ctx, const std::vector<std::string>& p) {
-    return ScanComObject(ctx, p[0]);
+int Clsid(Context& ctx, const std::vector<std::string>& p, Mode mode) {
+    return mode == Mode::Scan ? ScanComObject(ctx, p[0]) : CureComObject(ctx, p[0]);
 }
 
-int CureClsid(Context& ctx, const std::vector<std::string>& p) {
-    return CureComObject(ctx, p[0]);
+int Ax(Context& ctx, const std::vector<std::string>& p, Mode mode) {
+    return ControlOp(ctx, p[0], p[1], mode);
 }
 
-int ScanAx(Context& ctx, const std::vector<std::string>& p) {
-    return ScanControl(ctx, p[0], p[1]);
-}
-
-int CureAx(Context& ctx, const std::vector<std::string>& p) {
-    return CureControl(ctx, p[0], p[1]);
-}
-
-int ScanAllAx(Context& ctx, const std::vector<std::string>& p) {
-    return ScanAllAxFolders(ctx, p[0], p[1]);
-}
-
-int CureAllAx(Context& ctx, const std::vector<std::string>& p) {
-    return CureAllAxFolders(ctx, p[0], p[1]);
+int AllAx(Context& ctx, const std::vector<std::string>& p, Mode mode) {
+    return AllAxFolders(ctx, p[0], p[1], mode);
 }
 
 int CureRegAx(Context& ctx, const std::vector<std::string>& p) {
@@ -475,70 +462,36 @@ int CureUnregFromAppData(Context& ctx, const std::vector<std::string>& p) {
         });
 }
 
-int ScanDType(Context& ctx, const std::vector<std::string>& p) {
-    int r = ForFolders(ctx, {&FolderTable::AXCACHEDIR}, p[0],
-                       [&](const std::string& f) { return ScanControl(ctx, f, p[1]); });
-    r |= ScanInternetShortcut(ctx, p[2]) ? 1 : 0;
-    r |= ScanCompanion(ctx, p[0]);
+int DType(Context& ctx, const std::vector<std::string>& p, Mode mode) {
+    int r = CachedControl(ctx, p[0], p[1], mode);
+    r |= AddressShortcuts(ctx, p[2], mode);
+    r |= Companion(ctx, p[0], mode);
     return r;
 }
 
-int CureDType(Context& ctx, const std::vector<std::string>& p) {
-    int r = ForFolders(ctx, {&FolderTable::AXCACHEDIR}, p[0],
-                       [&](const std::string& f) { return CureControl(ctx, f, p[1]); });
-    r |= CureInternetShortcut(ctx, p[2]) ? 1 : 0;
-    r |= CureCompanion(ctx, p[0]);
-    return r;
-}
-
-int ScanMType(Context& ctx, const std::vector<std::string>& p) {
-    int r = ForFolders(ctx, {&FolderTable::AXCACHEDIR}, p[0],
-                       [&](const std::string& f) { return ScanControl(ctx, f, p[1]); });
-    r |= ScanInternetShortcut(ctx, p[2]) ? 1 : 0;
+int MType(Context& ctx, const std::vector<std::string>& p, Mode mode) {
+    int r = CachedControl(ctx, p[0], p[1], mode);
+    r |= AddressShortcuts(ctx, p[2], mode);
     r |= ForFolders(ctx, {&FolderTable::MYDOCDIR}, p[3],
-                    [&](const std::string& f) { return platform::ScanFile(ctx, f); });
+                    [&](const std::string& f) { return FileOp(ctx, f, mode); });
     return r;
 }
 
-int CureMType(Context& ctx, const std::vector<std::string>& p) {
-    int r = ForFolders(ctx, {&FolderTable::AXCACHEDIR}, p[0],
-                       [&](const std::string& f) { return CureControl(ctx, f, p[1]); });
-    r |= CureInternetShortcut(ctx, p[2]) ? 1 : 0;
-    r |= ForFolders(ctx, {&FolderTable::MYDOCDIR}, p[3],
-                    [&](const std::string& f) { return platform::CureFile(ctx, f); });
+int WType(Context& ctx, const std::vector<std::string>& p, Mode mode) {
+    int r = AllAxFolders(ctx, p[0], p[1], mode);
+    r |= AddressShortcuts(ctx, p[2], mode);
+    r |= ForFolders(ctx, {&FolderTable::WINDIR}, p[3], [&](const std::string& f) {
+        return mode == Mode::Scan ? platform::ScanFolder(ctx, f) : platform::CureFolder(ctx, f);
+    });
+    r |= Companion(ctx, p[0], mode);
     return r;
 }
 
-int ScanWType(Context& ctx, const std::vector<std::string>& p) {
-    int r = ScanAllAxFolders(ctx, p[0], p[1]);
-    r |= ScanInternetShortcut(ctx, p[2]) ? 1 : 0;
-    r |= ForFolders(ctx, {&FolderTable::WINDIR}, p[3],
-                    [&](const std::string& f) { return platform::ScanFolder(ctx, f); });
-    r |= ScanCompanion(ctx, p[0]);
-    return r;
-}
-
-int CureWType(Context& ctx, const std::vector<std::string>& p) {
-    int r = CureAllAxFolders(ctx, p[0], p[1]);
-    r |= CureInternetShortcut(ctx, p[2]) ? 1 : 0;
-    r |= ForFolders(ctx, {&FolderTable::WINDIR}, p[3],
-                    [&](const std::string& f) { return platform::CureFolder(ctx, f); });
-    r |= CureCompanion(ctx, p[0]);
-    return r;
-}
-
-int ScanSType(Context& ctx, const std::vector<std::string>& p) {
-    int r = ScanAllAxFolders(ctx, p[0], p[1]);
-    if (NamesSubKey(p[1])) r |= ScanKeyPlaces(ctx, kUninstallKeyPlaces, p[1]) ? 1 : 0;
-    r |= ScanCompanion(ctx, p[0]);
-    return r;
-}
-
-int CureSType(Context& ctx, const std::vector<std::string>& p) {
-    int r = CureAllAxFolders(ctx, p[0], p[1]);
+int SType(Context& ctx, const std::vector<std::string>& p, Mode mode) {
+    int r = AllAxFolders(ctx, p[0], p[1], mode);
     // Without a name of its own the Uninstall keys themselves would go.
-    if (NamesSubKey(p[1])) r |= CureKeyPlaces(ctx, kUninstallKeyPlaces, p[1]) ? 1 : 0;
-    r |= CureCompanion(ctx, p[0]);
+    if (NamesSubKey(p[1])) r |= KeyPlaces(ctx, kUninstallKeyPlaces, p[1], mode) ? 1 : 0;
+    r |= Companion(ctx, p[0], mode);
     return r;
 }
 

@@ -30,6 +30,7 @@
 
 #include "platform/clsid.h"
 #include "platform/context.h"
+#include "platform/mode.h"
 
 namespace veldan::commands {
 
@@ -57,13 +58,11 @@ using platform::IsWellFormedClsid;
 
 // ---- class traces
 
-// Place 1: the CLSID key (its result) and the keys and server file its
-// registration names (recorded, not counted). 1 when the CLSID key was recorded.
-int ScanComRegistration(platform::Context& ctx, std::string_view clsid);
-// Place 1 removed: the named places are read first, then the CLSID key, the
-// AppID key, the server file, the ProgID, TypeLib and version-independent ProgID
-// keys are removed. 1 when the CLSID key's removal returned nonzero.
-int CureComRegistration(platform::Context& ctx, std::string_view clsid);
+// Place 1: the places the registration names are read first; then the CLSID
+// key (its result), the AppID key, the server file, the ProgID, TypeLib and
+// version-independent ProgID keys are recorded (not counted) or removed. 1 when
+// the CLSID key was newly recorded / its removal returned nonzero.
+int ComRegistration(platform::Context& ctx, std::string_view clsid, platform::Mode mode);
 // All twelve places; 1 when any place's result was nonzero.
 int ScanComObject(platform::Context& ctx, std::string_view clsid);
 int CureComObject(platform::Context& ctx, std::string_view clsid);
@@ -110,38 +109,32 @@ int SetCookieBlock(platform::Context& ctx, std::string_view domain, bool on);
 // ---- command handlers (parameters as the command table gives them)
 
 // CLSIDOnly: ScanKey / CureKey of HKCR CLSID\I, with no format test.
-int ScanClsidOnly(platform::Context& ctx, const std::vector<std::string>& params);
-int CureClsidOnly(platform::Context& ctx, const std::vector<std::string>& params);
+int ClsidOnly(platform::Context& ctx, const std::vector<std::string>& params, platform::Mode mode);
 // CLSID: ScanComObject / CureComObject.
-int ScanClsid(platform::Context& ctx, const std::vector<std::string>& params);
-int CureClsid(platform::Context& ctx, const std::vector<std::string>& params);
+int Clsid(platform::Context& ctx, const std::vector<std::string>& params, platform::Mode mode);
 // Ax file, I: ScanControl / CureControl.
-int ScanAx(platform::Context& ctx, const std::vector<std::string>& params);
-int CureAx(platform::Context& ctx, const std::vector<std::string>& params);
+int Ax(platform::Context& ctx, const std::vector<std::string>& params, platform::Mode mode);
 // AllAx name, I: ScanControl / CureControl of the name in AXCACHEDIR, WINDIR,
 // SYSDIR, SYSTEMDIR, SYSTEM32DIR, TEMPDIR, WINTEMPDIR and "C:\\".
-int ScanAllAx(platform::Context& ctx, const std::vector<std::string>& params);
-int CureAllAx(platform::Context& ctx, const std::vector<std::string>& params);
+int AllAx(platform::Context& ctx, const std::vector<std::string>& params, platform::Mode mode);
 // RegAx file (cure only): registers a matching control with the registration tool.
 int CureRegAx(platform::Context& ctx, const std::vector<std::string>& params);
 // UnregFromAppData name: ScanFile in the three application-data folders /
 // unregisters matching files and removes their usage traces (files stay).
 int ScanUnregFromAppData(platform::Context& ctx, const std::vector<std::string>& params);
 int CureUnregFromAppData(platform::Context& ctx, const std::vector<std::string>& params);
+// The type commands. Each part is scanned or cured as the mode asks; 1 when
+// any part returned nonzero.
 // DType name, I, address: control in AXCACHEDIR, internet shortcuts, companion
 // ".inf" in AXCACHEDIR.
-int ScanDType(platform::Context& ctx, const std::vector<std::string>& params);
-int CureDType(platform::Context& ctx, const std::vector<std::string>& params);
+int DType(platform::Context& ctx, const std::vector<std::string>& params, platform::Mode mode);
 // MType name, I, address, file: control in AXCACHEDIR, internet shortcuts, the
 // file in MYDOCDIR.
-int ScanMType(platform::Context& ctx, const std::vector<std::string>& params);
-int CureMType(platform::Context& ctx, const std::vector<std::string>& params);
+int MType(platform::Context& ctx, const std::vector<std::string>& params, platform::Mode mode);
 // WType name, I, address, folder: AllAx, internet shortcuts, the folder in
 // WINDIR, companion ".inf" in AXCACHEDIR.
-int ScanWType(platform::Context& ctx, const std::vector<std::string>& params);
-int CureWType(platform::Context& ctx, const std::vector<std::string>& params);
+int WType(platform::Context& ctx, const std::vector<std::string>& params, platform::Mode mode);
 // SType name, I: AllAx, UninstallKey I, companion ".inf" in AXCACHEDIR.
-int ScanSType(platform::Context& ctx, const std::vector<std::string>& params);
-int CureSType(platform::Context& ctx, const std::vector<std::string>& params);
+int SType(platform::Context& ctx, const std::vector<std::string>& params, platform::Mode mode);
 
 }  // namespace veldan::commands

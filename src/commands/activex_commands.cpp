@@ -7,16 +7,16 @@
 namespace veldan::commands {
 std::span<const CommandRow> ActiveXRows() {
     static constexpr CommandRow kRows[] = {
-        PairRow("CLSIDOnly", 1, &ScanClsidOnly, &CureClsidOnly),
-        PairRow("CLSID", 1, &ScanClsid, &CureClsid),
-        PairRow("Ax", 2, &ScanAx, &CureAx),
-        PairRow("AllAx", 2, &ScanAllAx, &CureAllAx),
+        ModeRow("CLSIDOnly", 1, &ClsidOnly),
+        ModeRow("CLSID", 1, &Clsid),
+        ModeRow("Ax", 2, &Ax),
+        ModeRow("AllAx", 2, &AllAx),
         CureOnlyRow("RegAx", 1, &CureRegAx),
         PairRow("UnregFromAppData", 1, &ScanUnregFromAppData, &CureUnregFromAppData),
-        PairRow("DType", 3, &ScanDType, &CureDType),
-        PairRow("MType", 4, &ScanMType, &CureMType),
-        PairRow("WType", 4, &ScanWType, &CureWType),
-        PairRow("SType", 2, &ScanSType, &CureSType),
+        ModeRow("DType", 3, &DType),
+        ModeRow("MType", 4, &MType),
+        ModeRow("WType", 4, &WType),
+        ModeRow("SType", 2, &SType),
     };
     return kRows;
 }

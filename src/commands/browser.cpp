@@ -260,7 +260,7 @@ int CheckToolbar(Context& ctx, Mode mode) {
         // The value is recorded and removed under the name it is stored with:
         // the trimmed name may name no value at all.
         if (mode == Mode::Cure) {
-            CureValuePlaces(ctx, kToolbarValuePlaces, stored);
+            ValuePlaces(ctx, kToolbarValuePlaces, stored, Mode::Cure);
             ++count;
         } else if (platform::ReportFoundValue(ctx, HKEY_LOCAL_MACHINE, kIEToolBarKey, stored)) {
             ++count;

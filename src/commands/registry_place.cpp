@@ -12,6 +12,7 @@ namespace veldan::commands {
 namespace {
 
 using platform::Context;
+using platform::Mode;
 
 // The zone number of the trusted sites.
 constexpr std::uint32_t kTrustedZone = 2;
@@ -51,31 +52,6 @@ void RollBackValueFailures(Context& ctx, machine::HKEY hive, std::string_view su
     for (const std::string& t : texts) ctx.report().RollBack(platform::REGVAL, t);
 }
 
-using KeyOp = int (*)(Context&, machine::HKEY, std::string_view);
-using ValueOp = int (*)(Context&, machine::HKEY, std::string_view, std::string_view);
-
-// `op` on base + "\\" + name at each place; 1 when any returned nonzero.
-int AtEachKey(Context& ctx, std::span<const RegistryPlace> places, std::string_view name,
-              KeyOp op) {
-    if (!NamesSomething(name)) return 0;
-    int any = 0;
-    for (const RegistryPlace& p : places) {
-        if (op(ctx, p.hive, Child(p.base, name))) any = 1;
-    }
-    return any;
-}
-
-// `op` on the value `name` of each place's key; 1 when any returned nonzero.
-int AtEachValue(Context& ctx, std::span<const RegistryPlace> places, std::string_view name,
-                ValueOp op) {
-    if (!NamesSomething(name)) return 0;
-    int any = 0;
-    for (const RegistryPlace& p : places) {
-        if (op(ctx, p.hive, p.base, name)) any = 1;
-    }
-    return any;
-}
-
 // Calls `take(hive, key)` for every context-menu extension key; the number of
 // calls that returned true. An empty text is contained in every value: it
 // would take every extension, so it takes none.
@@ -95,20 +71,29 @@ int CountMenuExtKeys(Context& ctx, std::string_view text, Take take) {
 
 }  // namespace
 
-int ScanKeyPlaces(Context& ctx, std::span<const RegistryPlace> places, std::string_view name) {
-    return AtEachKey(ctx, places, name, platform::ScanKey);
+int KeyPlaces(Context& ctx, std::span<const RegistryPlace> places, std::string_view name,
+              Mode mode) {
+    if (!NamesSomething(name)) return 0;
+    using KeyOp = int (*)(Context&, machine::HKEY, std::string_view);
+    const KeyOp op = mode == Mode::Scan ? KeyOp(platform::ScanKey) : KeyOp(platform::CureKey);
+    int any = 0;
+    for (const RegistryPlace& p : places) {
+        if (op(ctx, p.hive, Child(p.base, name))) any = 1;
+    }
+    return any;
 }
 
-int CureKeyPlaces(Context& ctx, std::span<const RegistryPlace> places, std::string_view name) {
-    return AtEachKey(ctx, places, name, platform::CureKey);
-}
-
-int ScanValuePlaces(Context& ctx, std::span<const RegistryPlace> places, std::string_view name) {
-    return AtEachValue(ctx, places, name, platform::ScanValue);
-}
-
-int CureValuePlaces(Context& ctx, std::span<const RegistryPlace> places, std::string_view name) {
-    return AtEachValue(ctx, places, name, platform::CureValue);
+int ValuePlaces(Context& ctx, std::span<const RegistryPlace> places, std::string_view name,
+                Mode mode) {
+    if (!NamesSomething(name)) return 0;
+    using ValueOp = int (*)(Context&, machine::HKEY, std::string_view, std::string_view);
+    const ValueOp op =
+        mode == Mode::Scan ? ValueOp(platform::ScanValue) : ValueOp(platform::CureValue);
+    int any = 0;
+    for (const RegistryPlace& p : places) {
+        if (op(ctx, p.hive, p.base, name)) any = 1;
+    }
+    return any;
 }
 
 int ScanDomainsKey(Context& ctx, std::string_view domain) {
@@ -133,7 +118,7 @@ int DomainsKeyTrusted(Context& ctx, std::string_view domain) {
 
 int CureDomainsKey(Context& ctx, std::string_view domain) {
     if (!DomainsKeyTrusted(ctx, domain)) return 0;
-    return CureKeyPlaces(ctx, kDomainsKeyPlaces, domain);
+    return KeyPlaces(ctx, kDomainsKeyPlaces, domain, Mode::Cure);
 }
 
 int ScanMenuExtKeyByData(Context& ctx, std::string_view text) {

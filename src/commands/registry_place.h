@@ -15,6 +15,7 @@
 
 #include "machine/registry.h"
 #include "platform/context.h"
+#include "platform/mode.h"
 
 namespace veldan::commands {
 
@@ -106,15 +107,11 @@ inline constexpr std::array kDomainsKeyPlaces = {
 };
 
 // ScanKey / CureKey of base + "\\" + name at each place; 1 when any returned nonzero.
-int ScanKeyPlaces(platform::Context& ctx, std::span<const RegistryPlace> places,
-                  std::string_view name);
-int CureKeyPlaces(platform::Context& ctx, std::span<const RegistryPlace> places,
-                  std::string_view name);
+int KeyPlaces(platform::Context& ctx, std::span<const RegistryPlace> places, std::string_view name,
+              platform::Mode mode);
 // ScanValue / CureValue of the value `name` at each place; 1 when any returned nonzero.
-int ScanValuePlaces(platform::Context& ctx, std::span<const RegistryPlace> places,
-                    std::string_view name);
-int CureValuePlaces(platform::Context& ctx, std::span<const RegistryPlace> places,
-                    std::string_view name);
+int ValuePlaces(platform::Context& ctx, std::span<const RegistryPlace> places,
+                std::string_view name, platform::Mode mode);
 
 // DomainsKey N: a ZoneMap domain key whose "*" value is the DWORD 2 (trusted
 // sites), in HKLM and HKCU. The scan records each such key; 1 when any was

@@ -15,38 +15,20 @@ namespace {
 inline constexpr std::array<RegistryPlace, 0> kNoPlaces{};
 
 template <const auto& Keys, const auto& Values>
-int ScanPlaces(Context& ctx, const Params& p) {
-    const int keys = ScanKeyPlaces(ctx, Keys, p[0]);
-    const int values = ScanValuePlaces(ctx, Values, p[0]);
+int Places(Context& ctx, const Params& p, Mode mode) {
+    const int keys = KeyPlaces(ctx, Keys, p[0], mode);
+    const int values = ValuePlaces(ctx, Values, p[0], mode);
     return keys || values ? 1 : 0;
 }
 
-template <const auto& Keys, const auto& Values>
-int CurePlaces(Context& ctx, const Params& p) {
-    const int keys = CureKeyPlaces(ctx, Keys, p[0]);
-    const int values = CureValuePlaces(ctx, Values, p[0]);
-    return keys || values ? 1 : 0;
-}
-
-template <const auto& Keys>
-int PlacesInMode(Context& ctx, const Params& p, Mode mode) {
-    return mode == Mode::Cure ? CurePlaces<Keys, kNoPlaces>(ctx, p)
-                              : ScanPlaces<Keys, kNoPlaces>(ctx, p);
-}
-
-// A word of key places and value places with a scan and a cure handler.
+// A word of key places and value places.
 template <const auto& Keys, const auto& Values = kNoPlaces>
 constexpr CommandRow PlaceRow(std::string_view word) {
-    return PairRow(word, 1, &ScanPlaces<Keys, Values>, &CurePlaces<Keys, Values>);
+    return ModeRow(word, 1, &Places<Keys, Values>);
 }
 template <const auto& Values>
 constexpr CommandRow ValuePlaceRow(std::string_view word) {
     return PlaceRow<kNoPlaces, Values>(word);
-}
-// A word of key places with one handler told the mode.
-template <const auto& Keys>
-constexpr CommandRow PlaceModeRow(std::string_view word) {
-    return ModeRow(word, 1, &PlacesInMode<Keys>);
 }
 
 }  // namespace
@@ -54,8 +36,8 @@ constexpr CommandRow PlaceModeRow(std::string_view word) {
 std::span<const CommandRow> RegistryPlaceRows() {
     static constexpr CommandRow kRows[] = {
         PlaceRow<kSoftwareKeyPlaces>("SoftwareKey"),
-        PlaceModeRow<kServicesKeyPlaces>("ServicesKey"),
-        PlaceModeRow<kEnumRootKeyPlaces>("EnumRootKey"),
+        PlaceRow<kServicesKeyPlaces>("ServicesKey"),
+        PlaceRow<kEnumRootKeyPlaces>("EnumRootKey"),
         PlaceRow<kExtensionsKeyPlaces, kExtensionsValuePlaces>("ExtensionsKey"),
         Pair1<ScanDomainsKey, CureDomainsKey>("DomainsKey"),
         PlaceRow<kUninstallKeyPlaces>("UninstallKey"),

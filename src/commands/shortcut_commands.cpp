@@ -7,15 +7,30 @@
 #include "platform/shortcuts.h"
 
 namespace veldan::commands {
+namespace {
+
+template <ShortcutSearch S>
+int Search(Context& c, const Params& p, Mode mode) {
+    return SearchShortcuts(c, S, p[0], mode);
+}
+template <ShortcutFolderList L>
+int Named(Context& c, const Params& p, Mode mode) {
+    return NamedShortcuts(c, L, p[0], mode);
+}
+
+}  // namespace
+
 std::span<const CommandRow> ShortcutRows() {
+    using enum ShortcutSearch;
+    using enum ShortcutFolderList;
     static constexpr CommandRow kRows[] = {
         Pair2<platform::ScanFavDir, platform::CureFavDir>("FavDir"),
-        Pair1<ScanShortcutByTarget, CureShortcutByTarget>("ShortcutByTarget"),
-        Pair1<ScanShortcutByIcon, CureShortcutByIcon>("ShortcutByIcon"),
-        Pair1<ScanInternetShortcut, CureInternetShortcut>("InternetShortcut"),
-        Pair1<ScanInternetShortcutByIcon, CureInternetShortcutByIcon>("InternetShortcutByIcon"),
-        Pair1<ScanShortcutByName, CureShortcutByName>("ShortcutByName"),
-        Pair1<ScanInternetShortcutByName, CureInternetShortcutByName>("InternetShortcutByName"),
+        ModeRow("ShortcutByTarget", 1, &Search<ByTarget>),
+        ModeRow("ShortcutByIcon", 1, &Search<ByIcon>),
+        ModeRow("InternetShortcut", 1, &Search<InternetByAddress>),
+        ModeRow("InternetShortcutByIcon", 1, &Search<InternetByIcon>),
+        ModeRow("ShortcutByName", 1, &Named<ProgramNames>),
+        ModeRow("InternetShortcutByName", 1, &Named<UrlNames>),
     };
     return kRows;
 }

@@ -17,28 +17,34 @@ std::vector<std::string> CommonFolders(const FolderTable& t) {
             t.CMNPROGRAMSDIR, t.FAVDIR,        t.CMNFAVDIR,    t.QUICKLAUNCHDIR};
 }
 
+using platform::Mode;
 using FolderCall = int (*)(Context&, std::string_view, std::string_view, int);
-using NameCall = int (*)(Context&, std::string_view, std::string_view);
 
-// Runs a folder walk over every folder of the list; 1 when any call returned nonzero.
-int Walk(Context& ctx, ShortcutFolderList list, FolderCall call, std::string_view text, int field) {
-    // Every field contains the empty text: it would take every shortcut.
-    if (text.empty()) return 0;
-    int any = 0;
-    for (const std::string& folder : ShortcutFolders(ctx.folders(), list)) {
-        if (call(ctx, folder, text, field)) any = 1;
-    }
-    return any;
-}
+// One folder walk of a cure: the call for every folder of the list, with a field.
+struct FolderWalk {
+    ShortcutFolderList list;
+    FolderCall call = nullptr;  // null: no walk
+    int field = 0;
+};
 
-// Runs a named-shortcut operation in every folder of the list.
-int Named(Context& ctx, ShortcutFolderList list, NameCall call, std::string_view name) {
-    int any = 0;
-    for (const std::string& folder : ShortcutFolders(ctx.folders(), list)) {
-        if (call(ctx, folder, name)) any = 1;
-    }
-    return any;
-}
+// A search: the scan's cache look-up and the cure's walks, in order.
+struct Search {
+    int (*scan)(Context&, std::string_view);
+    FolderWalk cure[2];
+};
+
+// In the order of ShortcutSearch.
+constexpr Search kSearches[] = {
+    {platform::ScanShortcutsByTarget,
+     {{ShortcutFolderList::ProgramWalk, platform::CureLinksInFolder, platform::kFieldTarget}}},
+    {platform::ScanShortcutsByIcon,
+     {{ShortcutFolderList::ProgramWalk, platform::CureLinksInFolder, platform::kFieldIcon}}},
+    {platform::ScanInternetShortcuts,
+     {{ShortcutFolderList::UrlWalkByAddress, platform::CureUrlsInFolder, platform::kFieldTarget},
+      {ShortcutFolderList::ProgramWalk, platform::CureLinksInFolder, platform::kFieldArguments}}},
+    {platform::ScanInternetShortcutsByIcon,
+     {{ShortcutFolderList::UrlWalkByIcon, platform::CureUrlsInFolder, platform::kFieldIcon}}},
+};
 
 }  // namespace
 
@@ -58,6 +64,9 @@ std::vector<std::string> ShortcutFolders(const FolderTable& folders, ShortcutFol
         case ShortcutFolderList::UrlNames:
             out = CommonFolders(folders);
             break;
+        case ShortcutFolderList::StartupFolders:
+            out = {folders.STARTUPDIR, folders.CMNSTARTUPDIR};
+            break;
     }
     // A folder the machine does not have would make "\\*.lnk" or "\\name.lnk"
     // a path at the root of whatever drive is current.
@@ -65,73 +74,30 @@ std::vector<std::string> ShortcutFolders(const FolderTable& folders, ShortcutFol
     return out;
 }
 
-int ScanShortcutByTarget(Context& ctx, std::string_view text) {
-    return text.empty() ? 0 : platform::ScanShortcutsByTarget(ctx, text);
-}
-
-int CureShortcutByTarget(Context& ctx, std::string_view text) {
-    return Walk(ctx, ShortcutFolderList::ProgramWalk, platform::CureLinksInFolder, text,
-                platform::kFieldTarget);
-}
-
-int ScanShortcutByIcon(Context& ctx, std::string_view text) {
-    return text.empty() ? 0 : platform::ScanShortcutsByIcon(ctx, text);
-}
-
-int CureShortcutByIcon(Context& ctx, std::string_view text) {
-    return Walk(ctx, ShortcutFolderList::ProgramWalk, platform::CureLinksInFolder, text,
-                platform::kFieldIcon);
-}
-
-int ScanInternetShortcut(Context& ctx, std::string_view text) {
-    return text.empty() ? 0 : platform::ScanInternetShortcuts(ctx, text);
-}
-
-int CureInternetShortcut(Context& ctx, std::string_view text) {
-    const int urls = Walk(ctx, ShortcutFolderList::UrlWalkByAddress, platform::CureUrlsInFolder,
-                          text, platform::kFieldTarget);
-    const int links = Walk(ctx, ShortcutFolderList::ProgramWalk, platform::CureLinksInFolder, text,
-                           platform::kFieldArguments);
-    return urls || links ? 1 : 0;
-}
-
-int ScanInternetShortcutByIcon(Context& ctx, std::string_view text) {
-    return text.empty() ? 0 : platform::ScanInternetShortcutsByIcon(ctx, text);
-}
-
-int CureInternetShortcutByIcon(Context& ctx, std::string_view text) {
-    return Walk(ctx, ShortcutFolderList::UrlWalkByIcon, platform::CureUrlsInFolder, text,
-                platform::kFieldIcon);
-}
-
-int ScanShortcutByName(Context& ctx, std::string_view name) {
-    return Named(ctx, ShortcutFolderList::ProgramNames, platform::ScanNamedShortcut, name);
-}
-
-int CureShortcutByName(Context& ctx, std::string_view name) {
-    return Named(ctx, ShortcutFolderList::ProgramNames, platform::CureNamedShortcut, name);
-}
-
-int ScanInternetShortcutByName(Context& ctx, std::string_view name) {
-    return Named(ctx, ShortcutFolderList::UrlNames, platform::ScanNamedUrl, name);
-}
-
-int CureInternetShortcutByName(Context& ctx, std::string_view name) {
-    return Named(ctx, ShortcutFolderList::UrlNames, platform::CureNamedUrl, name);
-}
-
-int ScanStartupShortcutByName(Context& ctx, std::string_view name) {
+int SearchShortcuts(Context& ctx, ShortcutSearch search, std::string_view text, Mode mode) {
+    // Every field contains the empty text: it would take every shortcut.
+    if (text.empty()) return 0;
+    const Search& s = kSearches[static_cast<std::size_t>(search)];
+    if (mode == Mode::Scan) return s.scan(ctx, text);
     int any = 0;
-    for (const std::string* f : {&ctx.folders().STARTUPDIR, &ctx.folders().CMNSTARTUPDIR}) {
-        if (!f->empty() && platform::ScanNamedShortcut(ctx, *f, name)) any = 1;
+    for (const FolderWalk& walk : s.cure) {
+        if (walk.call == nullptr) continue;
+        for (const std::string& folder : ShortcutFolders(ctx.folders(), walk.list)) {
+            if (walk.call(ctx, folder, text, walk.field)) any = 1;
+        }
     }
     return any;
 }
 
-int CureStartupShortcutByName(Context& ctx, std::string_view name) {
+int NamedShortcuts(Context& ctx, ShortcutFolderList list, std::string_view name, Mode mode) {
+    const bool urls = list == ShortcutFolderList::UrlNames;
+    using NameCall = int (*)(Context&, std::string_view, std::string_view);
+    const NameCall call = mode == Mode::Scan
+                              ? (urls ? platform::ScanNamedUrl : platform::ScanNamedShortcut)
+                              : (urls ? platform::CureNamedUrl : platform::CureNamedShortcut);
     int any = 0;
-    for (const std::string* f : {&ctx.folders().STARTUPDIR, &ctx.folders().CMNSTARTUPDIR}) {
-        if (!f->empty() && platform::CureNamedShortcut(ctx, *f, name)) any = 1;
+    for (const std::string& folder : ShortcutFolders(ctx.folders(), list)) {
+        if (call(ctx, folder, name)) any = 1;
     }
     return any;
 }

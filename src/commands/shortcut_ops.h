@@ -12,6 +12,7 @@
 
 #include "platform/context.h"
 #include "platform/folder_table.h"
+#include "platform/mode.h"
 
 namespace veldan::commands {
 
@@ -29,6 +30,8 @@ enum class ShortcutFolderList {
     ProgramNames,
     // The first nine folders of ProgramWalk.
     UrlNames,
+    // STARTUPDIR, CMNSTARTUPDIR.
+    StartupFolders,
 };
 
 // The folders of a list in order, taken from the table. Entries the table
@@ -36,30 +39,27 @@ enum class ShortcutFolderList {
 std::vector<std::string> ShortcutFolders(const platform::FolderTable& folders,
                                          ShortcutFolderList list);
 
-// ShortcutByTarget: cached program shortcuts whose target contains the text /
-// the program-shortcut walk with the target field.
-int ScanShortcutByTarget(platform::Context& ctx, std::string_view text);
-int CureShortcutByTarget(platform::Context& ctx, std::string_view text);
-// ShortcutByIcon: the same with the icon path.
-int ScanShortcutByIcon(platform::Context& ctx, std::string_view text);
-int CureShortcutByIcon(platform::Context& ctx, std::string_view text);
-// InternetShortcut: internet shortcuts whose address contains the text, then
-// program shortcuts whose arguments contain it.
-int ScanInternetShortcut(platform::Context& ctx, std::string_view text);
-int CureInternetShortcut(platform::Context& ctx, std::string_view text);
-// InternetShortcutByIcon: internet shortcuts whose icon path contains the text.
-int ScanInternetShortcutByIcon(platform::Context& ctx, std::string_view text);
-int CureInternetShortcutByIcon(platform::Context& ctx, std::string_view text);
-// ShortcutByName: "<folder>\\<name>.lnk" in each program-shortcut name folder.
-int ScanShortcutByName(platform::Context& ctx, std::string_view name);
-int CureShortcutByName(platform::Context& ctx, std::string_view name);
-// InternetShortcutByName: "<folder>\\<name>.url" in each internet-shortcut name folder.
-int ScanInternetShortcutByName(platform::Context& ctx, std::string_view name);
-int CureInternetShortcutByName(platform::Context& ctx, std::string_view name);
+// The searches by a text a shortcut's field contains. A scan looks in the
+// per-scan shortcut caches, a cure walks the folder lists:
+enum class ShortcutSearch {
+    // ShortcutByTarget: program shortcuts by their target (ProgramWalk).
+    ByTarget,
+    // ShortcutByIcon: program shortcuts by their icon path (ProgramWalk).
+    ByIcon,
+    // InternetShortcut: internet shortcuts by their address (UrlWalkByAddress),
+    // then program shortcuts by their arguments (ProgramWalk).
+    InternetByAddress,
+    // InternetShortcutByIcon: internet shortcuts by their icon path (UrlWalkByIcon).
+    InternetByIcon,
+};
+int SearchShortcuts(platform::Context& ctx, ShortcutSearch search, std::string_view text,
+                    platform::Mode mode);
 
-// Named shortcuts in the two start-up folders (STARTUPDIR, CMNSTARTUPDIR):
-// ScanNamedShortcut / CureNamedShortcut in each; 1 when any returned nonzero.
-int ScanStartupShortcutByName(platform::Context& ctx, std::string_view name);
-int CureStartupShortcutByName(platform::Context& ctx, std::string_view name);
+// "<folder>\\<name>.url" in each folder of UrlNames (InternetShortcutByName),
+// "<folder>\\<name>.lnk" in each folder of any other list: ProgramNames
+// (ShortcutByName), StartupFolders (the named shortcuts of the start-up words).
+// ScanNamedShortcut / CureNamedShortcut (ScanNamedUrl / CureNamedUrl) in each.
+int NamedShortcuts(platform::Context& ctx, ShortcutFolderList list, std::string_view name,
+                   platform::Mode mode);
 
 }  // namespace veldan::commands

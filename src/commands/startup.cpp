@@ -100,18 +100,35 @@ std::string InFolder(std::string_view folder, std::string_view name) {
 
 // ---- RunValueByData and the exact-name search, scan and cure
 
-int ScanByData(Context& ctx, std::string_view text) {
+// The Run values and Win.ini start-up entries whose data contains the text
+// (`exact`: is the text, case ignored). Scan: records them. Cure: deletes the
+// values, and all five Win.ini entries when any of them matches. 1 when any
+// record or deletion returned nonzero.
+int RunKeysAndIniEntries(Context& ctx, std::string_view text, bool exact, Mode mode) {
+    const bool scan = mode == Mode::Scan;
+    using DataOp = int (*)(Context&, HKEY, std::string_view, std::string_view);
+    const DataOp op =
+        exact ? (scan ? DataOp(platform::ScanValueByExactData)
+                      : DataOp(platform::CureValueByExactData))
+              : (scan ? DataOp(platform::ScanValueByData) : DataOp(platform::CureValueByData));
     int any = 0;
     for (const RegistryPlace& p : kRunKeys) {
-        if (platform::ScanValueByData(ctx, p.hive, p.base, text) > 0) any = 1;
+        if (op(ctx, p.hive, p.base, text) > 0) any = 1;
     }
+    bool iniMatch = false;
     for (const IniRunEntry& e : kIniRunEntries) {
         const std::string value = ReadIniRunEntry(ctx, e);
-        if (text::ContainsNoCase(value, text) &&
-            platform::ReportFoundProfileString(ctx, e.section, e.key, value, kWinIni)) {
+        if (exact ? !text::EqualsNoCase(value, text) : !text::ContainsNoCase(value, text)) continue;
+        iniMatch = true;
+        if (scan && platform::ReportFoundProfileString(ctx, e.section, e.key, value, kWinIni))
             any = 1;
-        }
     }
+    if (!scan && iniMatch && DeleteIniRunEntries(ctx)) any = 1;
+    return any;
+}
+
+int ScanByData(Context& ctx, std::string_view text) {
+    int any = RunKeysAndIniEntries(ctx, text, false, Mode::Scan);
     const std::string shell = ReadSystemIniShell(ctx);
     if (text::ContainsNoCase(shell, text) &&
         platform::ReportFoundProfileString(ctx, "boot", "Shell", shell, kSystemIni)) {
@@ -135,15 +152,7 @@ int ScanByData(Context& ctx, std::string_view text) {
 }
 
 int CureByData(Context& ctx, std::string_view text) {
-    int any = 0;
-    for (const RegistryPlace& p : kRunKeys) {
-        if (platform::CureValueByData(ctx, p.hive, p.base, text) > 0) any = 1;
-    }
-    bool iniMatch = false;
-    for (const IniRunEntry& e : kIniRunEntries) {
-        if (text::ContainsNoCase(ReadIniRunEntry(ctx, e), text)) iniMatch = true;
-    }
-    if (iniMatch && DeleteIniRunEntries(ctx)) any = 1;
+    int any = RunKeysAndIniEntries(ctx, text, false, Mode::Cure);
     if (text::ContainsNoCase(ReadSystemIniShell(ctx), text)) {
         if (ctx.machine().profiles().WriteString("boot", "Shell", kStandardShell, kSystemIni) ==
             machine::ERROR_SUCCESS) {
@@ -208,20 +217,20 @@ constexpr FolderEntry kAppDataFolders[] = {&FolderTable::APPDATADIR, &FolderTabl
 constexpr FolderEntry kSysFolders[] = {&FolderTable::SYSDIR, &FolderTable::SYSTEMDIR,
                                        &FolderTable::SYSTEM32DIR};
 
-using TextOp = int (*)(Context&, std::string_view);
-
-// `fileOp` (ScanFile / CureFile) on the file in each folder, then `dataOp`
-// (Scan / CureRunValueByData) with each folder's full path of its bare name.
+// ScanFile / CureFile on the file in each folder, then RunValueByData with each
+// folder's full path of its bare name.
 int FileAndStartup(Context& ctx, const std::vector<std::string>& folders, std::string_view name,
-                   TextOp fileOp, TextOp dataOp) {
+                   Mode mode) {
     const std::string bare = BareName(name);
     if (bare.empty()) return 0;
     int any = 0;
     for (const std::string& folder : folders) {
-        if (fileOp(ctx, InFolder(folder, name))) any = 1;
+        const std::string file = InFolder(folder, name);
+        if (mode == Mode::Scan ? platform::ScanFile(ctx, file) : platform::CureFile(ctx, file))
+            any = 1;
     }
     for (const std::string& folder : folders) {
-        if (dataOp(ctx, InFolder(folder, bare))) any = 1;
+        if (RunValueByData(ctx, InFolder(folder, bare), mode)) any = 1;
     }
     return any;
 }
@@ -277,15 +286,9 @@ bool IsOrphanRunData(Context& ctx, std::string_view data) {
     return platform::MatchFile(ctx, path) == 0;
 }
 
-int ScanRunValue(Context& ctx, std::string_view name) {
-    const int values = ScanValuePlaces(ctx, kRunKeys, name);
-    const int links = ScanStartupShortcutByName(ctx, name);
-    return values || links ? 1 : 0;
-}
-
-int CureRunValue(Context& ctx, std::string_view name) {
-    const int values = CureValuePlaces(ctx, kRunKeys, name);
-    const int links = CureStartupShortcutByName(ctx, name);
+int RunValue(Context& ctx, std::string_view name, Mode mode) {
+    const int values = ValuePlaces(ctx, kRunKeys, name, mode);
+    const int links = NamedShortcuts(ctx, ShortcutFolderList::StartupFolders, name, mode);
     return values || links ? 1 : 0;
 }
 
@@ -299,7 +302,7 @@ int ScanRunValueB(Context& ctx, std::string_view name) {
             if (!path.empty() && platform::ScanFile(ctx, path)) any = 1;
         }
     }
-    if (ScanStartupShortcutByName(ctx, name)) any = 1;
+    if (NamedShortcuts(ctx, ShortcutFolderList::StartupFolders, name, Mode::Scan)) any = 1;
     return any;
 }
 
@@ -315,90 +318,38 @@ int CureRunValueB(Context& ctx, std::string_view name) {
             if (platform::CureValue(ctx, p.hive, p.base, name)) any = 1;
         }
     }
-    if (CureStartupShortcutByName(ctx, name)) any = 1;
+    if (NamedShortcuts(ctx, ShortcutFolderList::StartupFolders, name, Mode::Cure)) any = 1;
     return any;
 }
 
-int ScanRunValueByData(Context& ctx, std::string_view text) {
-    return text.empty() ? 0 : ScanByData(ctx, text);
-}
-
-int CureRunValueByData(Context& ctx, std::string_view text) {
-    return text.empty() ? 0 : CureByData(ctx, text);
-}
-
-int ScanRunValueByExactName(Context& ctx, std::string_view name) {
-    if (name.empty()) return 0;
-    int any = 0;
-    for (const RegistryPlace& p : kRunKeys) {
-        if (platform::ScanValueByExactData(ctx, p.hive, p.base, name) > 0) any = 1;
-    }
-    for (const IniRunEntry& e : kIniRunEntries) {
-        const std::string value = ReadIniRunEntry(ctx, e);
-        if (text::EqualsNoCase(value, name) &&
-            platform::ReportFoundProfileString(ctx, e.section, e.key, value, kWinIni)) {
-            any = 1;
-        }
-    }
-    return any;
-}
-
-int CureRunValueByExactName(Context& ctx, std::string_view name) {
-    if (name.empty()) return 0;
-    int any = 0;
-    for (const RegistryPlace& p : kRunKeys) {
-        if (platform::CureValueByExactData(ctx, p.hive, p.base, name) > 0) any = 1;
-    }
-    bool iniMatch = false;
-    for (const IniRunEntry& e : kIniRunEntries) {
-        if (text::EqualsNoCase(ReadIniRunEntry(ctx, e), name)) iniMatch = true;
-    }
-    if (iniMatch && DeleteIniRunEntries(ctx)) any = 1;
-    return any;
-}
-
-int ScanShellServiceObjectDelayLoad(Context& ctx, std::string_view text) {
+int RunValueByData(Context& ctx, std::string_view text, Mode mode) {
     if (text.empty()) return 0;
-    return platform::ScanValueByData(ctx, HKEY_LOCAL_MACHINE, kShellServiceObjectDelayLoadKey,
-                                     text) > 0
-               ? 1
-               : 0;
+    return mode == Mode::Scan ? ScanByData(ctx, text) : CureByData(ctx, text);
 }
 
-int CureShellServiceObjectDelayLoad(Context& ctx, std::string_view text) {
+int RunValueByExactName(Context& ctx, std::string_view name, Mode mode) {
+    return name.empty() ? 0 : RunKeysAndIniEntries(ctx, name, true, mode);
+}
+
+int ShellServiceObjectDelayLoad(Context& ctx, std::string_view text, Mode mode) {
     if (text.empty()) return 0;
-    return platform::CureValueByData(ctx, HKEY_LOCAL_MACHINE, kShellServiceObjectDelayLoadKey,
-                                     text) > 0
-               ? 1
-               : 0;
+    const HKEY lm = HKEY_LOCAL_MACHINE;
+    const std::string_view key = kShellServiceObjectDelayLoadKey;
+    const int n = mode == Mode::Scan ? platform::ScanValueByData(ctx, lm, key, text)
+                                     : platform::CureValueByData(ctx, lm, key, text);
+    return n > 0 ? 1 : 0;
 }
 
-int ScanSharedTaskScheduler(Context& ctx, std::string_view name) {
-    return ScanValuePlaces(ctx, kSharedTaskScheduler, name);
+int SharedTaskScheduler(Context& ctx, std::string_view name, Mode mode) {
+    return ValuePlaces(ctx, kSharedTaskScheduler, name, mode);
 }
 
-int CureSharedTaskScheduler(Context& ctx, std::string_view name) {
-    return CureValuePlaces(ctx, kSharedTaskScheduler, name);
+int FileFromWin_(Context& ctx, std::string_view name, Mode mode) {
+    return FileAndStartup(ctx, Folders(ctx, kWinFolders), name, mode);
 }
 
-int ScanFileFromWin_(Context& ctx, std::string_view name) {
-    return FileAndStartup(ctx, Folders(ctx, kWinFolders), name, platform::ScanFile,
-                          ScanRunValueByData);
-}
-
-int CureFileFromWin_(Context& ctx, std::string_view name) {
-    return FileAndStartup(ctx, Folders(ctx, kWinFolders), name, platform::CureFile,
-                          CureRunValueByData);
-}
-
-int ScanFileFromAppData_(Context& ctx, std::string_view name) {
-    return FileAndStartup(ctx, Folders(ctx, kAppDataFolders), name, platform::ScanFile,
-                          ScanRunValueByData);
-}
-
-int CureFileFromAppData_(Context& ctx, std::string_view name) {
-    return FileAndStartup(ctx, Folders(ctx, kAppDataFolders), name, platform::CureFile,
-                          CureRunValueByData);
+int FileFromAppData_(Context& ctx, std::string_view name, Mode mode) {
+    return FileAndStartup(ctx, Folders(ctx, kAppDataFolders), name, mode);
 }
 
 int ScanFileFromSys_(Context& ctx, std::string_view name) {
@@ -410,10 +361,10 @@ int ScanFileFromSys_(Context& ctx, std::string_view name) {
     }
     // The start-up places by full path in the system folder only.
     if (!ctx.folders().SYSDIR.empty() &&
-        ScanRunValueByData(ctx, InFolder(ctx.folders().SYSDIR, bare))) {
+        RunValueByData(ctx, InFolder(ctx.folders().SYSDIR, bare), Mode::Scan)) {
         any = 1;
     }
-    if (ScanRunValueByExactName(ctx, bare)) any = 1;
+    if (RunValueByExactName(ctx, bare, Mode::Scan)) any = 1;
     return any;
 }
 
@@ -425,9 +376,9 @@ int CureFileFromSys_(Context& ctx, std::string_view name) {
     for (const std::string& folder : folders) {
         if (platform::CureFile(ctx, InFolder(folder, name))) any = 1;
     }
-    if (CureRunValueByExactName(ctx, bare)) any = 1;
+    if (RunValueByExactName(ctx, bare, Mode::Cure)) any = 1;
     for (const std::string& folder : folders) {
-        if (CureRunValueByData(ctx, InFolder(folder, bare))) any = 1;
+        if (RunValueByData(ctx, InFolder(folder, bare), Mode::Cure)) any = 1;
     }
     return any;
 }

@@ -55,35 +55,28 @@ std::string RunValuePath(platform::Context& ctx, machine::HKEY hive, std::string
 bool IsOrphanRunData(platform::Context& ctx, std::string_view data);
 
 // RunValue N: the value N of each Run key, and "N.lnk" in the two start-up folders.
-int ScanRunValue(platform::Context& ctx, std::string_view name);
-int CureRunValue(platform::Context& ctx, std::string_view name);
+int RunValue(platform::Context& ctx, std::string_view name, Mode mode);
 // RunValueB N: as RunValue, following each Run value that is one path to its
 // file (scan: ScanFile where the value was newly recorded; cure: the program
 // ended and the file removed before the value is deleted).
 int ScanRunValueB(platform::Context& ctx, std::string_view name);
 int CureRunValueB(platform::Context& ctx, std::string_view name);
 // RunValueByData text: every start-up place whose entry contains the text.
-int ScanRunValueByData(platform::Context& ctx, std::string_view text);
-int CureRunValueByData(platform::Context& ctx, std::string_view text);
+int RunValueByData(platform::Context& ctx, std::string_view text, Mode mode);
 // The exact-name search of FileFromSys_: Run values and Win.ini entries whose
 // whole data equals the name (case ignored).
-int ScanRunValueByExactName(platform::Context& ctx, std::string_view name);
-int CureRunValueByExactName(platform::Context& ctx, std::string_view name);
+int RunValueByExactName(platform::Context& ctx, std::string_view name, Mode mode);
 
 // ShellServiceObjectDelayLoad text: values whose data contains the text.
-int ScanShellServiceObjectDelayLoad(platform::Context& ctx, std::string_view text);
-int CureShellServiceObjectDelayLoad(platform::Context& ctx, std::string_view text);
+int ShellServiceObjectDelayLoad(platform::Context& ctx, std::string_view text, Mode mode);
 // SharedTaskScheduler N: the value N of the SharedTaskScheduler key.
-int ScanSharedTaskScheduler(platform::Context& ctx, std::string_view name);
-int CureSharedTaskScheduler(platform::Context& ctx, std::string_view name);
+int SharedTaskScheduler(platform::Context& ctx, std::string_view name, Mode mode);
 
 // FileFromWin_ N, FileFromAppData_ N, FileFromSys_ N: the file N in the
 // command's folders (ScanFile / CureFile) and the start-up places that name its
 // full path (RunValueByData). N may carry a size ("name|size") for the file test.
-int ScanFileFromWin_(platform::Context& ctx, std::string_view name);
-int CureFileFromWin_(platform::Context& ctx, std::string_view name);
-int ScanFileFromAppData_(platform::Context& ctx, std::string_view name);
-int CureFileFromAppData_(platform::Context& ctx, std::string_view name);
+int FileFromWin_(platform::Context& ctx, std::string_view name, Mode mode);
+int FileFromAppData_(platform::Context& ctx, std::string_view name, Mode mode);
 int ScanFileFromSys_(platform::Context& ctx, std::string_view name);
 int CureFileFromSys_(platform::Context& ctx, std::string_view name);
 

@@ -9,14 +9,13 @@
 namespace veldan::commands {
 std::span<const CommandRow> StartupRows() {
     static constexpr CommandRow kRows[] = {
-        Pair1<ScanRunValue, CureRunValue>("RunValue"),
+        Check1<RunValue>("RunValue"),
         Pair1<ScanRunValueB, CureRunValueB>("RunValueB"),
-        Pair1<ScanRunValueByData, CureRunValueByData>("RunValueByData"),
-        Pair1<ScanShellServiceObjectDelayLoad, CureShellServiceObjectDelayLoad>(
-            "ShellServiceObjectDelayLoad"),
-        Pair1<ScanSharedTaskScheduler, CureSharedTaskScheduler>("SharedTaskScheduler"),
-        Pair1<ScanFileFromWin_, CureFileFromWin_>("FileFromWin_"),
-        Pair1<ScanFileFromAppData_, CureFileFromAppData_>("FileFromAppData_"),
+        Check1<RunValueByData>("RunValueByData"),
+        Check1<ShellServiceObjectDelayLoad>("ShellServiceObjectDelayLoad"),
+        Check1<SharedTaskScheduler>("SharedTaskScheduler"),
+        Check1<FileFromWin_>("FileFromWin_"),
+        Check1<FileFromAppData_>("FileFromAppData_"),
         Pair1<ScanFileFromSys_, CureFileFromSys_>("FileFromSys_"),
         Check0<CheckRunValue>("CheckRunValue"),
         Check0<CheckWinIniRun>("CheckWinIniRun"),

@@ -86,6 +86,9 @@ TEST(ShortcutFolderLists, ListsTakeTheirFoldersInOrderAndLeaveOutUnknownOnes) {
               (V{"C:", "D", "CD", "SM", "P", "CP", "F", "CF", "Q"}));
     EXPECT_EQ(ShortcutFolders(t, L::UrlWalkByIcon), nine);
     EXPECT_EQ(ShortcutFolders(t, L::UrlNames), nine);
+    EXPECT_EQ(ShortcutFolders(t, L::StartupFolders), (V{"SU", "CSU"}));
+    t.STARTUPDIR.clear();
+    EXPECT_EQ(ShortcutFolders(t, L::StartupFolders), (V{"CSU"}));
 }
 
 // ---- by target and icon
@@ -254,9 +257,9 @@ TEST_F(ShortcutOps, NamedShortcutsInTheStartupFolders) {
     rig.image.File(kStartup + "\\Evil.lnk", Lnk("C:\\WINDOWS\\evil.exe"));
     rig.image.File(kDesktop + "\\Evil.lnk", Lnk("C:\\WINDOWS\\evil.exe"));
     Context& ctx = Start();
-    EXPECT_EQ(ScanStartupShortcutByName(ctx, "Evil"), 1);
+    EXPECT_EQ(NamedShortcuts(ctx, ShortcutFolderList::StartupFolders, "Evil", Mode::Scan), 1);
     EXPECT_EQ(Found(), (std::vector<std::string>{kStartup + "\\Evil.lnk"}));
-    EXPECT_EQ(CureStartupShortcutByName(ctx, "Evil"), 1);
+    EXPECT_EQ(NamedShortcuts(ctx, ShortcutFolderList::StartupFolders, "Evil", Mode::Cure), 1);
     EXPECT_FALSE(Exists(kStartup + "\\Evil.lnk"));
     EXPECT_TRUE(Exists(kDesktop + "\\Evil.lnk"));
 }
