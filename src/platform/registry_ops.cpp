@@ -282,10 +282,21 @@ void LogLastError(Context& ctx, std::string_view operation, machine::WinError er
     ctx.Debug(line);
 }
 
-int ToLongPath(Context& ctx, std::string_view path, std::string& out) {
+namespace {
+
+// The long or the short form of a path (`form` names the file-system call).
+int ToPathForm(Context& ctx, std::string_view path, std::string& out,
+               machine::WinError (machine::FileSystem::*form)(std::string_view, std::string&)
+                   const) {
     out.clear();
+}  // namespace
+
+int ToLongPath(Context& ctx, std::string_view path, std::string& out) {
+    return ToPathForm(ctx, path, out, &machine::FileSystem::GetLongPathName);
+}
+
     std::string result;
-    if (ctx.files().GetLongPathName(path, result) != ERROR_SUCCESS) return 0;
+    if ((ctx.files().*form)(path, result) != ERROR_SUCCESS) return 0;
     // A path that does not fit the buffer is not copied at all.
     if (!NameFits(result)) return 0;
     out = std::move(result);
@@ -293,12 +304,7 @@ int ToLongPath(Context& ctx, std::string_view path, std::string& out) {
 }
 
 int ToShortPath(Context& ctx, std::string_view path, std::string& out) {
-    out.clear();
-    std::string result;
-    if (ctx.files().GetShortPathName(path, result) != ERROR_SUCCESS) return 0;
-    if (!NameFits(result)) return 0;
-    out = std::move(result);
-    return out.empty() ? 0 : 1;
+    return ToPathForm(ctx, path, out, &machine::FileSystem::GetShortPathName);
 }
 
 // ---- enumeration and tree deletion
