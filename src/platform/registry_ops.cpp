@@ -127,14 +127,6 @@ std::string_view SystemMessage(machine::WinError error) {
     }
 }
 
-// Runs `op` with the root named by a short hive text; 0 when the text names none.
-template <typename Op>
-int WithHive(Context& ctx, std::string_view hive, Op op) {
-    HKEY root = 0;
-    if (!STR2HKEY(ctx, hive, root)) return 0;
-    return op(root);
-}
-
 struct HiveName {
     HKEY hive;
     std::string_view text;
@@ -473,48 +465,6 @@ int CureEmptyKey(Context& ctx, HKEY hive, std::string_view subKey) {
     if (DeleteEmptyKey(ctx, hive, subKey)) return 1;
     ReportFailedKey(ctx, hive, subKey);
     return 0;
-}
-
-int ScanKey(Context& ctx, std::string_view hive, std::string_view subKey) {
-    return WithHive(ctx, hive, [&](HKEY h) { return ScanKey(ctx, h, subKey); });
-}
-
-int CureKey(Context& ctx, std::string_view hive, std::string_view subKey) {
-    return WithHive(ctx, hive, [&](HKEY h) { return CureKey(ctx, h, subKey); });
-}
-
-int ScanValue(Context& ctx, std::string_view hive, std::string_view subKey,
-              std::string_view valueName) {
-    return WithHive(ctx, hive, [&](HKEY h) { return ScanValue(ctx, h, subKey, valueName); });
-}
-
-int CureValue(Context& ctx, std::string_view hive, std::string_view subKey,
-              std::string_view valueName) {
-    return WithHive(ctx, hive, [&](HKEY h) { return CureValue(ctx, h, subKey, valueName); });
-}
-
-int ScanValueByData(Context& ctx, std::string_view hive, std::string_view subKey,
-                    std::string_view data) {
-    return WithHive(ctx, hive, [&](HKEY h) { return ScanValueByData(ctx, h, subKey, data); });
-}
-
-int CureValueByData(Context& ctx, std::string_view hive, std::string_view subKey,
-                    std::string_view data) {
-    return WithHive(ctx, hive, [&](HKEY h) { return CureValueByData(ctx, h, subKey, data); });
-}
-
-int ScanKeyByData(Context& ctx, std::string_view hive, std::string_view subKey,
-                  std::string_view data) {
-    return WithHive(ctx, hive, [&](HKEY h) { return ScanKeyByData(ctx, h, subKey, data); });
-}
-
-int CureKeyByData(Context& ctx, std::string_view hive, std::string_view subKey,
-                  std::string_view data) {
-    return WithHive(ctx, hive, [&](HKEY h) { return CureKeyByData(ctx, h, subKey, data); });
-}
-
-int CureEmptyKey(Context& ctx, std::string_view hive, std::string_view subKey) {
-    return WithHive(ctx, hive, [&](HKEY h) { return CureEmptyKey(ctx, h, subKey); });
 }
 
 int ScanValueByExactData(Context& ctx, HKEY hive, std::string_view subKey, std::string_view data) {

@@ -87,7 +87,7 @@ int ApplyKeySecurity(Context& ctx, HKEY hive, std::string_view subKey,
                      const machine::KeySecurity& security, bool recursive);
 int SaveKeySecurity(Context& ctx, HKEY hive, std::string_view subKey, machine::KeySecurity& out);
 
-// ---- scan and cure operations (hive as handle, or as text: 0 for an unknown text)
+// ---- scan and cure operations
 
 int ScanKey(Context& ctx, HKEY hive, std::string_view subKey);
 int CureKey(Context& ctx, HKEY hive, std::string_view subKey);
@@ -98,22 +98,6 @@ int CureValueByData(Context& ctx, HKEY hive, std::string_view subKey, std::strin
 int ScanKeyByData(Context& ctx, HKEY hive, std::string_view subKey, std::string_view data);
 int CureKeyByData(Context& ctx, HKEY hive, std::string_view subKey, std::string_view data);
 int CureEmptyKey(Context& ctx, HKEY hive, std::string_view subKey);
-
-int ScanKey(Context& ctx, std::string_view hive, std::string_view subKey);
-int CureKey(Context& ctx, std::string_view hive, std::string_view subKey);
-int ScanValue(Context& ctx, std::string_view hive, std::string_view subKey,
-              std::string_view valueName);
-int CureValue(Context& ctx, std::string_view hive, std::string_view subKey,
-              std::string_view valueName);
-int ScanValueByData(Context& ctx, std::string_view hive, std::string_view subKey,
-                    std::string_view data);
-int CureValueByData(Context& ctx, std::string_view hive, std::string_view subKey,
-                    std::string_view data);
-int ScanKeyByData(Context& ctx, std::string_view hive, std::string_view subKey,
-                  std::string_view data);
-int CureKeyByData(Context& ctx, std::string_view hive, std::string_view subKey,
-                  std::string_view data);
-int CureEmptyKey(Context& ctx, std::string_view hive, std::string_view subKey);
 
 int ScanValueByExactData(Context& ctx, HKEY hive, std::string_view subKey, std::string_view data);
 int CureValueByExactData(Context& ctx, HKEY hive, std::string_view subKey, std::string_view data);

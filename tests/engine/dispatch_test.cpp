@@ -170,6 +170,30 @@ TEST(RegistryCommands, ScanThenCureThroughScriptLines) {
     EXPECT_EQ(RunScriptLine(ctx, "Bogus HKLM Software ", Mode::Scan), 0);
 }
 
+// The hive is a short text in any case; a text that names no root touches
+// nothing and runs nothing (the registry operations take the root itself).
+TEST(RegistryCommands, HiveTextsNameTheRoot) {
+    test::PlatformRig rig;
+    rig.image.Reg("1.reg",
+                  "[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{1}]\r\n"
+                  "[HKEY_CURRENT_USER\\S]\r\n\"n\"=dword:00000001\r\n");
+    auto& ctx = rig.Load();
+    EXPECT_EQ(ExecFunc(ctx, "Key", {"hkcr", "CLSID\\{1}"}, Mode::Scan), 1);
+    EXPECT_EQ(ExecFunc(ctx, "Value", {"HKCU", "S", "n"}, Mode::Scan), 1);
+    EXPECT_EQ(ctx.report().found().Count(), 2);
+
+    rig.faults().ClearCalls();
+    EXPECT_EQ(ExecFunc(ctx, "Key", {"HKEY_CURRENT_USER", "S"}, Mode::Scan), 0);
+    EXPECT_EQ(ExecFunc(ctx, "Key", {"HKLM\\", "S"}, Mode::Cure), 0);
+    EXPECT_EQ(ExecFunc(ctx, "EmptyKey", {"HKXX", "S"}, Mode::Cure), 0);
+    EXPECT_EQ(ExecFunc(ctx, "ValueByData", {"", "S", "1"}, Mode::Cure), 0);
+    EXPECT_TRUE(rig.faults().calls().empty());
+    EXPECT_NE(rig.debug.Text().find("STR2HKEY... HKLM\\\n"), std::string::npos);
+
+    EXPECT_EQ(ExecFunc(ctx, "Value", {"hkcu", "S", "n"}, Mode::Cure), 1);
+    EXPECT_EQ(platform::ValueExists(ctx, machine::HKEY_CURRENT_USER, "S", "n"), 0);
+}
+
 TEST(RegistryCommands, ProtectedTreeIsCuredOnNtAndFailsOn9x) {
     for (const char* os : {"nt", "9x"}) {
         test::PlatformRig rig;
