@@ -45,7 +45,7 @@ int RecordUnlessContains(Context& ctx, HKEY hive, std::string_view key, std::str
     for (std::string_view pattern : patterns) {
         if (platform::ValueDataContains(ctx, hive, key, value, pattern)) return 0;
     }
-    return platform::ReportFoundValue(ctx, hive, key, value);
+    return platform::ReportValue(ctx, platform::kFound, hive, key, value);
 }
 
 // Records the value unless it is absent or an empty string; 1 when newly recorded.
@@ -53,7 +53,7 @@ int RecordUnlessEmpty(Context& ctx, HKEY hive, std::string_view key, std::string
     if (!platform::ValueExists(ctx, hive, key, value)) return 0;
     std::string data;
     if (platform::ReadStringValue(ctx, hive, key, value, data) && data.empty()) return 0;
-    return platform::ReportFoundValue(ctx, hive, key, value);
+    return platform::ReportValue(ctx, platform::kFound, hive, key, value);
 }
 
 // The folder an environment variable of a server path stands for; "" for a
@@ -235,7 +235,8 @@ int CheckPrefix(Context& ctx, Mode mode) {
             data == place.standard) {
             continue;
         }
-        result |= platform::ReportFoundValue(ctx, HKEY_LOCAL_MACHINE, place.key, place.value);
+        result |= platform::ReportValue(ctx, platform::kFound, HKEY_LOCAL_MACHINE, place.key,
+                                        place.value);
     }
     return mode == Mode::Cure ? 1 : (result ? 1 : 0);
 }
@@ -262,7 +263,8 @@ int CheckToolbar(Context& ctx, Mode mode) {
         if (mode == Mode::Cure) {
             ValuePlaces(ctx, kToolbarValuePlaces, stored, Mode::Cure);
             ++count;
-        } else if (platform::ReportFoundValue(ctx, HKEY_LOCAL_MACHINE, kIEToolBarKey, stored)) {
+        } else if (platform::ReportValue(ctx, platform::kFound, HKEY_LOCAL_MACHINE, kIEToolBarKey,
+                                         stored)) {
             ++count;
         }
     }
@@ -279,7 +281,7 @@ int CheckBHO(Context& ctx, Mode mode) {
         if (mode == Mode::Cure) {
             platform::CureKey(ctx, HKEY_LOCAL_MACHINE, key);
             ++count;
-        } else if (platform::ReportFoundKey(ctx, HKEY_LOCAL_MACHINE, key)) {
+        } else if (platform::ReportKey(ctx, platform::kFound, HKEY_LOCAL_MACHINE, key)) {
             ++count;
         }
     }
@@ -291,9 +293,9 @@ int CheckURLSearchHooks(Context& ctx, Mode mode) {
     for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         for (const std::string& name : ValueNames(ctx, hive, kURLSearchHooksKey)) {
             if (IsHealthyClsid(ctx, name)) continue;
-            result |= mode == Mode::Cure
-                          ? platform::CureValue(ctx, hive, kURLSearchHooksKey, name)
-                          : platform::ReportFoundValue(ctx, hive, kURLSearchHooksKey, name);
+            result |= mode == Mode::Cure ? platform::CureValue(ctx, hive, kURLSearchHooksKey, name)
+                                         : platform::ReportValue(ctx, platform::kFound, hive,
+                                                                 kURLSearchHooksKey, name);
         }
     }
     return result ? 1 : 0;

@@ -101,7 +101,7 @@ int ScanDomainsKey(Context& ctx, std::string_view domain) {
     int any = 0;
     for (const RegistryPlace& p : kDomainsKeyPlaces) {
         if (DomainTrusted(ctx, p, domain) &&
-            platform::ReportFoundKey(ctx, p.hive, Child(p.base, domain))) {
+            platform::ReportKey(ctx, platform::kFound, p.hive, Child(p.base, domain))) {
             any = 1;
         }
     }

@@ -120,7 +120,8 @@ int RunKeysAndIniEntries(Context& ctx, std::string_view text, bool exact, Mode m
         const std::string value = ReadIniRunEntry(ctx, e);
         if (exact ? !text::EqualsNoCase(value, text) : !text::ContainsNoCase(value, text)) continue;
         iniMatch = true;
-        if (scan && platform::ReportFoundProfileString(ctx, e.section, e.key, value, kWinIni))
+        if (scan &&
+            platform::ReportProfileString(ctx, platform::kFound, e.section, e.key, value, kWinIni))
             any = 1;
     }
     if (!scan && iniMatch && DeleteIniRunEntries(ctx)) any = 1;
@@ -131,7 +132,7 @@ int ScanByData(Context& ctx, std::string_view text) {
     int any = RunKeysAndIniEntries(ctx, text, false, Mode::Scan);
     const std::string shell = ReadSystemIniShell(ctx);
     if (text::ContainsNoCase(shell, text) &&
-        platform::ReportFoundProfileString(ctx, "boot", "Shell", shell, kSystemIni)) {
+        platform::ReportProfileString(ctx, platform::kFound, "boot", "Shell", shell, kSystemIni)) {
         any = 1;
     }
     if (platform::ScanValueIfDataContains(ctx, HKEY_LOCAL_MACHINE, kWinlogonKey, "Userinit", text))
@@ -158,7 +159,8 @@ int CureByData(Context& ctx, std::string_view text) {
             machine::ERROR_SUCCESS) {
             any = 1;
         } else {
-            platform::ReportFailedProfileString(ctx, "boot", "Shell", kStandardShell, kSystemIni);
+            platform::ReportProfileString(ctx, platform::kFailed, "boot", "Shell", kStandardShell,
+                                          kSystemIni);
         }
     }
     if (platform::ValueDataContains(ctx, HKEY_LOCAL_MACHINE, kWinlogonKey, "Userinit", text) &&
@@ -255,7 +257,7 @@ int DeleteIniRunEntries(Context& ctx) {
     for (const IniRunEntry& e : kIniRunEntries) {
         if (ctx.machine().profiles().WriteString(e.section, e.key, std::nullopt, kWinIni) !=
             machine::ERROR_SUCCESS) {
-            platform::ReportFailedProfileString(ctx, e.section, e.key, "", kWinIni);
+            platform::ReportProfileString(ctx, platform::kFailed, e.section, e.key, "", kWinIni);
             all = 0;
         }
     }
@@ -402,7 +404,7 @@ int CheckRunValue(Context& ctx, Mode mode) {
             if (!IsOrphanRunData(ctx, data)) continue;
             if (mode == Mode::Cure) {
                 orphans.push_back(std::move(name));
-            } else if (platform::ReportFoundValue(ctx, p.hive, p.base, name)) {
+            } else if (platform::ReportValue(ctx, platform::kFound, p.hive, p.base, name)) {
                 ++count;
             }
         }
@@ -428,8 +430,8 @@ int CheckWinIniRun(Context& ctx, Mode mode) {
         }
         if (text::TrimView(rest).empty()) continue;
         suspicious = true;
-        if (mode == Mode::Scan &&
-            platform::ReportFoundProfileString(ctx, e.section, e.key, value, kWinIni)) {
+        if (mode == Mode::Scan && platform::ReportProfileString(ctx, platform::kFound, e.section,
+                                                                e.key, value, kWinIni)) {
             recorded = 1;
         }
     }
@@ -447,12 +449,14 @@ int CheckSysIniShell(Context& ctx, Mode mode) {
         return 0;
     }
     if (mode == Mode::Scan)
-        return platform::ReportFoundProfileString(ctx, "boot", "Shell", shell, kSystemIni);
+        return platform::ReportProfileString(ctx, platform::kFound, "boot", "Shell", shell,
+                                             kSystemIni);
     if (ctx.machine().profiles().WriteString("boot", "Shell", kStandardShell, kSystemIni) ==
         machine::ERROR_SUCCESS) {
         return 1;
     }
-    platform::ReportFailedProfileString(ctx, "boot", "Shell", kStandardShell, kSystemIni);
+    platform::ReportProfileString(ctx, platform::kFailed, "boot", "Shell", kStandardShell,
+                                  kSystemIni);
     return 0;
 }
 
@@ -476,7 +480,8 @@ int CheckAppInit_DLLs(Context& ctx, Mode mode) {
     value = text::Trim(value);
     ctx.Debug("AppInit_DLLs : " + value + "\n");
     if (value.empty()) return 0;
-    return platform::ReportFoundData(ctx, HKEY_LOCAL_MACHINE, kNtWindowsKey, "AppInit_DLLs", value);
+    return platform::ReportData(ctx, platform::kFound, HKEY_LOCAL_MACHINE, kNtWindowsKey,
+                                "AppInit_DLLs", value);
 }
 
 }  // namespace veldan::commands

@@ -301,7 +301,7 @@ int RunDeepScan(Context& ctx, ScanResult& result, ScanObserver& observer,
         }
         if (group.lines.empty()) group.lines.push_back("#NAME " + group.name);
         group.lines.push_back("File " + hit.path);
-        platform::ReportFoundFile(ctx, hit.path);
+        platform::ReportFile(ctx, platform::kFound, hit.path);
         group.found = true;
     }
     FinishEntry(ctx, group, result, observer);

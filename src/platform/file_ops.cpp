@@ -167,7 +167,7 @@ int ScanFile(Context& ctx, std::string_view param) {
     const FileParam p = SplitFileParam(param);
     if (IsBlank(p.path)) return 0;
     int result = 0;
-    if (MatchFile(ctx, param) && ReportFoundFile(ctx, p.path)) result = 1;
+    if (MatchFile(ctx, param) && ReportFile(ctx, kFound, p.path)) result = 1;
     // The registry traces are looked for whether or not the file exists.
     if (ScanModuleUsage(ctx, p.path)) result = 1;
     if (ScanSharedDll(ctx, p.path)) result = 1;
@@ -197,7 +197,7 @@ int CureFile(Context& ctx, std::string_view param) {
         } else {
             fileGone = false;
             DeleteAtRestart(ctx, path);
-            ReportFailedFile(ctx, path);
+            ReportFile(ctx, kFailed, path);
         }
     }
     // Each trace is removed whatever happened to the others.
@@ -211,7 +211,7 @@ int ScanModuleUsage(Context& ctx, std::string_view path) {
     if (IsBlank(path)) return 0;
     const std::string key = ModuleUsageKey(path);
     if (!KeyExists(ctx, HKEY_LOCAL_MACHINE, key)) return 0;
-    return ReportFoundKey(ctx, HKEY_LOCAL_MACHINE, key);
+    return ReportKey(ctx, kFound, HKEY_LOCAL_MACHINE, key);
 }
 
 int CureModuleUsage(Context& ctx, std::string_view path) {
@@ -223,7 +223,7 @@ int CureModuleUsage(Context& ctx, std::string_view path) {
 int ScanSharedDll(Context& ctx, std::string_view path) {
     if (IsBlank(path)) return 0;
     if (!ValueExists(ctx, HKEY_LOCAL_MACHINE, kSharedDllsKey, path)) return 0;
-    return ReportFoundValue(ctx, HKEY_LOCAL_MACHINE, kSharedDllsKey, path);
+    return ReportValue(ctx, kFound, HKEY_LOCAL_MACHINE, kSharedDllsKey, path);
 }
 
 int CureSharedDll(Context& ctx, std::string_view path) {
@@ -248,7 +248,7 @@ int IsExistingFolder(Context& ctx, std::string_view path) {
 
 int ScanFolder(Context& ctx, std::string_view path) {
     if (!IsExistingFolder(ctx, path)) return 0;
-    return ReportFoundDir(ctx, path);
+    return ReportDir(ctx, kFound, path);
 }
 
 int CureFolder(Context& ctx, std::string_view path) {
@@ -297,14 +297,14 @@ int RemoveFolderIfEmpty(Context& ctx, std::string_view folder) {
         ctx.report().RollBackDir(longPath);
         return 1;
     }
-    ReportFailedDir(ctx, folder);
+    ReportDir(ctx, kFailed, folder);
     return 0;
 }
 
 int ScanFilesByMask(Context& ctx, std::string_view mask, std::string_view folder) {
     int result = 0;
     for (const std::string& path : FilesByMask(ctx, mask, folder)) {
-        if (ReportFoundFile(ctx, path)) result = 1;
+        if (ReportFile(ctx, kFound, path)) result = 1;
     }
     return result;
 }

@@ -87,7 +87,7 @@ std::vector<machine::FindData> ListFolder(Context& ctx, std::string_view folder,
 
 // Scan: records the file and remembers it when new; fix: remembers it.
 void Take(Context& ctx, bool fix, std::string path, std::vector<std::string>& taken) {
-    if (fix || ReportFoundFile(ctx, path)) taken.push_back(std::move(path));
+    if (fix || ReportFile(ctx, kFound, path)) taken.push_back(std::move(path));
 }
 
 // Runs CureFile on each remembered file when fixing; the number remembered.
@@ -148,7 +148,8 @@ int ScanRunValuesForRandomName(Context& ctx, machine::HKEY hive, std::string_vie
             continue;
         }
         if (!IsFamilyRunCommand(data, prefix)) continue;
-        if (fix || ReportFoundData(ctx, hive, subKey, name, data)) names.push_back(std::move(name));
+        if (fix || ReportData(ctx, kFound, hive, subKey, name, data))
+            names.push_back(std::move(name));
     }
     if (fix) {
         for (const std::string& name : names) CureValue(ctx, hive, subKey, name);

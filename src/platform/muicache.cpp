@@ -31,7 +31,7 @@ int ScanMuiCache(Context& ctx, std::string_view path) {
     int result = 0;
     for (const std::string& name : ctx.muiCache()) {
         if (!text::EqualsNoCase(name, path)) continue;
-        if (ReportFoundValue(ctx, machine::HKEY_CURRENT_USER, kMuiCacheKey, name)) result = 1;
+        if (ReportValue(ctx, kFound, machine::HKEY_CURRENT_USER, kMuiCacheKey, name)) result = 1;
     }
     return result;
 }

@@ -281,18 +281,18 @@ int ToPathForm(Context& ctx, std::string_view path, std::string& out,
                machine::WinError (machine::FileSystem::*form)(std::string_view, std::string&)
                    const) {
     out.clear();
-}  // namespace
-
-int ToLongPath(Context& ctx, std::string_view path, std::string& out) {
-    return ToPathForm(ctx, path, out, &machine::FileSystem::GetLongPathName);
-}
-
     std::string result;
     if ((ctx.files().*form)(path, result) != ERROR_SUCCESS) return 0;
     // A path that does not fit the buffer is not copied at all.
     if (!NameFits(result)) return 0;
     out = std::move(result);
     return out.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int ToLongPath(Context& ctx, std::string_view path, std::string& out) {
+    return ToPathForm(ctx, path, out, &machine::FileSystem::GetLongPathName);
 }
 
 int ToShortPath(Context& ctx, std::string_view path, std::string& out) {
@@ -349,7 +349,7 @@ int FindValuesByData(Context& ctx, HKEY hive, std::string_view subKey, std::stri
         if (!match) continue;
         if (cure) {
             names.push_back(std::move(name));
-        } else if (ReportFoundData(ctx, hive, subKey, name, stored)) {
+        } else if (ReportData(ctx, kFound, hive, subKey, name, stored)) {
             names.push_back(std::move(name));
         }
     }
@@ -415,7 +415,7 @@ int DeleteKeyTree(Context& ctx, HKEY hive, std::string_view subKey) {
             ApplyKeySecurity(ctx, hive, subKey, saved, false);
         }
     }
-    if (!result) ReportFailedKey(ctx, hive, subKey);
+    if (!result) ReportKey(ctx, kFailed, hive, subKey);
     return result;
 }
 
@@ -423,7 +423,7 @@ int DeleteKeyTree(Context& ctx, HKEY hive, std::string_view subKey) {
 
 int ScanKey(Context& ctx, HKEY hive, std::string_view subKey) {
     if (!KeyExists(ctx, hive, subKey)) return 0;
-    return ReportFoundKey(ctx, hive, subKey);
+    return ReportKey(ctx, kFound, hive, subKey);
 }
 
 int CureKey(Context& ctx, HKEY hive, std::string_view subKey) {
@@ -433,12 +433,12 @@ int CureKey(Context& ctx, HKEY hive, std::string_view subKey) {
 
 int ScanValue(Context& ctx, HKEY hive, std::string_view subKey, std::string_view valueName) {
     if (!ValueExists(ctx, hive, subKey, valueName)) return 0;
-    return ReportFoundValue(ctx, hive, subKey, valueName);
+    return ReportValue(ctx, kFound, hive, subKey, valueName);
 }
 
 int CureValue(Context& ctx, HKEY hive, std::string_view subKey, std::string_view valueName) {
     if (DeleteValueIfPresent(ctx, hive, subKey, valueName)) return 1;
-    ReportFailedValue(ctx, hive, subKey, valueName);
+    ReportValue(ctx, kFailed, hive, subKey, valueName);
     return 0;
 }
 
@@ -463,7 +463,7 @@ int CureEmptyKey(Context& ctx, HKEY hive, std::string_view subKey) {
     // A key that is not there is nothing to do, as for the other cures.
     if (!KeyExists(ctx, hive, subKey)) return 1;
     if (DeleteEmptyKey(ctx, hive, subKey)) return 1;
-    ReportFailedKey(ctx, hive, subKey);
+    ReportKey(ctx, kFailed, hive, subKey);
     return 0;
 }
 
@@ -478,19 +478,19 @@ int CureValueByExactData(Context& ctx, HKEY hive, std::string_view subKey, std::
 int ScanValueIfDataContains(Context& ctx, HKEY hive, std::string_view subKey,
                             std::string_view valueName, std::string_view pattern) {
     if (!ValueDataContains(ctx, hive, subKey, valueName, pattern)) return 0;
-    return ReportFoundValue(ctx, hive, subKey, valueName);
+    return ReportValue(ctx, kFound, hive, subKey, valueName);
 }
 
 int ScanValueIfDataLacks(Context& ctx, HKEY hive, std::string_view subKey,
                          std::string_view valueName, std::string_view pattern) {
     if (ValueDataContains(ctx, hive, subKey, valueName, pattern)) return 0;
-    return ReportFoundValue(ctx, hive, subKey, valueName);
+    return ReportValue(ctx, kFound, hive, subKey, valueName);
 }
 
 int CureStringValue(Context& ctx, HKEY hive, std::string_view subKey, std::string_view valueName,
                     std::string_view data) {
     if (WriteStringValue(ctx, hive, subKey, valueName, data)) return 1;
-    ReportFailedData(ctx, hive, subKey, valueName, data);
+    ReportData(ctx, kFailed, hive, subKey, valueName, data);
     return 0;
 }
 

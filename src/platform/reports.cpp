@@ -52,59 +52,51 @@ CScanItem RegistryItem(std::int32_t status, std::int32_t type, std::string text,
     return item;
 }
 
-int KeyItem(Context& ctx, std::int32_t status, machine::HKEY hive, std::string_view subKey) {
-    std::string text;
-    if (!MakeKeyText(ctx, hive, subKey, text)) return 0;
-    return Add(ctx, RegistryItem(status, REGKEY, std::move(text), hive, subKey));
-}
-
-int DataItem(Context& ctx, std::int32_t status, machine::HKEY hive, std::string_view subKey,
-             std::string_view valueName, std::string_view data) {
-    std::string text;
-    if (!MakeDataText(ctx, hive, subKey, valueName, data, text)) return 0;
-    return Add(ctx, RegistryItem(status, REGDAT, std::move(text), hive, subKey, valueName, data));
-}
-
-// A value that reads as a string of at most 260 bytes is a REGDAT item with its
-// data; any other value a REGVAL item.
-int ValueItem(Context& ctx, std::int32_t status, machine::HKEY hive, std::string_view subKey,
-              std::string_view valueName) {
-    std::string data;
-    if (status == SCAN && ReadStringValue(ctx, hive, subKey, valueName, data)) {
-        return DataItem(ctx, status, hive, subKey, valueName, data);
-    }
-    std::string text;
-    if (!MakeValueText(ctx, hive, subKey, valueName, text)) return 0;
-    return Add(ctx, RegistryItem(status, REGVAL, std::move(text), hive, subKey, valueName));
+std::int32_t Status(ItemList list) {
+    return list == kFound ? SCAN : FAIL;
 }
 
 }  // namespace
 
-int ReportFoundKey(Context& ctx, machine::HKEY hive, std::string_view subKey) {
-    return KeyItem(ctx, SCAN, hive, subKey);
+int ReportKey(Context& ctx, ItemList list, machine::HKEY hive, std::string_view subKey) {
+    std::string text;
+    if (!MakeKeyText(ctx, hive, subKey, text)) return 0;
+    return Add(ctx, RegistryItem(Status(list), REGKEY, std::move(text), hive, subKey));
 }
 
-int ReportFoundValue(Context& ctx, machine::HKEY hive, std::string_view subKey,
-                     std::string_view valueName) {
-    return ValueItem(ctx, SCAN, hive, subKey, valueName);
+int ReportData(Context& ctx, ItemList list, machine::HKEY hive, std::string_view subKey,
+               std::string_view valueName, std::string_view data) {
+    std::string text;
+    if (!MakeDataText(ctx, hive, subKey, valueName, data, text)) return 0;
+    return Add(ctx,
+               RegistryItem(Status(list), REGDAT, std::move(text), hive, subKey, valueName, data));
 }
 
-int ReportFoundData(Context& ctx, machine::HKEY hive, std::string_view subKey,
-                    std::string_view valueName, std::string_view data) {
-    return DataItem(ctx, SCAN, hive, subKey, valueName, data);
+// A value that reads as a string of at most 260 bytes is found as a REGDAT item
+// with its data; any other value, and every failure, is a REGVAL item.
+int ReportValue(Context& ctx, ItemList list, machine::HKEY hive, std::string_view subKey,
+                std::string_view valueName) {
+    std::string data;
+    if (list == kFound && ReadStringValue(ctx, hive, subKey, valueName, data)) {
+        return ReportData(ctx, list, hive, subKey, valueName, data);
+    }
+    std::string text;
+    if (!MakeValueText(ctx, hive, subKey, valueName, text)) return 0;
+    return Add(ctx, RegistryItem(Status(list), REGVAL, std::move(text), hive, subKey, valueName));
 }
 
-int ReportFoundProfileString(Context& ctx, std::string_view section, std::string_view key,
-                             std::string_view value, std::string_view file) {
-    return Add(ctx, Item(SCAN, PROSTR, ProfileText(true, section, key, value, file)));
+int ReportProfileString(Context& ctx, ItemList list, std::string_view section, std::string_view key,
+                        std::string_view value, std::string_view file) {
+    return Add(ctx,
+               Item(Status(list), PROSTR, ProfileText(list == kFound, section, key, value, file)));
 }
 
-int ReportFoundFile(Context& ctx, std::string_view path) {
-    return Add(ctx, Item(SCAN, FILE, LongForm(ctx, path)));
+int ReportFile(Context& ctx, ItemList list, std::string_view path) {
+    return Add(ctx, Item(Status(list), FILE, LongForm(ctx, path)));
 }
 
-int ReportFoundDir(Context& ctx, std::string_view path) {
-    return Add(ctx, Item(SCAN, DIR, LongForm(ctx, path)));
+int ReportDir(Context& ctx, ItemList list, std::string_view path) {
+    return Add(ctx, Item(Status(list), DIR, LongForm(ctx, path)));
 }
 
 int ReportFoundLsp(Context& ctx, machine::HKEY hive, std::string_view key,
@@ -114,33 +106,6 @@ int ReportFoundLsp(Context& ctx, machine::HKEY hive, std::string_view key,
     CScanItem item = Item(SCAN, LSP, std::move(text));
     item.extra.assign(provider);
     return Add(ctx, std::move(item));
-}
-
-int ReportFailedKey(Context& ctx, machine::HKEY hive, std::string_view subKey) {
-    return KeyItem(ctx, FAIL, hive, subKey);
-}
-
-int ReportFailedValue(Context& ctx, machine::HKEY hive, std::string_view subKey,
-                      std::string_view valueName) {
-    return ValueItem(ctx, FAIL, hive, subKey, valueName);
-}
-
-int ReportFailedData(Context& ctx, machine::HKEY hive, std::string_view subKey,
-                     std::string_view valueName, std::string_view data) {
-    return DataItem(ctx, FAIL, hive, subKey, valueName, data);
-}
-
-int ReportFailedProfileString(Context& ctx, std::string_view section, std::string_view key,
-                              std::string_view value, std::string_view file) {
-    return Add(ctx, Item(FAIL, PROSTR, ProfileText(false, section, key, value, file)));
-}
-
-int ReportFailedFile(Context& ctx, std::string_view path) {
-    return Add(ctx, Item(FAIL, FILE, LongForm(ctx, path)));
-}
-
-int ReportFailedDir(Context& ctx, std::string_view path) {
-    return Add(ctx, Item(FAIL, DIR, LongForm(ctx, path)));
 }
 
 }  // namespace veldan::platform

@@ -11,31 +11,29 @@
 
 namespace veldan::platform {
 
-int ReportFoundKey(Context& ctx, machine::HKEY hive, std::string_view subKey);
-// A REG_SZ / REG_EXPAND_SZ value that fits 260 bytes becomes REGDAT with its
-// data; anything else (absent, too long, other types) REGVAL.
-int ReportFoundValue(Context& ctx, machine::HKEY hive, std::string_view subKey,
-                     std::string_view valueName);
-int ReportFoundData(Context& ctx, machine::HKEY hive, std::string_view subKey,
-                    std::string_view valueName, std::string_view data);
-// "%s [%s] \"%s\"=\"%s\"" of file, section, key, value.
-int ReportFoundProfileString(Context& ctx, std::string_view section, std::string_view key,
-                             std::string_view value, std::string_view file);
+// The list an item goes to: the found list (what a scan finds, with the
+// registry place the cure acts on) or the failure list (what a cure could not
+// remove, its text alone).
+enum class ItemList { Found, Failed };
+inline constexpr ItemList kFound = ItemList::Found;
+inline constexpr ItemList kFailed = ItemList::Failed;
+
+int ReportKey(Context& ctx, ItemList list, machine::HKEY hive, std::string_view subKey);
+// A found REG_SZ / REG_EXPAND_SZ value that fits 260 bytes becomes REGDAT with
+// its data; anything else (absent, too long, other types, a failure) REGVAL.
+int ReportValue(Context& ctx, ItemList list, machine::HKEY hive, std::string_view subKey,
+                std::string_view valueName);
+int ReportData(Context& ctx, ItemList list, machine::HKEY hive, std::string_view subKey,
+               std::string_view valueName, std::string_view data);
+// Found: "%s [%s] \"%s\"=\"%s\"" of file, section, key, value; failed: the same
+// without the brackets.
+int ReportProfileString(Context& ctx, ItemList list, std::string_view section, std::string_view key,
+                        std::string_view value, std::string_view file);
 // FILE / DIR items carry the long form of the path ("" when it does not exist).
-int ReportFoundFile(Context& ctx, std::string_view path);
-int ReportFoundDir(Context& ctx, std::string_view path);
+int ReportFile(Context& ctx, ItemList list, std::string_view path);
+int ReportDir(Context& ctx, ItemList list, std::string_view path);
+// A found LSP item: the key's text, with the provider.
 int ReportFoundLsp(Context& ctx, machine::HKEY hive, std::string_view key,
                    std::string_view provider);
-
-int ReportFailedKey(Context& ctx, machine::HKEY hive, std::string_view subKey);
-int ReportFailedValue(Context& ctx, machine::HKEY hive, std::string_view subKey,
-                      std::string_view valueName);
-int ReportFailedData(Context& ctx, machine::HKEY hive, std::string_view subKey,
-                     std::string_view valueName, std::string_view data);
-// "%s %s \"%s\"=\"%s\"" of file, section, key, value (no brackets).
-int ReportFailedProfileString(Context& ctx, std::string_view section, std::string_view key,
-                              std::string_view value, std::string_view file);
-int ReportFailedFile(Context& ctx, std::string_view path);
-int ReportFailedDir(Context& ctx, std::string_view path);
 
 }  // namespace veldan::platform

@@ -87,7 +87,7 @@ int ScanCache(Context& ctx, const std::vector<Record>& cache, std::string_view p
               Select select) {
     int found = 0;
     for (const Record& r : cache) {
-        if (text::ContainsNoCase(select(r), pattern) && ReportFoundFile(ctx, r.path)) found = 1;
+        if (text::ContainsNoCase(select(r), pattern) && ReportFile(ctx, kFound, r.path)) found = 1;
     }
     return found;
 }
@@ -260,7 +260,7 @@ int CureMatching(Context& ctx, std::string_view folder, std::string_view pattern
 int ScanLinksInFolder(Context& ctx, std::string_view folder, std::string_view pattern, int field) {
     int found = 0;
     ForEachMatching<CShellLink>(ctx, folder, pattern, field, [&](const std::string& path) {
-        found = ReportFoundFile(ctx, path) ? 1 : 0;
+        found = ReportFile(ctx, kFound, path) ? 1 : 0;
         return found == 0;
     });
     return found;
@@ -273,7 +273,7 @@ int CureLinksInFolder(Context& ctx, std::string_view folder, std::string_view pa
 int ScanUrlsInFolder(Context& ctx, std::string_view folder, std::string_view pattern, int field) {
     int found = 0;
     ForEachMatching<CUrlShellLink>(ctx, folder, pattern, field, [&](const std::string& path) {
-        if (ReportFoundFile(ctx, path)) found = 1;
+        if (ReportFile(ctx, kFound, path)) found = 1;
         return true;
     });
     return found;

@@ -159,7 +159,7 @@ int Renumber(Context& ctx, const Catalog& catalog) {
             if (!WriteEntry(ctx, key, records[i].values)) {
                 // Stop before anything is removed: every entry is still held by
                 // its old key or by its new one.
-                ReportFailedKey(ctx, HKEY_LOCAL_MACHINE, key);
+                ReportKey(ctx, kFailed, HKEY_LOCAL_MACHINE, key);
                 return 0;
             }
             written[i] = true;
@@ -174,7 +174,7 @@ int Renumber(Context& ctx, const Catalog& catalog) {
     if (reg.CreateKey(HKEY_LOCAL_MACHINE, catalog.catalogKey) != ERROR_SUCCESS ||
         reg.SetValue(HKEY_LOCAL_MACHINE, catalog.catalogKey, kNumCatalogEntries,
                      RegValue::Dword(static_cast<std::uint32_t>(n))) != ERROR_SUCCESS) {
-        ReportFailedValue(ctx, HKEY_LOCAL_MACHINE, catalog.catalogKey, kNumCatalogEntries);
+        ReportValue(ctx, kFailed, HKEY_LOCAL_MACHINE, catalog.catalogKey, kNumCatalogEntries);
         return 0;
     }
 

@@ -190,7 +190,7 @@ TEST_F(FileOps, CureFileRemovesAReadOnlyFileAndItsTraces) {
     Context& ctx = Load("", Traces(path));
     MakeReadOnly(path);
     ASSERT_TRUE(ReadOnly(path));
-    ReportFailedFile(ctx, path);  // an earlier attempt failed
+    ReportFile(ctx, kFailed, path);  // an earlier attempt failed
     rig.debug.Clear();
 
     EXPECT_EQ(CureFile(ctx, path + "|999"), 1);  // the size is not compared

@@ -110,11 +110,11 @@ TEST_F(Reports, FilesAndFoldersCarryTheLongPath) {
                                            shortPath),
               machine::ERROR_SUCCESS);
     ASSERT_NE(shortPath.find('~'), std::string::npos);
-    EXPECT_EQ(ReportFoundFile(ctx, shortPath), 1);
-    EXPECT_EQ(ReportFoundFile(ctx, "c:\\program files\\long folder name\\SOME PROGRAM.EXE"), 0);
+    EXPECT_EQ(ReportFile(ctx, kFound, shortPath), 1);
+    EXPECT_EQ(ReportFile(ctx, kFound, "c:\\program files\\long folder name\\SOME PROGRAM.EXE"), 0);
     EXPECT_EQ(report().found().At(0).text, "C:\\Program Files\\Long Folder Name\\Some Program.exe");
     EXPECT_EQ(report().found().At(0).type, FILE);
-    EXPECT_EQ(ReportFoundDir(ctx, "C:\\PROGRAM FILES"), 1);
+    EXPECT_EQ(ReportDir(ctx, kFound, "C:\\PROGRAM FILES"), 1);
     EXPECT_EQ(report().found().At(1).text, "C:\\Program Files");
 
     // A path longer than the platform's buffer is reported whole, never as "".
@@ -124,20 +124,21 @@ TEST_F(Reports, FilesAndFoldersCarryTheLongPath) {
     for (std::size_t at = deep.find('\\', 8); at != std::string::npos; at = deep.find('\\', at + 1))
         ASSERT_EQ(ctx.files().CreateDirectory(deep.substr(0, at)), machine::ERROR_SUCCESS);
     ASSERT_EQ(ctx.files().CreateDirectory(deep), machine::ERROR_SUCCESS);
-    EXPECT_EQ(ReportFoundDir(ctx, deep), 1);
+    EXPECT_EQ(ReportDir(ctx, kFound, deep), 1);
     EXPECT_EQ(report().found().At(2).text, deep);
 
-    EXPECT_EQ(ReportFailedFile(ctx, "C:\\missing.exe"), 1);  // a path that is gone has no long form
+    EXPECT_EQ(ReportFile(ctx, kFailed, "C:\\missing.exe"),
+              1);  // a path that is gone has no long form
     EXPECT_EQ(report().failed().At(0).text, "");
     EXPECT_EQ(rig.debug.Text(), "FAIL.FILE   \n");
 }
 
 TEST_F(Reports, ValuesBecomeDataOnlyWhenTheyAreShortStrings) {
     Context& ctx = *rig.ctx;
-    EXPECT_EQ(ReportFoundValue(ctx, HKEY_LOCAL_MACHINE, "Software\\T", "Str"), 1);
-    EXPECT_EQ(ReportFoundValue(ctx, HKEY_LOCAL_MACHINE, "Software\\T", "Num"), 1);
-    EXPECT_EQ(ReportFoundValue(ctx, HKEY_LOCAL_MACHINE, "Software\\T", "Long"), 1);
-    EXPECT_EQ(ReportFoundValue(ctx, HKEY_LOCAL_MACHINE, "Software\\T", "Gone"), 1);
+    EXPECT_EQ(ReportValue(ctx, kFound, HKEY_LOCAL_MACHINE, "Software\\T", "Str"), 1);
+    EXPECT_EQ(ReportValue(ctx, kFound, HKEY_LOCAL_MACHINE, "Software\\T", "Num"), 1);
+    EXPECT_EQ(ReportValue(ctx, kFound, HKEY_LOCAL_MACHINE, "Software\\T", "Long"), 1);
+    EXPECT_EQ(ReportValue(ctx, kFound, HKEY_LOCAL_MACHINE, "Software\\T", "Gone"), 1);
     const auto& items = report().found().items();
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0].type, REGDAT);
@@ -160,9 +161,9 @@ TEST_F(Reports, ValuesBecomeDataOnlyWhenTheyAreShortStrings) {
 
 TEST_F(Reports, FailuresCarryOnlyTheirText) {
     Context& ctx = *rig.ctx;
-    EXPECT_EQ(ReportFailedData(ctx, HKEY_LOCAL_MACHINE, "Software\\T", "", "v"), 1);
-    EXPECT_EQ(ReportFailedValue(ctx, HKEY_LOCAL_MACHINE, "Software\\T", "Str"), 1);
-    EXPECT_EQ(ReportFailedKey(ctx, HKEY_LOCAL_MACHINE, "Software\\T"), 1);
+    EXPECT_EQ(ReportData(ctx, kFailed, HKEY_LOCAL_MACHINE, "Software\\T", "", "v"), 1);
+    EXPECT_EQ(ReportValue(ctx, kFailed, HKEY_LOCAL_MACHINE, "Software\\T", "Str"), 1);
+    EXPECT_EQ(ReportKey(ctx, kFailed, HKEY_LOCAL_MACHINE, "Software\\T"), 1);
     const CScanItem& data = report().failed().At(0);
     EXPECT_EQ(data.text, "HKLM\\Software\\T \"\"=\"v\"");
     EXPECT_EQ(data.status, FAIL);
@@ -176,14 +177,14 @@ TEST_F(Reports, FailuresCarryOnlyTheirText) {
 
 TEST_F(Reports, ProfileStringsAndUnknownHives) {
     Context& ctx = *rig.ctx;
-    EXPECT_EQ(ReportFoundProfileString(ctx, "boot", "Shell", "explorer.exe", "System.ini"), 1);
-    EXPECT_EQ(ReportFailedProfileString(ctx, "boot", "Shell", "explorer.exe", "System.ini"), 1);
+    EXPECT_EQ(ReportProfileString(ctx, kFound, "boot", "Shell", "explorer.exe", "System.ini"), 1);
+    EXPECT_EQ(ReportProfileString(ctx, kFailed, "boot", "Shell", "explorer.exe", "System.ini"), 1);
     EXPECT_EQ(report().found().At(0).text, "System.ini [boot] \"Shell\"=\"explorer.exe\"");
     EXPECT_EQ(report().failed().At(0).text, "System.ini boot \"Shell\"=\"explorer.exe\"");
 
     rig.debug.Clear();
-    EXPECT_EQ(ReportFoundKey(ctx, HKEY_CURRENT_CONFIG, "Software"), 0);
-    EXPECT_EQ(ReportFailedValue(ctx, HKEY_CURRENT_CONFIG, "Software", "x"), 0);
+    EXPECT_EQ(ReportKey(ctx, kFound, HKEY_CURRENT_CONFIG, "Software"), 0);
+    EXPECT_EQ(ReportValue(ctx, kFailed, HKEY_CURRENT_CONFIG, "Software", "x"), 0);
     EXPECT_EQ(report().found().Count(), 1);
     EXPECT_EQ(report().failed().Count(), 1);
     EXPECT_EQ(rig.debug.Text(), "HKEY2STR... -2147483643\nHKEY2STR... -2147483643\n");
