@@ -25,6 +25,12 @@ struct RegistryPlace {
     std::string_view base;
 };
 
+// The same key below HKLM, then below HKCU.
+constexpr std::array<RegistryPlace, 2> MachineAndUser(std::string_view base) {
+    return {RegistryPlace{machine::HKEY_LOCAL_MACHINE, base},
+            RegistryPlace{machine::HKEY_CURRENT_USER, base}};
+}
+
 // The places of the place commands, in the order they are tried. A key
 // command looks at base + "\\" + N; a value command at the value N of base.
 // The commands themselves are generated from these tables
@@ -58,12 +64,8 @@ inline constexpr std::array kExtensionsKeyPlaces = {
                   ".DEFAULT\\Software\\Microsoft\\Internet Explorer\\Extensions"},
 };
 
-inline constexpr std::array kExtensionsValuePlaces = {
-    RegistryPlace{machine::HKEY_LOCAL_MACHINE,
-                  "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping"},
-    RegistryPlace{machine::HKEY_CURRENT_USER,
-                  "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping"},
-};
+inline constexpr std::array kExtensionsValuePlaces =
+    MachineAndUser("Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping");
 
 inline constexpr std::array kUninstallKeyPlaces = {
     RegistryPlace{machine::HKEY_LOCAL_MACHINE,
@@ -74,10 +76,8 @@ inline constexpr std::array kUninstallKeyPlaces = {
                   "Software\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache"},
 };
 
-inline constexpr std::array kMenuExtKeyPlaces = {
-    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer\\MenuExt"},
-    RegistryPlace{machine::HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\MenuExt"},
-};
+inline constexpr std::array kMenuExtKeyPlaces =
+    MachineAndUser("Software\\Microsoft\\Internet Explorer\\MenuExt");
 
 inline constexpr std::array kToolbarValuePlaces = {
     RegistryPlace{machine::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer\\ToolBar"},
@@ -87,24 +87,14 @@ inline constexpr std::array kToolbarValuePlaces = {
                   "Software\\Microsoft\\Internet Explorer\\ToolBar\\ShellBrowser"},
 };
 
-inline constexpr std::array kMainValuePlaces = {
-    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer\\Main"},
-    RegistryPlace{machine::HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Main"},
-};
+inline constexpr std::array kMainValuePlaces =
+    MachineAndUser("Software\\Microsoft\\Internet Explorer\\Main");
 
-inline constexpr std::array kIEValuePlaces = {
-    RegistryPlace{machine::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer"},
-    RegistryPlace{machine::HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer"},
-};
+inline constexpr std::array kIEValuePlaces =
+    MachineAndUser("Software\\Microsoft\\Internet Explorer");
 
-inline constexpr std::array kDomainsKeyPlaces = {
-    RegistryPlace{
-        machine::HKEY_LOCAL_MACHINE,
-        "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains"},
-    RegistryPlace{
-        machine::HKEY_CURRENT_USER,
-        "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains"},
-};
+inline constexpr std::array kDomainsKeyPlaces = MachineAndUser(
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains");
 
 // ScanKey / CureKey of base + "\\" + name at each place; 1 when any returned nonzero.
 int KeyPlaces(platform::Context& ctx, std::span<const RegistryPlace> places, std::string_view name,
