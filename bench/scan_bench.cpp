@@ -100,24 +100,36 @@ DeepScanTree& Tree() {
     return tree;
 }
 
-void DeepScan(benchmark::State& state) {
-    DeepScanTree& tree = Tree();
+// Loads the machine image and times `pass` (a scan over it) once an iteration,
+// with the folder table filled and the databases loaded first when `databases`.
+template <class Pass>
+void TimePass(benchmark::State& state, const fs::path& image, const fs::path& program,
+              bool databases, Pass pass) {
     machine::MachineError error;
-    auto m = machine::image::ImageMachine::Load(tree.root.string(), error);
+    auto m = machine::image::ImageMachine::Load(image.string(), error);
     if (!m) {
         state.SkipWithError(error.ToString().c_str());
         return;
     }
     text::NullDebugSink sink;
     platform::Context ctx(*m, sink);
-    ctx.setProgramFolder(tree.program.string());
+    ctx.setProgramFolder(program.string());
+    if (databases) {
+        platform::InitFolderTable(ctx);
+        engine::LoadDatabases(ctx);
+    }
     engine::ScanObserver observer;
     std::atomic<int> cancel{0};
     for (auto _ : state) {
         engine::ScanResult result;
-        engine::RunDeepScan(ctx, result, observer, cancel);
+        pass(ctx, result, observer, cancel);
         benchmark::DoNotOptimize(result.rows.size());
     }
+}
+
+void DeepScan(benchmark::State& state) {
+    DeepScanTree& tree = Tree();
+    TimePass(state, tree.root, tree.program, false, [](auto&... a) { engine::RunDeepScan(a...); });
     state.counters["files"] = kFiles;
     state.counters["hashed"] = tree.candidates;
 }
@@ -170,24 +182,8 @@ void SignaturePass(benchmark::State& state) {
     fs::create_directories(root / "program" / "core");
     std::ofstream(root / "program" / "core" / "addb.txt") << SignatureDatabase(lines);
 
-    machine::MachineError error;
-    auto m = machine::image::ImageMachine::Load((root / "machine").string(), error);
-    if (!m) {
-        state.SkipWithError(error.ToString().c_str());
-        return;
-    }
-    text::NullDebugSink sink;
-    platform::Context ctx(*m, sink);
-    ctx.setProgramFolder((root / "program").string());
-    platform::InitFolderTable(ctx);
-    engine::LoadDatabases(ctx);
-    engine::ScanObserver observer;
-    std::atomic<int> cancel{0};
-    for (auto _ : state) {
-        engine::ScanResult result;
-        engine::RunScan(ctx, result, observer, cancel);
-        benchmark::DoNotOptimize(result.rows.size());
-    }
+    TimePass(state, root / "machine", root / "program", true,
+             [](auto&... a) { engine::RunScan(a...); });
     state.SetItemsProcessed(state.iterations() * lines);
     state.counters["lines/s"] = benchmark::Counter(static_cast<double>(lines),
                                                    benchmark::Counter::kIsIterationInvariantRate);
