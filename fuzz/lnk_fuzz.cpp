@@ -3,15 +3,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "common/fuzz_machine.h"
 
 using namespace veldan::machine;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string path = veldan::fuzz::PutOnDriveC("fuzz.lnk", data, size);
-    ShellLinkData link;
-    (void)veldan::fuzz::TheMachine().machine->shellLinks().LoadShellLink(path, link);
+    veldan::fuzz::LoadShortcut("fuzz.lnk", data, size, &ShellLinks::LoadShellLink);
     return 0;
 }

@@ -3,15 +3,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "common/fuzz_machine.h"
 
 using namespace veldan::machine;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string path = veldan::fuzz::PutOnDriveC("fuzz.url", data, size);
-    UrlShortcutData link;
-    (void)veldan::fuzz::TheMachine().machine->shellLinks().LoadUrlShortcut(path, link);
+    veldan::fuzz::LoadShortcut("fuzz.url", data, size, &ShellLinks::LoadUrlShortcut);
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "machine/image/image_machine.h"
+#include "machine/shell_links.h"
 #include "platform/context.h"
 
 namespace veldan::fuzz {
@@ -27,5 +28,16 @@ FuzzMachine& TheMachine();
 // Writes the input as file `name` at the root of the machine's drive C: and
 // returns its Windows path ("C:\\name").
 std::string PutOnDriveC(std::string_view name, const std::uint8_t* data, std::size_t size);
+
+// Puts the input on drive C: as `name` and loads it with one of the machine's
+// shortcut readers (&ShellLinks::LoadShellLink, &ShellLinks::LoadUrlShortcut),
+// as the shortcut commands do.
+template <class Link>
+void LoadShortcut(std::string_view name, const std::uint8_t* data, std::size_t size,
+                  machine::WinError (machine::ShellLinks::*load)(std::string_view, Link&) const) {
+    const std::string path = PutOnDriveC(name, data, size);
+    Link link;
+    (void)(TheMachine().machine->shellLinks().*load)(path, link);
+}
 
 }  // namespace veldan::fuzz
