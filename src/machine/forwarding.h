@@ -135,6 +135,19 @@ class ForwardingFileSystem : public FileSystem {
     WinError DeleteAtRestart(std::string_view path) override {
         return inner_.DeleteAtRestart(path);
     }
+    WinError OpenWrite(std::string_view path, WriteMode mode,
+                       std::unique_ptr<FileWriter>& writer) override {
+        return inner_.OpenWrite(path, mode, writer);
+    }
+    WinError MoveFile(std::string_view from, std::string_view to, bool replace) override {
+        return inner_.MoveFile(from, to, replace);
+    }
+    WinError GetFileTime(std::string_view path, FileTimes& times) const override {
+        return inner_.GetFileTime(path, times);
+    }
+    WinError SetFileTime(std::string_view path, const FileTimes& times) override {
+        return inner_.SetFileTime(path, times);
+    }
 
   protected:
     FileSystem& inner() const { return inner_; }

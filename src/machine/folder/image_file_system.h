@@ -35,6 +35,11 @@ class ImageFileSystem final : public FileSystem {
     WinError ReadFile(std::string_view path, std::string& bytes) const override;
     WinError WriteFile(std::string_view path, std::string_view bytes) override;
     WinError DeleteAtRestart(std::string_view path) override;
+    WinError OpenWrite(std::string_view path, WriteMode mode,
+                       std::unique_ptr<FileWriter>& writer) override;
+    WinError MoveFile(std::string_view from, std::string_view to, bool replace) override;
+    WinError GetFileTime(std::string_view path, FileTimes& times) const override;
+    WinError SetFileTime(std::string_view path, const FileTimes& times) override;
 
   private:
     HostPaths& paths_;

@@ -42,6 +42,11 @@ class MemoryFileSystem final : public FileSystem {
     WinError ReadFile(std::string_view path, std::string& bytes) const override;
     WinError WriteFile(std::string_view path, std::string_view bytes) override;
     WinError DeleteAtRestart(std::string_view path) override;
+    WinError OpenWrite(std::string_view path, WriteMode mode,
+                       std::unique_ptr<FileWriter>& writer) override;
+    WinError MoveFile(std::string_view from, std::string_view to, bool replace) override;
+    WinError GetFileTime(std::string_view path, FileTimes& times) const override;
+    WinError SetFileTime(std::string_view path, const FileTimes& times) override;
 
     // Creates the folder and every missing folder above it; false when a file
     // stands in the way.
@@ -54,6 +59,7 @@ class MemoryFileSystem final : public FileSystem {
         bool directory = false;
         bool readOnly = false;
         std::shared_ptr<const std::string> bytes;               // a file's content
+        FileTimes times;                                        // as last set; 0 until then
         std::map<std::string, std::unique_ptr<Node>> children;  // by upper-cased long name
     };
     // Where a path leads: the node (null when the last component is missing),
@@ -82,6 +88,9 @@ class MemoryFileSystem final : public FileSystem {
     WinError NamedPath(std::string_view path, bool shortForm, std::string& named) const;
     // True when a running process holds the file.
     bool Held(const std::string& longPath) const;
+    // Appends to (or, with `truncate`, replaces) the content of a file a writer holds.
+    WinError WriteThrough(const std::string& longPath, std::string_view bytes, bool truncate);
+    friend class MemoryWriter;
 
     std::unique_ptr<Node> root_;
     HeldCheck held_;

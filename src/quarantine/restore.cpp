@@ -1,0 +1,224 @@
+#include "quarantine/restore.h"
+
+#include "machine/registry_paths.h"
+#include "quarantine/payload.h"
+
+namespace veldan::quarantine {
+using namespace machine;
+
+namespace {
+
+struct KeyRef {
+    HKEY root = 0;
+    std::string key;
+};
+
+bool TargetKey(const Change& c, KeyRef& k) {
+    if (!c.target.is_object() || !c.target["root"].is_string() || !c.target["key"].is_string())
+        return false;
+    k.root = RootFromName(c.target["root"].get<std::string>());
+    k.key = c.target["key"].get<std::string>();
+    return k.root != 0;
+}
+
+std::string TargetPath(const Change& c) {
+    return c.target.is_object() ? c.target.value("path", std::string()) : std::string();
+}
+
+// The state the change's target shows now, in the form its journal keeps.
+bool Current(Machine& m, const Change& c, Json& state) {
+    KeyRef k;
+    if (c.kind == "regtree" && TargetKey(c, k)) {
+        state = CaptureTree(m.registry(), k.root, k.key);
+    } else if (c.kind == "regvalues" && TargetKey(c, k)) {
+        state = CaptureValues(m.registry(), k.root, k.key);
+    } else if (c.kind == "regsecurity" && TargetKey(c, k)) {
+        state = CaptureSecurity(m.registry(), k.root, k.key);
+    } else if (c.kind == "file") {
+        state = CaptureFile(m.files(), TargetPath(c), true);
+    } else if (c.kind == "attributes") {
+        std::uint32_t a = 0;
+        state = m.files().GetAttributes(TargetPath(c), a) == ERROR_SUCCESS ? Json(a) : Json();
+    } else if (c.kind == "times") {
+        FileTimes t;
+        state = m.files().GetFileTime(TargetPath(c), t) == ERROR_SUCCESS
+                    ? Json{t.creation, t.lastAccess, t.lastWrite}
+                    : Json();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool Same(const Change& c, const Json& a, const Json& b) {
+    if (c.kind == "file") return SameFile(a, b);
+    return a == b;
+}
+
+FileTimes TimesOf(const Json& j) {
+    FileTimes t;
+    if (j.is_array() && j.size() == 3 && j[0].is_number_unsigned() && j[1].is_number_unsigned() &&
+        j[2].is_number_unsigned()) {
+        t = {j[0].get<std::uint64_t>(), j[1].get<std::uint64_t>(), j[2].get<std::uint64_t>()};
+    }
+    return t;
+}
+
+WinError ClearReadOnly(FileSystem& fs, const std::string& path) {
+    std::uint32_t a = 0;
+    if (fs.GetAttributes(path, a) != ERROR_SUCCESS || (a & FILE_ATTRIBUTE_READONLY) == 0)
+        return ERROR_SUCCESS;
+    return fs.SetAttributes(path, a & ~FILE_ATTRIBUTE_READONLY);
+}
+
+// Puts back a file or folder as `before` describes it.
+WinError PutFile(FileSystem& fs, const std::string& folder, const Change& c, std::string& detail,
+                 JournalObserver* observer) {
+    const std::string path = TargetPath(c);
+    const Json& before = c.before;
+    const Json now = CaptureFile(fs, path, false);
+    if (!before.value("exists", false)) {
+        if (!now.value("exists", false)) return ERROR_SUCCESS;
+        if (WinError e = ClearReadOnly(fs, path)) return e;
+        return now.value("folder", false) ? fs.RemoveDirectory(path) : fs.DeleteFile(path);
+    }
+    if (before.value("folder", false)) {
+        if (!now.value("exists", false)) {
+            if (WinError e = fs.CreateDirectory(path)) return e;
+        }
+    } else {
+        const std::string payload = before.value("payload", std::string());
+        if (payload.empty()) {
+            detail = "the journal keeps no content for it";
+            return ERROR_INVALID_DATA;
+        }
+        // Unpacked beside the file and renamed over it: the file is whole or untouched.
+        const std::size_t slash = path.rfind('\\');
+        const std::string temp = path.substr(0, slash == std::string::npos ? 0 : slash) +
+                                 "\\~veldan-restore-" + std::to_string(c.seq) + ".tmp";
+        std::string sha;
+        auto progress = [&](std::uint64_t done, std::uint64_t total) {
+            if (observer) observer->OnFileProgress(path, done, total);
+        };
+        WinError e = UnpackPayload(fs, folder + "\\" + payload, temp, sha, progress);
+        if (e == ERROR_SUCCESS && sha != before.value("sha256", std::string())) {
+            e = ERROR_INVALID_DATA;
+        }
+        if (e == ERROR_INVALID_DATA) detail = "its kept content " + payload + " is damaged";
+        if (e == ERROR_SUCCESS) e = ClearReadOnly(fs, path);
+        if (e == ERROR_SUCCESS) e = fs.MoveFile(temp, path, true);
+        if (e != ERROR_SUCCESS) {
+            (void)fs.DeleteFile(temp);
+            return e;
+        }
+    }
+    (void)fs.SetFileTime(path, TimesOf(before.value("times", Json())));
+    return fs.SetAttributes(path, before.value("attributes", FILE_ATTRIBUTE_NORMAL));
+}
+
+// Puts back the state before change `c`.
+WinError Undo(Machine& m, const std::string& folder, const Change& c, std::string& detail,
+              JournalObserver* observer) {
+    KeyRef k;
+    Registry& reg = m.registry();
+    if (c.kind == "regtree" && TargetKey(c, k)) {
+        if (reg.OpenKey(k.root, k.key) == ERROR_SUCCESS) {
+            if (WinError e = reg.DeleteTree(k.root, k.key)) return e;
+        }
+        return c.before.is_null() ? ERROR_SUCCESS : WriteTree(reg, k.root, k.key, c.before);
+    }
+    if (c.kind == "regvalues" && TargetKey(c, k)) {
+        if (c.before.is_null()) return ERROR_SUCCESS;
+        if (WinError e = reg.CreateKey(k.root, k.key)) return e;
+        return WriteValues(reg, k.root, k.key, c.before);
+    }
+    if (c.kind == "regsecurity" && TargetKey(c, k)) {
+        if (!c.before.is_boolean()) return ERROR_SUCCESS;
+        KeySecurity security;
+        security.denyDelete = c.before.get<bool>();
+        return reg.SetKeySecurity(k.root, k.key, security);
+    }
+    if (c.kind == "attributes" && c.before.is_number_unsigned())
+        return m.files().SetAttributes(TargetPath(c), c.before.get<std::uint32_t>());
+    if (c.kind == "times") return m.files().SetFileTime(TargetPath(c), TimesOf(c.before));
+    if (c.kind == "file") return PutFile(m.files(), folder, c, detail, observer);
+    detail = "the journal names no state to put back";
+    return ERROR_INVALID_DATA;
+}
+
+std::string ErrorText(WinError e) {
+    return "Windows error " + std::to_string(e);
+}
+
+}  // namespace
+
+WinError LoadCure(const FileSystem& fs, std::string_view root, std::string_view id,
+                  CureJournal& journal, std::string& problem) {
+    const std::string folder = std::string(root) + "\\" + std::string(id);
+    std::uint32_t a = 0;
+    if (id.empty() || id.find_first_of("\\/") != std::string_view::npos ||
+        fs.GetAttributes(folder, a) != ERROR_SUCCESS || (a & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        problem = "no cure has the id " + std::string(id);
+        return ERROR_PATH_NOT_FOUND;
+    }
+    return ReadCureJournal(fs, folder + "\\" + std::string(kCureJournalName), journal, problem);
+}
+
+WinError RestoreCure(Machine& m, std::string_view root, std::string_view id, bool force,
+                     RestoreReport& report, std::string& problem, JournalObserver* observer) {
+    CureJournal journal;
+    if (WinError e = LoadCure(m.files(), root, id, journal, problem)) return e;
+    const std::string folder = std::string(root) + "\\" + std::string(id);
+    JournalWriter log;
+    if (WinError e = log.Open(m.files(), folder + "\\" + std::string(kRestoreJournalName),
+                              JournalHeader("restore"))) {
+        problem = "cannot write the restore journal in " + folder;
+        return e;
+    }
+    Json run = JournalHeader("restore");
+    if (WinError e = log.Append({{"run", run["time"]}, {"force", force}})) {
+        problem = "cannot write the restore journal in " + folder;
+        return e;
+    }
+    int conflicts = 0, failed = 0;
+    for (auto it = journal.changes.rbegin(); it != journal.changes.rend(); ++it) {
+        const Change& c = *it;
+        if (c.finished && c.result != ERROR_SUCCESS) continue;  // it changed nothing
+        RestoreItem item{std::string(id), c.seq, c.op, c.type, c.text, "", ""};
+        Json now;
+        if (!c.undoable || c.kind == "none") {
+            if (!c.finished) continue;
+            item.outcome = "not undoable";
+            ++report.notUndoable;
+        } else if (!Current(m, c, now)) {
+            item.outcome = "failed";
+            item.detail = "the journal names no state to put back";
+        } else if (Same(c, now, c.before)) {
+            item.outcome = "already restored";
+            ++report.already;
+        } else if (!force && (!c.finished || !Same(c, now, c.after))) {
+            item.outcome = "conflict";
+            item.detail =
+                c.finished ? "changed since the cure" : "the cure stopped while making it";
+        } else {
+            const WinError e = Undo(m, folder, c, item.detail, observer);
+            if (e == ERROR_SUCCESS) {
+                item.outcome = "restored";
+                ++report.restored;
+            } else {
+                item.outcome = "failed";
+                if (item.detail.empty()) item.detail = ErrorText(e);
+            }
+        }
+        if (item.outcome == "conflict") ++conflicts;
+        if (item.outcome == "failed") ++failed;
+        (void)log.Append({{"seq", c.seq}, {"outcome", item.outcome}, {"text", c.text}});
+        report.items.push_back(std::move(item));
+    }
+    report.conflicts += conflicts;
+    report.failed += failed;
+    (void)log.Append({{"end", "restore"}, {"conflicts", conflicts}, {"failed", failed}});
+    return ERROR_SUCCESS;
+}
+
+}  // namespace veldan::quarantine
