@@ -89,6 +89,15 @@ WinError JournalWriter::Append(const Json& line) {
     return writer_->Flush();
 }
 
+bool MadeNoChange(const Change& c) {
+    if (!c.finished || c.result != ERROR_SUCCESS || c.kind == "none") return false;
+    if (c.kind == "file") {
+        return SameFile(c.before, c.after) &&
+               c.before.value("times", Json()) == c.after.value("times", Json());
+    }
+    return c.before == c.after;
+}
+
 Json ChangeLine(const Change& c) {
     return {{"seq", c.seq},   {"op", c.op},         {"type", c.type},
             {"text", c.text}, {"row", c.row},       {"undoable", c.undoable},

@@ -60,6 +60,10 @@ struct RestoreJournal {
 [[nodiscard]] WinError ReadRestoreJournal(const machine::FileSystem& fs, std::string_view path,
                                           RestoreJournal& journal, std::string& problem);
 
+// True for a change that was made but left its target as it was (a key's
+// rights set to what they were, say): it is neither reported nor restored.
+bool MadeNoChange(const Change& c);
+
 // The JSON of a change's first line (what it replaces) and of its outcome line.
 Json ChangeLine(const Change& c);
 Json OutcomeLine(const Change& c);

@@ -70,13 +70,6 @@ Change NewChange(std::string op, std::string type, std::string text, std::string
     return c;
 }
 
-bool Unchanged(const Change& c) {
-    if (c.kind == "file")
-        return SameFile(c.before, c.after) &&
-               c.before.value("times", Json()) == c.after.value("times", Json());
-    return c.before == c.after;
-}
-
 }  // namespace
 
 class JournalingMachine::Services {
@@ -128,7 +121,9 @@ class JournalingMachine::Services {
         }
         WinError SetKeySecurity(HKEY root, std::string_view subKey,
                                 const KeySecurity& security) override {
-            if (!m_.Recording() || inner().OpenKey(root, subKey) != ERROR_SUCCESS)
+            KeySecurity now;
+            if (!m_.Recording() || inner().GetKeySecurity(root, subKey, now) != ERROR_SUCCESS ||
+                now == security)
                 return inner().SetKeySecurity(root, subKey, security);
             Step s;
             s.change = NewChange("security", "REGKEY", KeyText(inner(), root, subKey),
@@ -521,6 +516,12 @@ WinError JournalingMachine::Make(Step& step) {
     c.row = row_;
     c.seq = ++seq_;
     if (mode_ == Mode::Plan) {
+        // What the plan does not make stays for the next lines to find, so
+        // they plan the same change again: it is listed once.
+        for (const Change& planned : changes_) {
+            if (planned.op == c.op && planned.type == c.type && planned.text == c.text)
+                return ERROR_SUCCESS;
+        }
         c.finished = true;
         changes_.push_back(c);
         if (observer_) observer_->OnChange(c);
@@ -548,7 +549,7 @@ WinError JournalingMachine::Make(Step& step) {
         dropPayload();
         return c.result;
     }
-    if (!Unchanged(c) || c.kind == "none") {
+    if (!MadeNoChange(c)) {
         changes_.push_back(c);
         if (observer_) observer_->OnChange(c);
     }

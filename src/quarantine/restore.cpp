@@ -1,7 +1,10 @@
 #include "quarantine/restore.h"
 
+#include <set>
+
 #include "machine/registry_paths.h"
 #include "quarantine/payload.h"
+#include "text/strings.h"
 
 namespace veldan::quarantine {
 using namespace machine;
@@ -50,8 +53,25 @@ bool Current(Machine& m, const Change& c, Json& state) {
     return true;
 }
 
+// A tree without the keys' rights, which changes of their own put back.
+Json WithoutRights(Json tree) {
+    if (!tree.is_object()) return tree;
+    tree.erase("denyDelete");
+    if (tree.contains("keys") && tree["keys"].is_array()) {
+        for (Json& child : tree["keys"]) child = WithoutRights(std::move(child));
+    }
+    return tree;
+}
+
+// Whether the target shows state `b`, in what this change owns: a tree its keys
+// and values, a file its content. A key that is gone has no values.
 bool Same(const Change& c, const Json& a, const Json& b) {
     if (c.kind == "file") return SameFile(a, b);
+    if (c.kind == "regtree") return WithoutRights(a) == WithoutRights(b);
+    if (c.kind == "regvalues") {
+        const Json none = Json::array();
+        return (a.is_null() ? none : a) == (b.is_null() ? none : b);
+    }
     return a == b;
 }
 
@@ -181,9 +201,13 @@ WinError RestoreCure(Machine& m, std::string_view root, std::string_view id, boo
         return e;
     }
     int conflicts = 0, failed = 0;
+    // Targets left in conflict: their earlier changes stay as they are too.
+    std::set<std::string> held;
+    auto targetOf = [](const Change& c) { return text::UpperAscii(c.target.dump()); };
     for (auto it = journal.changes.rbegin(); it != journal.changes.rend(); ++it) {
         const Change& c = *it;
         if (c.finished && c.result != ERROR_SUCCESS) continue;  // it changed nothing
+        if (MadeNoChange(c)) continue;
         RestoreItem item{std::string(id), c.seq, c.op, c.type, c.text, "", ""};
         Json now;
         if (!c.undoable || c.kind == "none") {
@@ -196,6 +220,9 @@ WinError RestoreCure(Machine& m, std::string_view root, std::string_view id, boo
         } else if (Same(c, now, c.before)) {
             item.outcome = "already restored";
             ++report.already;
+        } else if (!force && held.count(targetOf(c)) != 0) {
+            item.outcome = "conflict";
+            item.detail = "a later change of it is in conflict";
         } else if (!force && (!c.finished || !Same(c, now, c.after))) {
             item.outcome = "conflict";
             item.detail =
@@ -210,7 +237,10 @@ WinError RestoreCure(Machine& m, std::string_view root, std::string_view id, boo
                 if (item.detail.empty()) item.detail = ErrorText(e);
             }
         }
-        if (item.outcome == "conflict") ++conflicts;
+        if (item.outcome == "conflict") {
+            ++conflicts;
+            held.insert(targetOf(c));
+        }
         if (item.outcome == "failed") ++failed;
         (void)log.Append({{"seq", c.seq}, {"outcome", item.outcome}, {"text", c.text}});
         report.items.push_back(std::move(item));

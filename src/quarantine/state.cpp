@@ -246,10 +246,6 @@ bool SameFile(const Json& a, const Json& b) {
     if (ea != eb) return false;
     if (!ea) return true;
     if (a.value("folder", false) != b.value("folder", false)) return false;
-    const auto readOnly = [](const Json& j) {
-        return (j.value("attributes", 0u) & FILE_ATTRIBUTE_READONLY) != 0;
-    };
-    if (readOnly(a) != readOnly(b)) return false;
     if (a.value("folder", false)) return true;
     return a.value("sha256", std::string()) == b.value("sha256", std::string());
 }

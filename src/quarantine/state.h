@@ -52,8 +52,8 @@ Json CaptureSecurity(const machine::Registry& reg, HKEY root, std::string_view s
 // "size", "sha256", "times": [creation, access, write]}; {"exists": false} when
 // there is none. `digest` false leaves the content digest out (folders never have one).
 Json CaptureFile(const machine::FileSystem& fs, std::string_view path, bool digest);
-// True when two file states show the same thing: existence, kind, read-only
-// attribute and content digest (times and names are not compared).
+// True when two file states show the same thing: existence, kind and content
+// digest (attributes, times and names have changes of their own).
 bool SameFile(const Json& a, const Json& b);
 
 }  // namespace veldan::quarantine

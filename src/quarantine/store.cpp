@@ -101,7 +101,7 @@ std::vector<CureInfo> ListCures(const FileSystem& fs, std::string_view root) {
                            ? static_cast<int>(journal.header["entries"].size())
                            : 0;
         for (const Change& c : journal.changes) {
-            if (c.finished && c.result == ERROR_SUCCESS) ++info.changes;
+            if (c.finished && c.result == ERROR_SUCCESS && !MadeNoChange(c)) ++info.changes;
         }
         info.completed = journal.ended && journal.completed;
         if (!restore.exists) {

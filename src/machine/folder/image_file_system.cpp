@@ -444,6 +444,8 @@ WinError ImageFileSystem::MoveFile(std::string_view from, std::string_view to, b
     } else if (WinError e = paths_.ResolveForCreate(to, target); e != ERROR_SUCCESS) {
         return e;
     }
+    // A folder cannot move into itself.
+    if (target.compare(0, source.size() + 1, source + "/") == 0) return ERROR_ACCESS_DENIED;
     for (const std::string& folder : {ParentOf(source), ParentOf(target)}) {
         if (WinError e = CheckFolderWritable(folder); e != ERROR_SUCCESS) return e;
     }
