@@ -82,11 +82,11 @@ WinError JournalWriter::Open(FileSystem& fs, std::string_view path, const Json& 
     return ERROR_SUCCESS;
 }
 
-WinError JournalWriter::Append(const Json& line) {
+WinError JournalWriter::Append(const Json& line, bool durable) {
     if (!writer_) return ERROR_INVALID_HANDLE;
     const std::string text = Dump(line) + "\n";
     if (WinError e = writer_->Write(text.data(), text.size())) return e;
-    return writer_->Flush();
+    return durable ? writer_->Flush() : ERROR_SUCCESS;
 }
 
 bool MadeNoChange(const Change& c) {

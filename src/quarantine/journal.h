@@ -25,8 +25,9 @@ class JournalWriter {
     // Opens (or creates) the journal at `path`; a new one gets `header` as its
     // first line.
     [[nodiscard]] WinError Open(machine::FileSystem& fs, std::string_view path, const Json& header);
-    // Writes one line and flushes it to the disk.
-    [[nodiscard]] WinError Append(const Json& line);
+    // Writes one line; flushes it, and every line before it, to the disk unless
+    // `durable` is false (a line whose loss a later flushed line makes good).
+    [[nodiscard]] WinError Append(const Json& line, bool durable = true);
     bool IsOpen() const { return writer_ != nullptr; }
     void Close() { writer_.reset(); }
 

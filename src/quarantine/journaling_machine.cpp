@@ -471,6 +471,7 @@ WinError JournalingMachine::End(bool completed) {
 
 void JournalingMachine::Halt() {
     mode_ = Mode::Halted;
+    row_ = -1;
     journal_.Close();
 }
 
@@ -544,7 +545,9 @@ WinError JournalingMachine::Make(Step& step) {
     c.result = step.apply();
     c.after = c.result == ERROR_SUCCESS && step.after ? step.after() : c.before;
     c.finished = true;
-    (void)journal_.Append(OutcomeLine(c));
+    // The outcome reaches the disk with the next change's line or the end line;
+    // lost, the restore compares the machine with the state before instead.
+    (void)journal_.Append(OutcomeLine(c), false);
     if (c.result != ERROR_SUCCESS) {
         dropPayload();
         return c.result;

@@ -1,5 +1,6 @@
 #include "quarantine/restore.h"
 
+#include <algorithm>
 #include <set>
 
 #include "machine/registry_paths.h"
@@ -73,6 +74,113 @@ bool Same(const Change& c, const Json& a, const Json& b) {
         return (a.is_null() ? none : a) == (b.is_null() ? none : b);
     }
     return a == b;
+}
+
+// Key paths below a root, compared without regard to ASCII case.
+std::vector<std::string> KeyParts(const std::string& key) {
+    std::vector<std::string> parts;
+    std::size_t pos = 0;
+    while (pos <= key.size()) {
+        std::size_t end = key.find('\\', pos);
+        if (end == std::string::npos) end = key.size();
+        if (end > pos) parts.push_back(text::UpperAscii(key.substr(pos, end - pos)));
+        pos = end + 1;
+    }
+    return parts;
+}
+
+// True when `inner` is `outer` or below it; `rest` gets the parts below.
+bool Below(const std::vector<std::string>& outer, const std::vector<std::string>& inner,
+           std::vector<std::string>& rest) {
+    if (inner.size() < outer.size() || !std::equal(outer.begin(), outer.end(), inner.begin()))
+        return false;
+    rest.assign(inner.begin() + static_cast<std::ptrdiff_t>(outer.size()), inner.end());
+    return true;
+}
+
+// The node at `rest` below `tree`; null when it is not there.
+Json* Node(Json& tree, const std::vector<std::string>& rest) {
+    Json* node = &tree;
+    for (const std::string& part : rest) {
+        if (!node->is_object() || !(*node)["keys"].is_array()) return nullptr;
+        Json* next = nullptr;
+        for (Json& child : (*node)["keys"]) {
+            if (text::UpperAscii(child.value("name", std::string())) == part) next = &child;
+        }
+        if (next == nullptr) return nullptr;
+        node = next;
+    }
+    return node;
+}
+
+// Puts `state` (a tree, or null for none) at `rest` below `tree`.
+void Replace(Json& tree, const std::vector<std::string>& rest, const Json& state) {
+    if (rest.empty()) {
+        tree = state;
+        return;
+    }
+    std::vector<std::string> parentPath(rest.begin(), rest.end() - 1);
+    Json* parent = Node(tree, parentPath);
+    if (parent == nullptr) return;
+    Json& keys = (*parent)["keys"];
+    for (auto k = keys.begin(); k != keys.end(); ++k) {
+        if (text::UpperAscii(k->value("name", std::string())) == rest.back()) {
+            if (state.is_null()) {
+                keys.erase(k);
+            } else {
+                *k = state;
+            }
+            return;
+        }
+    }
+    if (!state.is_null()) keys.push_back(state);
+}
+
+// The state the target of registry change `it` had before the cure: its state
+// before the change with the states before every earlier change laid over it.
+Json StateBeforeCure(const CureJournal& journal, std::vector<Change>::const_reverse_iterator it) {
+    const Change& c = *it;
+    Json state = c.before;
+    const std::vector<std::string> key = KeyParts(c.target.value("key", std::string()));
+    for (auto e = std::next(it); e != journal.changes.rend(); ++e) {
+        if (e->finished && e->result != ERROR_SUCCESS) continue;
+        if (e->target.value("root", std::string()) != c.target.value("root", std::string()))
+            continue;
+        const std::vector<std::string> other = KeyParts(e->target.value("key", std::string()));
+        std::vector<std::string> rest;
+        if (e->kind == "regtree" && Below(other, key, rest)) {
+            // An earlier tree holds the target.
+            Json before = e->before;
+            Json* node = before.is_null() ? nullptr : Node(before, rest);
+            if (c.kind == "regtree") state = node ? *node : Json();
+            if (c.kind == "regvalues") state = node ? (*node)["values"] : Json();
+        } else if (c.kind == "regtree" && state.is_object() && Below(key, other, rest)) {
+            // An earlier change below the target.
+            if (e->kind == "regtree") Replace(state, rest, e->before);
+            if (e->kind == "regvalues" && !e->before.is_null()) {
+                if (Json* node = Node(state, rest)) (*node)["values"] = e->before;
+            }
+        } else if (c.kind == "regvalues" && e->kind == "regvalues" && other == key) {
+            state = e->before;
+        }
+    }
+    return state;
+}
+
+// True when the target of change `it` shows the state it had before the cure:
+// the cure's changes since never reached the disk (a registry is written back
+// only when the machine is saved), or earlier changes of it are undone already.
+bool ShowsStateBeforeCure(const CureJournal& journal,
+                          std::vector<Change>::const_reverse_iterator it, const Json& now) {
+    const Change& c = *it;
+    if (c.kind == "regtree" || c.kind == "regvalues")
+        return Same(c, now, StateBeforeCure(journal, it));
+    for (auto e = std::next(it); e != journal.changes.rend(); ++e) {
+        if (e->kind == c.kind && e->target == c.target &&
+            !(e->finished && e->result != ERROR_SUCCESS) && Same(c, now, e->before))
+            return true;
+    }
+    return false;
 }
 
 FileTimes TimesOf(const Json& j) {
@@ -217,7 +325,7 @@ WinError RestoreCure(Machine& m, std::string_view root, std::string_view id, boo
         } else if (!Current(m, c, now)) {
             item.outcome = "failed";
             item.detail = "the journal names no state to put back";
-        } else if (Same(c, now, c.before)) {
+        } else if (Same(c, now, c.before) || ShowsStateBeforeCure(journal, it, now)) {
             item.outcome = "already restored";
             ++report.already;
         } else if (!force && held.count(targetOf(c)) != 0) {
