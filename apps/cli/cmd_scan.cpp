@@ -219,6 +219,10 @@ int RunCure(const Globals& g, const CureOptions& o) {
         const int completed = session.Run(cureObserver, cancel, home, saved);
         journal.SetObserver(nullptr);
         (void)journal.End(completed != 0);
+        // A plan cures nothing: no row has a cure state.
+        if (o.dryRun) {
+            for (auto& row : result.rows) row.status.clear();
+        }
     } else if (!o.dryRun) {
         saved = s.Save();
     }

@@ -329,7 +329,10 @@ class JournalingMachine::Services {
         // "C:\WINDOWS\win.ini [windows] load (was: x.exe)"
         std::string Describe(std::string_view section, std::string_view key,
                              std::string_view file) const {
-            std::string text = PathOf(file) + " [" + std::string(section) + "]";
+            std::string path = PathOf(file), longPath;
+            if (m_.inner_->files().GetLongPathName(path, longPath) == ERROR_SUCCESS)
+                path = longPath;
+            std::string text = path + " [" + std::string(section) + "]";
             if (!key.empty()) {
                 text += " " + std::string(key);
                 const std::string old = inner().GetString(section, key, "\x01", file);

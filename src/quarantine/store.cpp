@@ -36,14 +36,9 @@ WinError RemoveTree(FileSystem& fs, const std::string& folder) {
 std::string QuarantineFolder(Machine& m, std::string_view chosen) {
     if (!chosen.empty()) return std::string(chosen);
     std::string base;
-    if (m.system().GetSpecialFolderPath(CSIDL_COMMON_APPDATA, false, base) != ERROR_SUCCESS ||
-        base.empty()) {
-        if (m.system().Family() != OsFamily::Win9x ||
-            m.system().GetSpecialFolderPath(CSIDL_APPDATA, false, base) != ERROR_SUCCESS ||
-            base.empty()) {
-            base = m.system().WindowsDirectory();
-        }
-    }
+    const int csidl = m.system().Family() == OsFamily::Win9x ? CSIDL_APPDATA : CSIDL_COMMON_APPDATA;
+    if (m.system().GetSpecialFolderPath(csidl, false, base) != ERROR_SUCCESS || base.empty())
+        base = m.system().WindowsDirectory();
     while (!base.empty() && base.back() == '\\') base.pop_back();
     return base + "\\Veldan\\Quarantine";
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A machine image's drive C: as text, to compare two states of a machine:
 // one line per entry with its path, kind, write permission (read-only
-// attribute) and content.
+// attribute), size and content digest.
 
 #include <string>
 #include <string_view>
@@ -9,7 +9,8 @@
 namespace veldan::test {
 
 // Every entry below `drive` (a host folder) in path order, leaving out the
-// entry `skip` (a path relative to the drive, "/" separated) and what is in it.
+// entries `skip` names (paths relative to the drive, "/" separated, several
+// joined by "|") and what is in them.
 std::string DriveTree(const std::string& drive, std::string_view skip = {});
 
 // The host path of a Windows path on the drive of the image in `image`.
