@@ -256,13 +256,32 @@ class JournalingMachine::Services {
         WinError DeleteAtRestart(std::string_view path) override {
             if (!m_.Recording()) return inner().DeleteAtRestart(path);
             auto apply = [&] { return inner().DeleteAtRestart(path); };
+            WinError e;
             if (m_.system().Family() == OsFamily::Nt) {
-                return m_.services_->registry.ValuesOrTree("delete-at-restart", "FILE",
-                                                           std::string(path), HKEY_LOCAL_MACHINE,
-                                                           kPendingKey, apply);
+                e = m_.services_->registry.ValuesOrTree(
+                    "set", "REGVAL",
+                    "HKLM\\" + std::string(kPendingKey) +
+                        "\\PendingFileRenameOperations (delete at restart: " + std::string(path) +
+                        ")",
+                    HKEY_LOCAL_MACHINE, kPendingKey, apply);
+            } else {
+                e = WriteThrough(m_.system().WindowsDirectory() + "\\Wininit.ini", "set", "PROSTR",
+                                 m_.system().WindowsDirectory() +
+                                     "\\Wininit.ini [Rename] NUL=" + std::string(path),
+                                 apply);
             }
-            return WriteThrough(m_.system().WindowsDirectory() + "\\Wininit.ini",
-                                "delete-at-restart", "FILE", std::string(path), apply);
+            if (e != ERROR_SUCCESS) return e;
+            // The file goes at the restart, not through the cure: its content is
+            // kept now, so that a restore after the restart brings it back. A
+            // file that cannot be read is simply not kept.
+            const Json state = CaptureFile(inner(), path, false);
+            if (!state.value("exists", false) || state.value("folder", false)) return e;
+            Step s = FileStep("delete-at-restart", "FILE", state);
+            s.keep = [&](Change& c) { return m_.Keep(path, c.seq, c.before); };
+            s.apply = [] { return ERROR_SUCCESS; };
+            s.after = [] { return Json{{"exists", false}}; };  // as the restart leaves it
+            (void)m_.Make(s);
+            return e;
         }
 
         // A change of the whole content of file `path` made by `apply`; its

@@ -164,6 +164,22 @@ TEST_F(Quarantine, CureThenRestoreGivesBackAnInstallationThroughItsHives) {
     EXPECT_TRUE(fs::exists(xp + "/" + user + ".veldan-backup"));
 }
 
+TEST_F(Quarantine, FilesDeletedAtTheRestartComeBackToo) {
+    const std::string exportBefore = Cli({"reg", "export", "--machine", image}).out;
+    const std::string treeBefore = DriveTree(image + "/drive_c");
+    ASSERT_EQ(Cli({"cure", "--machine", image, "--all"}).exitCode, 0);
+    const std::string held = image + "/drive_c/WINDOWS/system32/srchmate.dll";
+    ASSERT_TRUE(fs::exists(held));  // held by a running program until the restart
+    ASSERT_EQ(Cli({"machine", "restart", "--machine", image}).exitCode, 0);
+    ASSERT_FALSE(fs::exists(held));
+
+    const RunResult r = Cli({"quarantine", "--machine", image, "restore", "--all"});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_TRUE(fs::exists(held));
+    EXPECT_EQ(Differences(exportBefore, Cli({"reg", "export", "--machine", image}).out), "");
+    EXPECT_EQ(Differences(treeBefore, DriveTree(image + "/drive_c", skip)), "");
+}
+
 TEST_F(Quarantine, ADryRunListsThePlanAndChangesNotAByte) {
     const std::string before = Bytes(image);
     const RunResult plan = Cli({"cure", "--machine", image, "--all", "--dry-run", "--json"});
