@@ -386,6 +386,32 @@ TEST_F(Journaling, AQuarantineWithoutRoomKeepsTheMachineAsItIs) {
     EXPECT_TRUE(roomy.changes().empty());
 }
 
+TEST_F(Journaling, ARestoreStoppedHalfWayFinishesWhenRunAgain) {
+    Cure();
+    id_ = m_->cureId();
+    Reopen();
+    {
+        // The disk fills up while the first files come back.
+        FullDiskMachine full(image_.Load(), 2500);
+        RestoreReport report;
+        std::string problem;
+        ASSERT_EQ(RestoreCure(full, kRoot, id_, false, report, problem), ERROR_SUCCESS) << problem;
+        EXPECT_GT(report.failed, 0);
+        EXPECT_GT(report.restored, 0);
+        MachineError error;
+        ASSERT_TRUE(full.Save(error)) << error.ToString();
+    }
+    Open();
+    EXPECT_EQ(ListCures(m_->files(), kRoot)[0].state, "restored with conflicts");
+    const RestoreReport again = Restore();
+    EXPECT_EQ(again.failed + again.conflicts, 0);
+    EXPECT_GT(again.already, 0);
+    Reopen();
+    EXPECT_EQ(Reg(), registryBefore_);
+    EXPECT_EQ(Tree(), filesBefore_);
+    EXPECT_EQ(ListCures(m_->files(), kRoot)[0].state, "restored");
+}
+
 TEST_F(Journaling, AReadOnlyQuarantineStopsTheCureBeforeItStarts) {
     fs::create_directories(fs::path(image_.folder()) / "drive_c" / "RO");
     fs::permissions(fs::path(image_.folder()) / "drive_c" / "RO", fs::perms::owner_write,

@@ -81,20 +81,23 @@ class MemoryReader final : public FileReader {
 
 }  // namespace
 
-// Writes reach the file at once, as on Windows; the content is replaced, never
-// changed in place, so open readers keep what they had.
+// What is written reaches the file at Flush and when the writer closes; the
+// content is replaced, never changed in place, so open readers keep what they had.
 class MemoryWriter final : public FileWriter {
   public:
-    MemoryWriter(MemoryFileSystem& fs, std::string longPath) : fs_(fs), path_(std::move(longPath)) {}
+    MemoryWriter(MemoryFileSystem& fs, std::string longPath, std::string content)
+        : fs_(fs), path_(std::move(longPath)), content_(std::move(content)) {}
+    ~MemoryWriter() override { (void)Flush(); }
     WinError Write(const void* data, std::size_t size) override {
-        return fs_.WriteThrough(path_, std::string_view(static_cast<const char*>(data), size),
-                                false);
+        content_.append(static_cast<const char*>(data), size);
+        return ERROR_SUCCESS;
     }
-    WinError Flush() override { return ERROR_SUCCESS; }
+    WinError Flush() override { return fs_.WriteThrough(path_, content_, true); }
 
   private:
     MemoryFileSystem& fs_;
     std::string path_;
+    std::string content_;
 };
 
 bool MatchesWildcard(std::string_view pattern, std::string_view name) {
@@ -401,10 +404,13 @@ WinError MemoryFileSystem::OpenWrite(std::string_view path, WriteMode mode,
         if (WinError e = Changeable(w, longPath)) return e;
     }
     if (Held(longPath)) return ERROR_SHARING_VIOLATION;
-    if (mode == WriteMode::CreateAlways) {
-        if (WinError e = WriteThrough(longPath, {}, true)) return e;
+    std::string content;
+    if (mode == WriteMode::Append) {
+        if (WinError e = ReadFile(longPath, content)) return e;
+    } else if (WinError e = WriteThrough(longPath, {}, true)) {
+        return e;
     }
-    writer = std::make_unique<MemoryWriter>(*this, longPath);
+    writer = std::make_unique<MemoryWriter>(*this, longPath, std::move(content));
     return ERROR_SUCCESS;
 }
 
