@@ -474,11 +474,16 @@ WinError JournalingMachine::BeginCure(const std::vector<std::string>& entries,
         return e;
     }
     cureId_ = id;
+    changes_.clear();
+    seq_ = 0;
     mode_ = Mode::Journal;
     return ERROR_SUCCESS;
 }
 
 void JournalingMachine::BeginPlan() {
+    cureId_.clear();
+    changes_.clear();
+    seq_ = 0;
     mode_ = Mode::Plan;
 }
 

@@ -66,8 +66,9 @@ class JournalingMachine final : public machine::LoadedMachine {
     const std::string& quarantineFolder() const { return quarantine_; }
 
     // Starts journaling a cure of the named entries: creates the quarantine
-    // folder, the cure's own folder and its journal, durable on the disk. On
-    // failure nothing is journaled and `problem` says what could not be written.
+    // folder, the cure's own folder and its journal, durable on the disk; the
+    // changes of an earlier cure are forgotten. On failure nothing is journaled
+    // and `problem` says what could not be written.
     [[nodiscard]] machine::WinError BeginCure(const std::vector<std::string>& entries,
                                               std::string& problem);
     // Starts a plan: changes are recorded as they would be made, and none is made.

@@ -246,6 +246,15 @@ TEST_F(Journaling, APlanListsTheChangesAndMakesNone) {
     EXPECT_EQ(Reg(), registryBefore_);
     EXPECT_EQ(Tree(), filesBefore_);
     EXPECT_FALSE(fs::exists(fs::path(image_.folder()) / "drive_c" / "Q"));
+
+    // A cure after the plan lists its own changes only.
+    std::string problem;
+    ASSERT_EQ(m_->BeginCure({"Bad"}, problem), ERROR_SUCCESS) << problem;
+    EXPECT_TRUE(m_->changes().empty());
+    EXPECT_EQ(m_->files().DeleteFile("C:\\WINDOWS\\win.ini"), ERROR_SUCCESS);
+    ASSERT_EQ(m_->changes().size(), 1u);
+    EXPECT_EQ(m_->changes()[0].seq, 1u);
+    EXPECT_EQ(m_->changes()[0].row, -1);
 }
 
 TEST_F(Journaling, ADamagedForeignOrUnknownJournalIsRefusedAndNothingChanges) {
