@@ -8,7 +8,7 @@ _veldan_cli() {
     cword=$COMP_CWORD
 
     local global="--program-folder -q --quiet -h --help"
-    local commands="scan cure db immunize killbit reg machine release help"
+    local commands="scan cure db immunize killbit reg machine quarantine release help"
     local machine="-m --machine -u --user --force"
 
     # Values of the options that take one.
@@ -25,7 +25,7 @@ _veldan_cli() {
             COMPREPLY=($(compgen -W "reg hive" -- "$cur"))
             return
             ;;
-        --jobs | -u | --user | -e | --entry | --homepage)
+        --jobs | -u | --user | -e | --entry | --homepage | --quarantine | --id)
             return
             ;;
     esac
@@ -35,7 +35,7 @@ _veldan_cli() {
     for ((i = 1; i < cword; i++)); do
         w=${words[i]}
         case ${words[i - 1]} in
-            --program-folder | --to | --from | -m | --machine | --log | --format | --jobs | -u | --user | -e | --entry | --homepage | -k | --key)
+            --program-folder | --to | --from | -m | --machine | --log | --format | --jobs | -u | --user | -e | --entry | --homepage | -k | --key | --quarantine | --id)
                 continue
                 ;;
         esac
@@ -54,7 +54,13 @@ _veldan_cli() {
             actions=$commands
             ;;
         scan) options="$global $machine -j --json --json-lines --jobs --log" ;;
-        cure) options="$global $machine -a --all -e --entry --homepage -j --json" ;;
+        cure) options="$global $machine -a --all -e --entry --homepage --quarantine --dry-run -j --json" ;;
+        quarantine)
+            options="$global -m --machine -u --user --quarantine -j --json"
+            [[ $action == restore || $action == purge ]] && options="$options -a --all --id"
+            [[ $action == restore ]] && options="$options --force"
+            actions="list restore purge"
+            ;;
         db)
             options="$global $machine -j --json"
             actions="info scramble unscramble"

@@ -10,6 +10,7 @@
 #include "engine/cure_session.h"
 #include "engine/loader.h"
 #include "engine/scan.h"
+#include "quarantine/store.h"
 #include "scan_batch.h"
 #include "scan_output.h"
 #include "session.h"
@@ -35,28 +36,63 @@ struct CureOptions {
     bool all = false;
     std::vector<std::string> entries;
     std::string homepage;
+    std::string quarantine;
+    bool dryRun = false;
     bool json = false;
 };
 
 // The command line's side of a cure: it prints what it will close and saves
-// the machine when the cure is over.
+// the machine when the cure is over (a dry run saves nothing).
 class CliCureHooks final : public engine::CureHooks {
   public:
-    CliCureHooks(Session& session, ConsoleObserver& observer, bool json)
-        : session_(session), observer_(observer), json_(json) {}
+    CliCureHooks(Session& session, ConsoleObserver& observer, bool json, bool dryRun)
+        : session_(session), observer_(observer), json_(json), dryRun_(dryRun) {}
 
     void OnProgramsToClose(const std::string& programs) override {
-        if (!json_) std::printf("치료를 위해 %s 프로세스를 종료합니다.\n\n", programs.c_str());
+        if (json_) return;
+        if (dryRun_) {
+            std::printf("치료하면 %s 프로세스를 종료합니다.\n\n", programs.c_str());
+        } else {
+            std::printf("치료를 위해 %s 프로세스를 종료합니다.\n\n", programs.c_str());
+        }
     }
     bool SaveMachine() override {
         observer_.Clear();
-        return session_.Save();
+        return dryRun_ || session_.Save();
     }
 
   private:
     Session& session_;
     ConsoleObserver& observer_;
     bool json_;
+    bool dryRun_;
+};
+
+// Progress of the cure on standard error, and the row whose changes the
+// journal records now; files moving into the quarantine show how far they are.
+class CureObserver final : public engine::ScanObserver, public quarantine::JournalObserver {
+  public:
+    CureObserver(ConsoleObserver& console, quarantine::JournalingMachine& journal, bool quiet)
+        : console_(console), journal_(journal), line_(quiet) {}
+
+    void OnProgress(int percent, int position, int total) override {
+        console_.OnProgress(percent, position, total);
+    }
+    void OnStatus(std::string_view text) override { console_.OnStatus(text); }
+    void OnCureRow(int index) override { journal_.SetRow(index); }
+    void OnFileProgress(std::string_view path, std::uint64_t done, std::uint64_t total) override {
+        if (!line_.enabled() || total < (std::uint64_t{16} << 20)) return;
+        console_.Clear();
+        const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+        line_.Show("격리 중 " + std::to_string(percent) + "% (" + std::to_string(done >> 20) +
+                   "/" + std::to_string(total >> 20) + " MB) " + std::string(path.substr(0, 50)));
+        if (done >= total) line_.Clear();
+    }
+
+  private:
+    ConsoleObserver& console_;
+    quarantine::JournalingMachine& journal_;
+    ProgressLine line_;
 };
 
 // Opens the machine with its databases; a machine without signatures fails.
@@ -123,10 +159,13 @@ int RunCure(const Globals& g, const CureOptions& o) {
     Session s;
     int code = kExitOk;
     if (!OpenForScan(g, o.machine, o.load, s, code)) return code;
+    if (!o.quarantine.empty()) {
+        s.journal->SetQuarantineFolder(quarantine::QuarantineFolder(*s.journal, o.quarantine));
+    }
     // A cure changes files at once and the registry at the end: a machine that
     // cannot be written back is found out before anything changes.
     machine::MachineError notWritable;
-    if (!s.machine->CheckWritable(notWritable)) {
+    if (!o.dryRun && !s.machine->CheckWritable(notWritable)) {
         return Fail(kExitFailure, "cannot cure: the machine cannot be written: " +
                                       notWritable.ToString());
     }
@@ -155,30 +194,81 @@ int RunCure(const Globals& g, const CureOptions& o) {
     bool anyChecked = false;
     for (const auto& row : result.rows) anyChecked = anyChecked || row.checked;
     bool saved = true;
+    quarantine::JournalingMachine& journal = *s.journal;
     if (anyChecked) {
+        // The journal and the quarantine must be writable before anything changes.
+        if (o.dryRun) {
+            journal.BeginPlan();
+        } else {
+            std::vector<std::string> names;
+            for (const auto& row : result.rows) {
+                if (row.checked) names.push_back(row.name);
+            }
+            std::string problem;
+            if (const machine::WinError e = journal.BeginCure(names, problem)) {
+                return Fail(kExitFailure, "cannot cure: " + problem + " (Windows error " +
+                                              std::to_string(e) + "); nothing was changed");
+            }
+        }
         std::string home = o.homepage.empty() ? HomePageSetting(g) : o.homepage;
         if (home.empty()) home = "about:blank";
-        CliCureHooks hooks(s, observer, o.json);
+        CliCureHooks hooks(s, observer, o.json, o.dryRun);
+        CureObserver cureObserver(observer, journal, g.quiet);
+        journal.SetObserver(&cureObserver);
         engine::CureSession session(*s.ctx, result, hooks);
-        session.Run(observer, cancel, home, saved);
-    } else {
+        const int completed = session.Run(cureObserver, cancel, home, saved);
+        journal.SetObserver(nullptr);
+        (void)journal.End(completed != 0);
+        // A plan cures nothing: no row has a cure state.
+        if (o.dryRun) {
+            for (auto& row : result.rows) row.status.clear();
+        }
+    } else if (!o.dryRun) {
         saved = s.Save();
     }
     if (!saved) return kExitFailure;
+    const std::vector<quarantine::Change>& changes = journal.changes();
+    const std::string kept = journal.cureFolder();
 
     if (o.json) {
-        PrintJson(ScanDocument(*s.ctx, result, true, true));
+        Json doc = ScanDocument(*s.ctx, result, true, true, changes);
+        if (o.dryRun) {
+            doc["dryRun"] = true;
+        } else {
+            doc["quarantine"] = kept.empty() ? Json() : Json{{"id", journal.cureId()}, {"folder", Utf8(kept)}};
+        }
+        PrintJson(doc);
         return kExitOk;
     }
     PrintHeader(*s.ctx, o.machine);
+    if (o.dryRun) std::printf("Dry run: the cure would make these changes; nothing was changed.\n\n");
     if (result.rows.empty()) {
         std::printf("발견된 악성코드가 없습니다.\n");
         return kExitOk;
     }
     PrintRows(*s.ctx, result, true, ColourOn(1));
+    for (std::size_t r = 0; r < result.rows.size(); ++r) {
+        bool any = false;
+        for (const auto& c : changes) any = any || c.row == static_cast<int>(r);
+        if (!any) continue;
+        std::printf("\n%2zu. %s: %s\n", r + 1, result.rows[r].name.c_str(),
+                    o.dryRun ? "changes planned" : "changes made");
+        PrintChanges(changes, static_cast<int>(r), "      ");
+    }
+    bool around = false;
+    for (const auto& c : changes) around = around || c.row < 0;
+    if (around) {
+        std::printf("\n%s:\n", o.dryRun ? "Around the cure, planned" : "Around the cure");
+        PrintChanges(changes, -1, "      ");
+    }
     if (s.ctx->report().failed().Count() > 0) {
         std::printf("\n%s\n", std::string(kRetryAfterRestart).c_str());
         PrintFailures(*s.ctx);
+    }
+    if (!kept.empty()) {
+        std::printf("\nRemoved items are kept in %s\n", kept.c_str());
+        std::printf("Undo with: veldan-cli quarantine --machine %s restore --id %s\n",
+                    o.machine.c_str(), journal.cureId().c_str());
     }
     return kExitOk;
 }
@@ -222,6 +312,13 @@ void AddCureCommand(CLI::App& app, Globals& g, Action& action) {
     cmd->add_option("--homepage", o->homepage,
                     "start page after a completed cure (default: Veldan.ini, else about:blank)")
         ->type_name("URL");
+    cmd->add_option("--quarantine", o->quarantine,
+                    "keep removed items in this folder of the machine (a Windows path such as "
+                    "C:\\Quarantine; default: the common application-data folder + "
+                    "Veldan\\Quarantine)")
+        ->type_name("DIR");
+    cmd->add_flag("--dry-run", o->dryRun,
+                  "print the changes the cure would make, in order; change nothing");
     cmd->add_flag("-j,--json", o->json, "the result as one JSON document");
     cmd->callback([&g, &action, o] { action = [&g, o] { return RunCure(g, *o); }; });
 }

@@ -17,6 +17,7 @@ void AddKillbitCommand(CLI::App& app, Globals& g, Action& action);
 void AddRegCommand(CLI::App& app, Globals& g, Action& action);
 void AddMachineCommand(CLI::App& app, Globals& g, Action& action);
 void AddReleaseCommand(CLI::App& app, Globals& g, Action& action);
+void AddQuarantineCommand(CLI::App& app, Globals& g, Action& action);
 
 // machine convert: --from, --to and --format.
 struct ConvertOptions {

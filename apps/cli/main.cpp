@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
     AddRegCommand(app, g, action);
     AddMachineCommand(app, g, action);
     AddReleaseCommand(app, g, action);
+    AddQuarantineCommand(app, g, action);
     CLI::App* help = app.add_subcommand("help", "this text");
     help->group("");  // not listed; "veldan-cli help" works as --help does
 

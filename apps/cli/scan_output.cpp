@@ -41,8 +41,23 @@ const char* StatusColour(std::string_view status) {
 
 }  // namespace
 
+Json ChangesJson(const std::vector<quarantine::Change>& changes, int row) {
+    Json out = Json::array();
+    for (const auto& c : changes) {
+        if (c.row == row) out.push_back({{"op", c.op}, {"type", c.type}, {"text", Utf8(c.text)}});
+    }
+    return out;
+}
+
+void PrintChanges(const std::vector<quarantine::Change>& changes, int row, const char* indent) {
+    for (const auto& c : changes) {
+        if (c.row != row) continue;
+        std::printf("%s%-18s %-8s %s\n", indent, c.op.c_str(), c.type.c_str(), c.text.c_str());
+    }
+}
+
 Json ScanDocument(platform::Context& ctx, const engine::ScanResult& result, bool completed,
-                  bool withCure) {
+                  bool withCure, const std::vector<quarantine::Change>& changes) {
     const auto& db = ctx.db();
     Json doc;
     doc["database"] = {{"version", Utf8(text::TrimRight(db.DatabaseVersion))},
@@ -50,7 +65,8 @@ Json ScanDocument(platform::Context& ctx, const engine::ScanResult& result, bool
                        {"entries", db.EntryCount}};
     doc["completed"] = completed;
     Json rows = Json::array();
-    for (const auto& row : result.rows) {
+    for (std::size_t i = 0; i < result.rows.size(); ++i) {
+        const auto& row = result.rows[i];
         Json r;
         r["name"] = Utf8(row.name);
         if (withCure) {
@@ -58,10 +74,12 @@ Json ScanDocument(platform::Context& ctx, const engine::ScanResult& result, bool
             r["status"] = Utf8(row.status);
         }
         r["items"] = RowItems(ctx, row);
+        if (withCure) r["changes"] = ChangesJson(changes, static_cast<int>(i));
         rows.push_back(std::move(r));
     }
     doc["rows"] = std::move(rows);
     if (withCure) {
+        doc["changes"] = ChangesJson(changes, -1);
         Json failures = Json::array();
         for (const auto& item : ctx.report().failed().items()) {
             failures.push_back(

@@ -8,14 +8,21 @@
 #include "engine/scan.h"
 #include "json_out.h"
 #include "platform/context.h"
+#include "quarantine/change.h"
 #include "terminal.h"
 
 namespace veldan::cli {
 
 // {"database": {...}, "completed": ..., "rows": [...]}; a cure adds "checked",
-// "status" to every row and "failures" to the document.
+// "status" and "changes" (from `changes`, the cure's journal) to every row,
+// and "changes" of the steps around the rows and "failures" to the document.
 Json ScanDocument(platform::Context& ctx, const engine::ScanResult& result, bool completed,
-                  bool withCure);
+                  bool withCure, const std::vector<quarantine::Change>& changes = {});
+
+// [{"op", "type", "text"}] of the changes made for row `row` (-1: outside the rows).
+Json ChangesJson(const std::vector<quarantine::Change>& changes, int row);
+// One line per change of row `row`, indented under the row.
+void PrintChanges(const std::vector<quarantine::Change>& changes, int row, const char* indent);
 
 // "Machine:" and "Database:" lines and a blank line.
 void PrintHeader(platform::Context& ctx, const std::string& machine);

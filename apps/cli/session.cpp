@@ -12,6 +12,7 @@
 #include "machine/folder/host_paths.h"
 #include "machine/memory/memory_machine.h"
 #include "platform/folders.h"
+#include "quarantine/store.h"
 #include "text/codepage.h"
 #include "text/strings.h"
 
@@ -54,10 +55,20 @@ std::unique_ptr<machine::LoadedMachine> LoadMachine(const std::string& folder,
     return nullptr;
 }
 
+std::unique_ptr<quarantine::JournalingMachine> Journaled(
+    std::unique_ptr<machine::LoadedMachine> opened) {
+    auto m = std::make_unique<quarantine::JournalingMachine>(std::move(opened));
+    m->SetQuarantineFolder(quarantine::QuarantineFolder(*m, {}));
+    return m;
+}
+
 bool OpenSession(const Globals& g, const std::string& machineFolder, bool loadDatabases, Session& s,
                  int& exitCode, const machine::LoadOptions& options) {
-    s.machine = LoadMachine(machineFolder, options, exitCode);
-    if (!s.machine) return false;
+    auto opened = LoadMachine(machineFolder, options, exitCode);
+    if (!opened) return false;
+    auto journaled = Journaled(std::move(opened));
+    s.journal = journaled.get();
+    s.machine = std::move(journaled);
     s.debug = text::MakeDefaultDebugSink();
     s.ctx = std::make_unique<platform::Context>(*s.machine, *s.debug);
     s.ctx->setProgramFolder(g.programFolder);

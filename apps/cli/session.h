@@ -8,12 +8,16 @@
 #include "cli_options.h"
 #include "machine/loaded_machine.h"
 #include "platform/context.h"
+#include "quarantine/journaling_machine.h"
 #include "text/debug.h"
 
 namespace veldan::cli {
 
 struct Session {
     std::unique_ptr<machine::LoadedMachine> machine;
+    // The same machine: every session works through a journaling machine, so
+    // scans never see the quarantine and a cure can be journaled.
+    quarantine::JournalingMachine* journal = nullptr;
     std::unique_ptr<text::DebugSink> debug;
     std::unique_ptr<platform::Context> ctx;
 
@@ -27,6 +31,11 @@ struct Session {
 std::unique_ptr<machine::LoadedMachine> LoadMachine(const std::string& folder,
                                                     const machine::LoadOptions& options,
                                                     int& exitCode);
+
+// The opened machine wrapped in a journaling machine whose quarantine folder is
+// the machine's default one.
+std::unique_ptr<quarantine::JournalingMachine> Journaled(
+    std::unique_ptr<machine::LoadedMachine> opened);
 
 // Loads the image, fills the folder table and (with `loadDatabases`) loads the
 // databases. On failure prints the error and returns false with exitCode 1 (2

@@ -50,6 +50,7 @@ int RunCure(Context& ctx, ScanResult& result, ScanObserver& observer,
         const ScanRow& row = result.rows[r];
         const int failuresAtStart = ctx.report().failed().Count();
         observer.OnStatus(row.name);
+        observer.OnCureRow(static_cast<int>(r));
         for (std::size_t i = 0; i < row.lineCount; ++i) {
             if (cancel.load() != 0) {
                 cancelled = true;
@@ -65,6 +66,7 @@ int RunCure(Context& ctx, ScanResult& result, ScanObserver& observer,
         }
         SetRowStatus(ctx, result, observer, r, failuresAtStart);
     }
+    observer.OnCureRow(-1);
     return cancelled ? 0 : 1;
 }
 

@@ -65,6 +65,8 @@ class ScanObserver {
     virtual void OnRow(int index, const ScanRow& row) {}
     // A row's status was set (cure).
     virtual void OnRowStatus(int index, std::string_view status) {}
+    // The cure runs the lines of this row now; -1 once the rows are done (cure).
+    virtual void OnCureRow(int index) {}
 };
 
 // Runs a scan: clears both item lists and `result`, rebuilds the shortcut caches

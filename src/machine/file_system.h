@@ -29,6 +29,32 @@ struct FindData {
     bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 };
 
+// The three times of a file (GetFileTime / SetFileTime) as FILETIME values:
+// 100-nanosecond intervals since 1601-01-01 UTC. 0 is a time the backend does
+// not know; given to SetFileTime it leaves that time as it is.
+struct FileTimes {
+    std::uint64_t creation = 0;
+    std::uint64_t lastAccess = 0;
+    std::uint64_t lastWrite = 0;
+
+    bool operator==(const FileTimes&) const = default;
+};
+
+// How OpenWrite opens a file: CREATE_ALWAYS (new or emptied) or OPEN_ALWAYS
+// with every write at the end.
+enum class WriteMode { CreateAlways, Append };
+
+// A file opened for writing (CreateFile + WriteFile); closed when destroyed.
+class FileWriter {
+  public:
+    virtual ~FileWriter() = default;
+    // Writes all `size` bytes; ERROR_DISK_FULL when the disk has no room.
+    [[nodiscard]] virtual WinError Write(const void* data, std::size_t size) = 0;
+    // Makes everything written so far durable, the file's folder entry included
+    // (FlushFileBuffers).
+    [[nodiscard]] virtual WinError Flush() = 0;
+};
+
 // A file opened for reading.
 class FileReader {
   public:
@@ -93,6 +119,25 @@ class FileSystem {
     // content stays whole until the new one is complete.
     [[nodiscard]] virtual WinError WriteFile(std::string_view path, std::string_view bytes) = 0;
 
+    // Opens a file for writing (CreateFile with GENERIC_WRITE); the folder must
+    // exist. Read-only files, folders and held files are refused as by WriteFile.
+    [[nodiscard]] virtual WinError OpenWrite(std::string_view path, WriteMode mode,
+                                             std::unique_ptr<FileWriter>& writer) = 0;
+
+    // Renames a file or folder within the drive (MoveFileEx with
+    // MOVEFILE_WRITE_THROUGH, and MOVEFILE_REPLACE_EXISTING when `replace`); the
+    // move is durable when it returns. An existing target gives
+    // ERROR_ALREADY_EXISTS without `replace`; a folder is never replaced.
+    [[nodiscard]] virtual WinError MoveFile(std::string_view from, std::string_view to,
+                                            bool replace) = 0;
+
+    // The times of a file or folder (GetFileTime).
+    [[nodiscard]] virtual WinError GetFileTime(std::string_view path,
+                                               FileTimes& times) const = 0;
+
+    // Sets the times of a file or folder that are not 0 (SetFileTime).
+    [[nodiscard]] virtual WinError SetFileTime(std::string_view path, const FileTimes& times) = 0;
+
     // Schedules the file for deletion at the next restart (MoveFileEx with
     // MOVEFILE_DELAY_UNTIL_REBOOT on the NT family, Wininit.ini [Rename] on 9x).
     [[nodiscard]] virtual WinError DeleteAtRestart(std::string_view path) = 0;
@@ -115,4 +160,9 @@ class FileSystem {
     WinError OpenRead(std::string_view path, std::unique_ptr<FileReader>& reader) const override; \
     WinError ReadFile(std::string_view path, std::string& bytes) const override;                  \
     WinError WriteFile(std::string_view path, std::string_view bytes) override;                   \
-    WinError DeleteAtRestart(std::string_view path) override
+    WinError DeleteAtRestart(std::string_view path) override;                                     \
+    WinError OpenWrite(std::string_view path, WriteMode mode,                                     \
+                       std::unique_ptr<FileWriter>& writer) override;                             \
+    WinError MoveFile(std::string_view from, std::string_view to, bool replace) override;         \
+    WinError GetFileTime(std::string_view path, FileTimes& times) const override;                 \
+    WinError SetFileTime(std::string_view path, const FileTimes& times) override

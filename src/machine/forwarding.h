@@ -146,6 +146,19 @@ class ForwardingFileSystem : public Forwarding<FileSystem> {
     WinError DeleteAtRestart(std::string_view path) override {
         return inner().DeleteAtRestart(path);
     }
+    WinError OpenWrite(std::string_view path, WriteMode mode,
+                       std::unique_ptr<FileWriter>& writer) override {
+        return inner().OpenWrite(path, mode, writer);
+    }
+    WinError MoveFile(std::string_view from, std::string_view to, bool replace) override {
+        return inner().MoveFile(from, to, replace);
+    }
+    WinError GetFileTime(std::string_view path, FileTimes& times) const override {
+        return inner().GetFileTime(path, times);
+    }
+    WinError SetFileTime(std::string_view path, const FileTimes& times) override {
+        return inner().SetFileTime(path, times);
+    }
 };
 
 class ForwardingProfiles : public Forwarding<Profiles> {

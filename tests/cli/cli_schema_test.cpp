@@ -57,7 +57,11 @@ TEST_F(CliSchema, EveryDocumentMatchesItsSchema) {
                       {"scan", "--json-lines", "-m", machine, "-m", dir.str() + "/none"}, true));
     EXPECT_TRUE(
         Valid("cure.json", {"cure", "--machine", machine, "--entry", "DialMaster", "--json"}));
+    EXPECT_TRUE(Valid("cure.json", {"cure", "--machine", machine, "--all", "--dry-run", "--json"}));
     EXPECT_TRUE(Valid("cure.json", {"cure", "--machine", machine, "--all", "--json"}));
+    EXPECT_TRUE(Valid("quarantine-list.json", {"quarantine", "--machine", machine, "list", "--json"}));
+    EXPECT_TRUE(Valid("quarantine-restore.json",
+                      {"quarantine", "--machine", machine, "restore", "--all", "--json"}));
     EXPECT_TRUE(Valid("scan.json", {"scan", "--machine", machine, "--json"}));
 }
 

@@ -58,7 +58,13 @@ expect "veldan-cli release sign --" --key
 refuse "veldan-cli release keygen --" --key
 expect "veldan-cli release verify --key $work/machine-f" "$work/machine-file"
 expect "veldan-cli release sign -k x $work/machine-f" "$work/machine-file"
+expect "veldan-cli cure --d" --dry-run
+expect "veldan-cli q" quarantine
+expect "veldan-cli quarantine -m x " restore
+expect "veldan-cli quarantine -m x restore --" --force
+refuse "veldan-cli quarantine -m x purge --" --force
+refuse "veldan-cli quarantine -m x list --" --all
 
-total=22
+total=28
 echo "$((total - failures)) passed, $failures failed"
 ((failures == 0))

@@ -302,6 +302,85 @@ TYPED_TEST(FileSystemContract, DeleteAtRestartOnlySchedules) {
     EXPECT_EQ(this->Read("C:\\bad.dll"), "x");
 }
 
+TYPED_TEST(FileSystemContract, WriterCreatesAppendsAndRefusesWhatWriteFileRefuses) {
+    this->Mkdir("C:\\q");
+    std::unique_ptr<FileWriter> w;
+    ASSERT_EQ(this->fs().OpenWrite("C:\\q\\j.log", WriteMode::CreateAlways, w), ERROR_SUCCESS);
+    ASSERT_EQ(w->Write("ab", 2), ERROR_SUCCESS);
+    ASSERT_EQ(w->Flush(), ERROR_SUCCESS);
+    EXPECT_EQ(this->Read("C:\\q\\j.log"), "ab");  // visible before the writer closes
+    ASSERT_EQ(w->Write("cd", 2), ERROR_SUCCESS);
+    w.reset();
+    ASSERT_EQ(this->fs().OpenWrite("c:\\Q\\J.LOG", WriteMode::Append, w), ERROR_SUCCESS);
+    ASSERT_EQ(w->Write("ef", 2), ERROR_SUCCESS);
+    w.reset();
+    EXPECT_EQ(this->Read("C:\\q\\j.log"), "abcdef");
+    EXPECT_EQ(this->Names("C:\\q\\*"), (Strings{".", "..", "j.log"}));  // the same file, not a second
+    ASSERT_EQ(this->fs().OpenWrite("C:\\q\\j.log", WriteMode::CreateAlways, w), ERROR_SUCCESS);
+    w.reset();
+    EXPECT_EQ(this->Read("C:\\q\\j.log"), "");
+
+    ASSERT_EQ(this->fs().SetAttributes("C:\\q\\j.log", FILE_ATTRIBUTE_READONLY), ERROR_SUCCESS);
+    EXPECT_EQ(this->fs().OpenWrite("C:\\q\\j.log", WriteMode::Append, w), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(this->fs().OpenWrite("C:\\q", WriteMode::Append, w), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(this->fs().OpenWrite("C:\\none\\x", WriteMode::Append, w), ERROR_PATH_NOT_FOUND);
+    this->Put("C:\\q\\held.exe", "h");
+    this->backend_.Hold("C:\\q\\held.exe");
+    EXPECT_EQ(this->fs().OpenWrite("C:\\q\\held.exe", WriteMode::CreateAlways, w),
+              ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(w, nullptr);
+    EXPECT_EQ(this->Read("C:\\q\\held.exe"), "h");
+}
+
+TYPED_TEST(FileSystemContract, MoveRenamesFilesAndFoldersAndReplacesOnlyWhenAsked) {
+    this->Mkdir("C:\\a");
+    this->Mkdir("C:\\b");
+    this->Put("C:\\a\\one.txt", "1");
+    this->Put("C:\\b\\two.txt", "2");
+    ASSERT_EQ(this->fs().MoveFile("c:\\A\\ONE.TXT", "C:\\b\\Moved File.txt", false), ERROR_SUCCESS);
+    EXPECT_EQ(this->Read("C:\\b\\moved file.txt"), "1");
+    EXPECT_EQ(this->Names("C:\\b\\*.txt"), (Strings{"Moved File.txt", "two.txt"}));
+    std::uint32_t a = 0;
+    EXPECT_EQ(this->fs().GetAttributes("C:\\a\\one.txt", a), ERROR_FILE_NOT_FOUND);
+
+    EXPECT_EQ(this->fs().MoveFile("C:\\b\\two.txt", "C:\\b\\Moved File.txt", false),
+              ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(this->Read("C:\\b\\Moved File.txt"), "1");
+    ASSERT_EQ(this->fs().MoveFile("C:\\b\\two.txt", "C:\\b\\Moved File.txt", true), ERROR_SUCCESS);
+    EXPECT_EQ(this->Read("C:\\b\\Moved File.txt"), "2");
+    EXPECT_EQ(this->Names("C:\\b\\*.txt"), Strings{"Moved File.txt"});
+
+    ASSERT_EQ(this->fs().MoveFile("C:\\b", "C:\\a\\inner", false), ERROR_SUCCESS);
+    EXPECT_EQ(this->Read("C:\\a\\inner\\Moved File.txt"), "2");
+    EXPECT_EQ(this->fs().MoveFile("C:\\a", "C:\\a\\inner\\loop", false), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(this->fs().MoveFile("C:\\gone.txt", "C:\\x.txt", false), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(this->fs().MoveFile("C:\\a\\inner\\Moved File.txt", "C:\\no\\x.txt", false),
+              ERROR_PATH_NOT_FOUND);
+}
+
+TYPED_TEST(FileSystemContract, FileTimesAreKeptAsSetAndZeroLeavesATime) {
+    this->Mkdir("C:\\t");
+    this->Put("C:\\t\\f.txt", "x");
+    // 2004-08-25 12:00:00 UTC and an hour later, whole seconds.
+    const std::uint64_t access = 127377072000000000ull, write = 127377108000000000ull;
+    ASSERT_EQ(this->fs().SetFileTime("C:\\t\\f.txt", FileTimes{0, access, write}), ERROR_SUCCESS);
+    FileTimes got;
+    ASSERT_EQ(this->fs().GetFileTime("C:\\T\\F.TXT", got), ERROR_SUCCESS);
+    EXPECT_EQ(got.lastAccess, access);
+    EXPECT_EQ(got.lastWrite, write);
+    ASSERT_EQ(this->fs().SetFileTime("C:\\t\\f.txt", FileTimes{0, 0, write + 10000000}),
+              ERROR_SUCCESS);
+    ASSERT_EQ(this->fs().GetFileTime("C:\\t\\f.txt", got), ERROR_SUCCESS);
+    EXPECT_EQ(got.lastAccess, access);
+    EXPECT_EQ(got.lastWrite, write + 10000000);
+    ASSERT_EQ(this->fs().SetFileTime("C:\\t", FileTimes{0, access, write}), ERROR_SUCCESS);
+    ASSERT_EQ(this->fs().GetFileTime("C:\\t\\", got), ERROR_SUCCESS);
+    EXPECT_EQ(got.lastWrite, write);
+    FileTimes untouched{1, 2, 3};
+    EXPECT_EQ(this->fs().GetFileTime("C:\\t\\none", untouched), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(untouched, (FileTimes{1, 2, 3}));
+}
+
 // Promises of the image backend about its host files.
 class ImageFileSystemTest : public ::testing::Test {
   protected:

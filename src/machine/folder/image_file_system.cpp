@@ -110,6 +110,72 @@ class HostFileReader final : public FileReader {
     UniqueFd fd_;
 };
 
+// fsyncs a folder, so that entries added to or removed from it are durable.
+WinError SyncFolder(const std::string& hostDir) {
+    UniqueFd fd(::open(hostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) return WinErrorFromErrno(errno);
+    return ::fsync(fd.get()) == 0 ? ERROR_SUCCESS : WinErrorFromErrno(errno);
+}
+
+class HostFileWriter final : public FileWriter {
+  public:
+    HostFileWriter(UniqueFd fd, std::string folder) : fd_(std::move(fd)), folder_(std::move(folder)) {}
+
+    WinError Write(const void* data, std::size_t size) override {
+        const char* p = static_cast<const char*>(data);
+        while (size > 0) {
+            const ssize_t n = ::write(fd_.get(), p, std::min<std::size_t>(size, std::size_t{1} << 30));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return WinErrorFromErrno(errno);
+            }
+            p += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return ERROR_SUCCESS;
+    }
+    WinError Flush() override {
+        if (::fsync(fd_.get()) != 0) return WinErrorFromErrno(errno);
+        if (!folderSynced_) {
+            if (WinError e = SyncFolder(folder_)) return e;
+            folderSynced_ = true;
+        }
+        return ERROR_SUCCESS;
+    }
+
+  private:
+    UniqueFd fd_;
+    std::string folder_;
+    bool folderSynced_ = false;
+};
+
+// FILETIME from a host time, and back.
+constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
+
+std::uint64_t ToFileTime(const struct timespec& t) {
+    if (t.tv_sec < -11644473600ll) return 0;
+    return kUnixEpochAsFileTime + static_cast<std::uint64_t>(t.tv_sec) * 10000000ull +
+           static_cast<std::uint64_t>(t.tv_nsec) / 100;
+}
+
+struct timespec FromFileTime(std::uint64_t ft) {
+    struct timespec t {};
+    if (ft == 0) {
+        t.tv_nsec = UTIME_OMIT;
+        return t;
+    }
+    const long long since = static_cast<long long>(ft) - static_cast<long long>(kUnixEpochAsFileTime);
+    long long sec = since / 10000000;
+    long long rest = since % 10000000;
+    if (rest < 0) {
+        rest += 10000000;
+        --sec;
+    }
+    t.tv_sec = static_cast<time_t>(sec);
+    t.tv_nsec = static_cast<long>(rest * 100);
+    return t;
+}
+
 }  // namespace
 
 ImageFileSystem::ImageFileSystem(HostPaths& paths,
@@ -325,6 +391,88 @@ WinError ImageFileSystem::WriteFile(std::string_view path, std::string_view byte
     const WinError written = WriteFileAtomic(host, bytes);
     paths_.Changed(host);
     return written;
+}
+
+WinError ImageFileSystem::OpenWrite(std::string_view path, WriteMode mode,
+                                    std::unique_ptr<FileWriter>& writer) {
+    WindowsPath p;
+    if (WinError err = ParseWindowsPath(path, p); err != ERROR_SUCCESS) return err;
+    if (p.components.empty()) return ERROR_ACCESS_DENIED;
+    std::string host;
+    if (WinError err = paths_.Resolve(p, host); err == ERROR_SUCCESS) {
+        HostEntry entry;
+        if (WinError e = StatHost(host, entry); e != ERROR_SUCCESS) return e;
+        if (entry.folder || entry.link || (entry.attributes & FILE_ATTRIBUTE_READONLY) != 0)
+            return ERROR_ACCESS_DENIED;
+        if (isHeld_ && isHeld_(host)) return ERROR_SHARING_VIOLATION;
+    } else if (err != ERROR_FILE_NOT_FOUND) {
+        return err;
+    } else if (p.trailingSeparator) {
+        return ERROR_INVALID_NAME;
+    } else if (WinError e = paths_.ResolveForCreate(path, host); e != ERROR_SUCCESS) {
+        return e;
+    } else if (WinError e = CheckFolderWritable(ParentOf(host)); e != ERROR_SUCCESS) {
+        return e;
+    }
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW |
+                      (mode == WriteMode::Append ? O_APPEND : O_TRUNC);
+    UniqueFd fd(::open(host.c_str(), flags, 0666));
+    if (!fd) return WinErrorFromErrno(errno);
+    paths_.Changed(host);
+    writer = std::make_unique<HostFileWriter>(std::move(fd), ParentOf(host));
+    return ERROR_SUCCESS;
+}
+
+WinError ImageFileSystem::MoveFile(std::string_view from, std::string_view to, bool replace) {
+    std::string source;
+    if (WinError err = paths_.Resolve(from, source); err != ERROR_SUCCESS) return err;
+    if (source == paths_.driveRoot()) return ERROR_ACCESS_DENIED;
+    HostEntry entry;
+    if (WinError err = StatHost(source, entry); err != ERROR_SUCCESS) return err;
+    if (isHeld_ && !entry.folder && isHeld_(source)) return ERROR_SHARING_VIOLATION;
+    std::string target;
+    if (WinError err = paths_.Resolve(to, target); err == ERROR_SUCCESS) {
+        if (target == source) return ERROR_SUCCESS;
+        HostEntry existing;
+        if (WinError e = StatHost(target, existing); e != ERROR_SUCCESS) return e;
+        if (!replace) return ERROR_ALREADY_EXISTS;
+        if (existing.folder || entry.folder || (existing.attributes & FILE_ATTRIBUTE_READONLY) != 0)
+            return ERROR_ACCESS_DENIED;
+        if (isHeld_ && isHeld_(target)) return ERROR_SHARING_VIOLATION;
+    } else if (err != ERROR_FILE_NOT_FOUND) {
+        return err;
+    } else if (WinError e = paths_.ResolveForCreate(to, target); e != ERROR_SUCCESS) {
+        return e;
+    }
+    // A folder cannot move into itself.
+    if (target.compare(0, source.size() + 1, source + "/") == 0) return ERROR_ACCESS_DENIED;
+    for (const std::string& folder : {ParentOf(source), ParentOf(target)}) {
+        if (WinError e = CheckFolderWritable(folder); e != ERROR_SUCCESS) return e;
+    }
+    if (::rename(source.c_str(), target.c_str()) != 0) return WinErrorFromErrno(errno);
+    paths_.Changed(source);
+    paths_.Changed(target);
+    if (WinError e = SyncFolder(ParentOf(target))) return e;
+    return ParentOf(source) == ParentOf(target) ? ERROR_SUCCESS : SyncFolder(ParentOf(source));
+}
+
+WinError ImageFileSystem::GetFileTime(std::string_view path, FileTimes& times) const {
+    std::string host;
+    if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
+    struct stat st {};
+    if (::lstat(host.c_str(), &st) != 0) return WinErrorFromErrno(errno);
+    // A host folder keeps no creation time that can be set again: it is not told.
+    times = FileTimes{0, ToFileTime(st.st_atim), ToFileTime(st.st_mtim)};
+    return ERROR_SUCCESS;
+}
+
+WinError ImageFileSystem::SetFileTime(std::string_view path, const FileTimes& times) {
+    std::string host;
+    if (WinError err = paths_.Resolve(path, host); err != ERROR_SUCCESS) return err;
+    const struct timespec t[2] = {FromFileTime(times.lastAccess), FromFileTime(times.lastWrite)};
+    if (::utimensat(AT_FDCWD, host.c_str(), t, AT_SYMLINK_NOFOLLOW) != 0)
+        return WinErrorFromErrno(errno);
+    return ERROR_SUCCESS;
 }
 
 WinError ImageFileSystem::DeleteAtRestart(std::string_view path) {

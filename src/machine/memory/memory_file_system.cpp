@@ -81,6 +81,25 @@ class MemoryReader final : public FileReader {
 
 }  // namespace
 
+// What is written reaches the file at Flush and when the writer closes; the
+// content is replaced, never changed in place, so open readers keep what they had.
+class MemoryWriter final : public FileWriter {
+  public:
+    MemoryWriter(MemoryFileSystem& fs, std::string longPath, std::string content)
+        : fs_(fs), path_(std::move(longPath)), content_(std::move(content)) {}
+    ~MemoryWriter() override { (void)Flush(); }
+    WinError Write(const void* data, std::size_t size) override {
+        content_.append(static_cast<const char*>(data), size);
+        return ERROR_SUCCESS;
+    }
+    WinError Flush() override { return fs_.WriteThrough(path_, content_, true); }
+
+  private:
+    MemoryFileSystem& fs_;
+    std::string path_;
+    std::string content_;
+};
+
 bool MatchesWildcard(std::string_view pattern, std::string_view name) {
     const std::string p = text::UpperAscii(pattern == "*.*" ? std::string_view("*") : pattern);
     const std::string n = text::UpperAscii(name);
@@ -357,6 +376,100 @@ WinError MemoryFileSystem::WriteFile(std::string_view path, std::string_view byt
     if (w.node == nullptr) return w.error;
     // Readers that are open keep the old content: it is shared, never changed.
     w.node->bytes = std::make_shared<const std::string>(bytes);
+    return ERROR_SUCCESS;
+}
+
+WinError MemoryFileSystem::WriteThrough(const std::string& longPath, std::string_view bytes,
+                                        bool truncate) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    Walk w = Resolve(longPath);
+    if (w.node == nullptr) return w.error;
+    if (w.node->directory) return ERROR_ACCESS_DENIED;
+    std::string content = truncate ? std::string() : *w.node->bytes;
+    content.append(bytes);
+    w.node->bytes = std::make_shared<const std::string>(std::move(content));
+    return ERROR_SUCCESS;
+}
+
+WinError MemoryFileSystem::OpenWrite(std::string_view path, WriteMode mode,
+                                     std::unique_ptr<FileWriter>& writer) {
+    std::string longPath;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        Walk w = Resolve(path);
+        if (w.node == nullptr && w.error == ERROR_FILE_NOT_FOUND) {
+            if (WinError e = AddNode(path, false, {})) return e;
+            w = Resolve(path);
+        }
+        if (WinError e = Changeable(w, longPath)) return e;
+    }
+    if (Held(longPath)) return ERROR_SHARING_VIOLATION;
+    std::string content;
+    if (mode == WriteMode::Append) {
+        if (WinError e = ReadFile(longPath, content)) return e;
+    } else if (WinError e = WriteThrough(longPath, {}, true)) {
+        return e;
+    }
+    writer = std::make_unique<MemoryWriter>(*this, longPath, std::move(content));
+    return ERROR_SUCCESS;
+}
+
+WinError MemoryFileSystem::MoveFile(std::string_view from, std::string_view to, bool replace) {
+    std::string longPath;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        Walk w = Resolve(from);
+        if (w.node == nullptr) return w.error;
+        if (w.node == root_.get()) return ERROR_ACCESS_DENIED;
+        longPath = "C:";
+        for (const Node* n : w.chain) longPath += "\\" + n->name;
+    }
+    if (Held(longPath)) return ERROR_SHARING_VIOLATION;
+    std::lock_guard<std::mutex> guard(mutex_);
+    Walk source = Resolve(from);
+    if (source.node == nullptr) return source.error;
+    Walk target = Resolve(to);
+    if (target.node == source.node) return ERROR_SUCCESS;
+    if (target.node != nullptr) {
+        if (!replace) return ERROR_ALREADY_EXISTS;
+        if (target.node->directory || source.node->directory || target.node->readOnly)
+            return ERROR_ACCESS_DENIED;
+    } else if (target.parent == nullptr) {
+        return target.error;
+    }
+    if (source.parent->readOnly || target.parent->readOnly) return ERROR_ACCESS_DENIED;
+    // A folder cannot move into itself.
+    if (target.parent == source.node) return ERROR_ACCESS_DENIED;
+    for (const Node* n : target.chain) {
+        if (n == source.node) return ERROR_ACCESS_DENIED;
+    }
+    const std::string name = target.node != nullptr ? target.node->name : target.last;
+    Node* parent = target.parent;
+    auto it = source.parent->children.find(text::UpperAscii(source.node->name));
+    std::unique_ptr<Node> node = std::move(it->second);
+    source.parent->children.erase(it);
+    parent->children.erase(text::UpperAscii(name));
+    node->name = name;
+    node->shortName = MakeShortName(*parent, name);
+    parent->children.emplace(text::UpperAscii(name), std::move(node));
+    return ERROR_SUCCESS;
+}
+
+WinError MemoryFileSystem::GetFileTime(std::string_view path, FileTimes& times) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    Walk w = Resolve(path);
+    if (w.node == nullptr) return w.error;
+    times = w.node->times;
+    return ERROR_SUCCESS;
+}
+
+WinError MemoryFileSystem::SetFileTime(std::string_view path, const FileTimes& times) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    Walk w = Resolve(path);
+    if (w.node == nullptr) return w.error;
+    if (times.creation != 0) w.node->times.creation = times.creation;
+    if (times.lastAccess != 0) w.node->times.lastAccess = times.lastAccess;
+    if (times.lastWrite != 0) w.node->times.lastWrite = times.lastWrite;
     return ERROR_SUCCESS;
 }
 

@@ -43,6 +43,7 @@ class MemoryFileSystem final : public FileSystem {
         bool directory = false;
         bool readOnly = false;
         std::shared_ptr<const std::string> bytes;               // a file's content
+        FileTimes times;                                        // as last set; 0 until then
         std::map<std::string, std::unique_ptr<Node>> children;  // by upper-cased long name
     };
     // Where a path leads: the node (null when the last component is missing),
@@ -71,6 +72,9 @@ class MemoryFileSystem final : public FileSystem {
     WinError NamedPath(std::string_view path, bool shortForm, std::string& named) const;
     // True when a running process holds the file.
     bool Held(const std::string& longPath) const;
+    // Appends to (or, with `truncate`, replaces) the content of a file a writer holds.
+    WinError WriteThrough(const std::string& longPath, std::string_view bytes, bool truncate);
+    friend class MemoryWriter;
 
     std::unique_ptr<Node> root_;
     HeldCheck held_;
