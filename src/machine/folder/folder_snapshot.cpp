@@ -62,7 +62,17 @@ FolderListing::FolderListing(std::vector<std::string> names, std::vector<bool> f
 }
 
 std::size_t FolderListing::FindAnyCase(std::string_view name) const {
-    const auto it = upper_.find(text::UpperAscii(name));
+    // Names are short: upper-case them on the stack rather than in a new string.
+    char buf[256];
+    if (name.size() > sizeof buf) {
+        const auto it = upper_.find(text::UpperAscii(name));
+        return it == upper_.end() ? kNone : it->second;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        buf[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    const auto it = upper_.find(std::string_view(buf, name.size()));
     return it == upper_.end() ? kNone : it->second;
 }
 
