@@ -333,16 +333,20 @@ WinError HostPaths::WalkToFolder(std::string_view key, const WindowsPath& folder
                                  std::shared_ptr<const FoundFolder>& found) const {
     const std::uint64_t generation = listings_.generation();
     std::string walked;
-    const WinError err = WalkFromRoot(folder, false, walked, nullptr, nullptr);
-    // A missing folder on the way is a missing path, as in a walk of the whole path.
-    if (err != ERROR_SUCCESS) return err == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : err;
     auto fresh = std::make_shared<FoundFolder>();
-    if (WinError e = CachedNames(walked, fresh->listing); e != ERROR_SUCCESS) return e;
-    {
+    WinError err = WalkFromRoot(folder, false, walked, nullptr, nullptr);
+    // A missing folder on the way is a missing path, as in a walk of the whole path.
+    if (err == ERROR_FILE_NOT_FOUND) err = ERROR_PATH_NOT_FOUND;
+    if (err == ERROR_SUCCESS) err = CachedNames(walked, fresh->listing);
+    if (err != ERROR_SUCCESS) {
+        // Only what the listings say is kept: other errors may pass.
+        if (err != ERROR_PATH_NOT_FOUND && err != ERROR_INVALID_NAME) return err;
+        fresh->error = err;
+    } else {
         std::lock_guard<std::mutex> lock(mutex_);
         fresh->names = &folders_[walked];
+        fresh->hostDir = std::move(walked);
     }
-    fresh->hostDir = std::move(walked);
     {
         std::unique_lock lock(foldersMutex_);
         // Kept only when no change came in meanwhile (Changed empties the map first).
@@ -352,7 +356,7 @@ WinError HostPaths::WalkToFolder(std::string_view key, const WindowsPath& folder
         }
     }
     found = std::move(fresh);
-    return ERROR_SUCCESS;
+    return found->error;
 }
 
 bool HostPaths::QuickWalk(std::string_view winPath, bool allowMissingLast, std::string& hostPath,
@@ -376,7 +380,14 @@ bool HostPaths::QuickWalk(std::string_view winPath, bool allowMissingLast, std::
         WindowsPath folder;
         if (ParseWindowsPath(key, folder) != ERROR_SUCCESS) return false;
         folder.trailingSeparator = true;
-        if (WalkToFolder(key, folder, dir) != ERROR_SUCCESS) return false;
+        if (const WinError err = WalkToFolder(key, folder, dir);
+            err != ERROR_SUCCESS && dir == nullptr) {
+            return false;
+        }
+    }
+    if (dir->error != ERROR_SUCCESS) {
+        result = dir->error;
+        return true;
     }
     result = StepInto(*dir, last, trailingSeparator, allowMissingLast, hostPath);
     return true;
@@ -402,6 +413,7 @@ WinError HostPaths::Walk(const WindowsPath& p, bool allowMissingLast, std::strin
         parent.trailingSeparator = true;
         if (WinError err = WalkToFolder(key, parent, dir); err != ERROR_SUCCESS) return err;
     }
+    if (dir->error != ERROR_SUCCESS) return dir->error;
     return StepInto(*dir, p.components.back(), p.trailingSeparator, allowMissingLast, hostPath);
 }
 

@@ -106,7 +106,9 @@ class HostPaths {
     };
     // With kSnapshot: a folder a look-up walked to before, with what the next
     // look-ups in it need.
+    // A folder part that did not walk is kept too, with its error.
     struct FoundFolder {
+        WinError error = ERROR_SUCCESS;
         std::string hostDir;
         std::shared_ptr<const FolderListing> listing;
         Folder* names = nullptr;  // its entry in folders_ (entries are never erased)
@@ -127,7 +129,8 @@ class HostPaths {
                       bool allowMissingLast, std::string& hostPath) const;
     // The folder kept under `key`, or null.
     std::shared_ptr<const FoundFolder> KeptFolder(std::string_view key) const;
-    // Walks to folder `folder` and keeps it under `key` (unless a change came in meanwhile).
+    // Walks to folder `folder` and keeps it under `key` (unless a change came in
+    // meanwhile); a folder that is missing or misnamed is kept with its error.
     WinError WalkToFolder(std::string_view key, const WindowsPath& folder,
                           std::shared_ptr<const FoundFolder>& found) const;
     // With kSnapshot, a walk of the Windows path text that finds its folder by
