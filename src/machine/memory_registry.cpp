@@ -47,10 +47,7 @@ Key* Child(const Key* parent, std::string_view name) {
         auto it = parent->children.find(text::UpperAscii(name));
         return it == parent->children.end() ? nullptr : it->second.get();
     }
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        buf[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    text::UpperAsciiTo(name, buf);
     auto it = parent->children.find(std::string_view(buf, name.size()));
     return it == parent->children.end() ? nullptr : it->second.get();
 }
@@ -113,7 +110,7 @@ const Value* MemoryRegistry::Key::FindValue(std::string_view valueName) const {
         // The upper-cased name in a buffer of this thread: no new string per look-up.
         thread_local std::string upper;
         upper.assign(valueName);
-        for (char& c : upper) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        text::UpperAsciiTo(upper, upper.data());
         auto it = valueIndex.find(upper);
         if (it == valueIndex.end()) return nullptr;
         if (it->second < values.size() && text::EqualsNoCase(values[it->second].name, valueName)) {

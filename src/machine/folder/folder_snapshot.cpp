@@ -68,10 +68,7 @@ std::size_t FolderListing::FindAnyCase(std::string_view name) const {
         const auto it = upper_.find(text::UpperAscii(name));
         return it == upper_.end() ? kNone : it->second;
     }
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        buf[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    text::UpperAsciiTo(name, buf);
     const auto it = upper_.find(std::string_view(buf, name.size()));
     return it == upper_.end() ? kNone : it->second;
 }

@@ -67,10 +67,7 @@ constexpr std::size_t kMaxFoundFolders = 4096;
 // Upper-cases ASCII `name` into `buf` (of `size` bytes); false when it does not fit.
 bool UpperInto(std::string_view name, char* buf, std::size_t size) {
     if (name.size() > size) return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        buf[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    text::UpperAsciiTo(name, buf);
     return true;
 }
 
@@ -301,6 +298,7 @@ std::size_t HostPaths::EntryIn(const FoundFolder& dir, std::string_view name) co
             key = upper;
         }
         std::lock_guard<std::mutex> lock(mutex_);
+        if (dir.names == nullptr) dir.names = &folders_[dir.hostDir];
         const Folder& folder = Assign(*dir.names, dir.hostDir, dir.listing);
         const auto it = folder.longOf.find(key);
         if (it != folder.longOf.end()) found = listing.FindExact(it->second);
@@ -343,8 +341,6 @@ WinError HostPaths::WalkToFolder(std::string_view key, const WindowsPath& folder
         if (err != ERROR_PATH_NOT_FOUND && err != ERROR_INVALID_NAME) return err;
         fresh->error = err;
     } else {
-        std::lock_guard<std::mutex> lock(mutex_);
-        fresh->names = &folders_[walked];
         fresh->hostDir = std::move(walked);
     }
     {
@@ -375,6 +371,8 @@ bool HostPaths::QuickWalk(std::string_view winPath, bool allowMissingLast, std::
     while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.remove_suffix(1);
     if (last.empty()) return false;
     const std::string_view key = winPath.substr(0, start - 1);
+    // A text that Walk's keys start with is no path (no drive) anyway.
+    if (key.empty() || key.front() == '|') return false;
     std::shared_ptr<const FoundFolder> dir = KeptFolder(key);
     if (dir == nullptr) {
         WindowsPath folder;

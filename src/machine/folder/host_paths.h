@@ -111,7 +111,9 @@ class HostPaths {
         WinError error = ERROR_SUCCESS;
         std::string hostDir;
         std::shared_ptr<const FolderListing> listing;
-        Folder* names = nullptr;  // its entry in folders_ (entries are never erased)
+        // Its entry in folders_ (entries are never erased), found at the first
+        // short-name look-up; read and set under mutex_.
+        mutable Folder* names = nullptr;
     };
     // Gives short names to the entries of `listing` that have none yet (nothing
     // to do when that listing was named before). The caller holds mutex_.
