@@ -258,7 +258,8 @@ MemoryRegistry::Key* MemoryRegistry::Find(HKEY root, std::string_view subKey) co
         return node;
     }
     const std::string_view last = subKey.substr(start, end - start);
-    const std::string_view parentText = start == 0 ? std::string_view() : subKey.substr(0, start - 1);
+    const std::string_view parentText =
+        start == 0 ? std::string_view() : subKey.substr(0, start - 1);
     // Scans ask for many keys below the same few parents: those are remembered,
     // by root and the parent's path text as given.
     constexpr std::size_t kMaxFound = 4096;

@@ -227,11 +227,20 @@ TEST_F(ScriptReaderTest, PlainFirstElseScrambledDecodedPerLine) {
 // what it gives must be what ScriptLineEvents gives, field by field, whatever
 // the events before left in the slots and in the caller's event.
 TEST_F(ScriptReaderTest, ReusedEventsMatchTheEventsOfEachLine) {
-    const Strings lines = {
-        "Value HKCU\\Software\\Run \"a b\"", "#VERSION", "DType abc.dll " + kId + " u",
-        "Key HKLM \"\"", "File C:\\some\\long\\path\\x.exe", "#NAME Next One",
-        ";  Key HKLM\\Y", "^ " + kId, "ValueByData HKLM Software\\Run x.exe", "#NAME",
-        "CheckBHO", "File y.exe", "// comment", "WType w.b.ocx " + kId + " u f"};
+    const Strings lines = {"Value HKCU\\Software\\Run \"a b\"",
+                           "#VERSION",
+                           "DType abc.dll " + kId + " u",
+                           "Key HKLM \"\"",
+                           "File C:\\some\\long\\path\\x.exe",
+                           "#NAME Next One",
+                           ";  Key HKLM\\Y",
+                           "^ " + kId,
+                           "ValueByData HKLM Software\\Run x.exe",
+                           "#NAME",
+                           "CheckBHO",
+                           "File y.exe",
+                           "// comment",
+                           "WType w.b.ocx " + kId + " u f"};
     std::string db;
     std::vector<ScriptEvent> expected;
     for (const auto& line : lines) {

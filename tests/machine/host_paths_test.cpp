@@ -61,14 +61,12 @@ TEST(MatchWildcardTest, FollowsWindowsRules) {
 }
 
 TEST(IsShortNameTest, AcceptsOnlyValid83Names) {
-    for (const char* name :
-         {"README.TXT", "readme.txt", "ABCDEFGH.ABC", "A~1.T_T", "한글문서.txt", "ABCDEF한.TXT",
-          "A.한"}) {
+    for (const char* name : {"README.TXT", "readme.txt", "ABCDEFGH.ABC", "A~1.T_T", "한글문서.txt",
+                             "ABCDEF한.TXT", "A.한"}) {
         EXPECT_TRUE(IsShortName(name)) << name;
     }
-    for (const char* name :
-         {"ABCDEFGHI", "A.ABCD", "a b.txt", "a.b.c", ".txt", "a.", "ab[1].gif", "한글문서a.txt",
-          "ABCDEFG한.TXT", "A.BC한", "a+b.txt"}) {
+    for (const char* name : {"ABCDEFGHI", "A.ABCD", "a b.txt", "a.b.c", ".txt", "a.", "ab[1].gif",
+                             "한글문서a.txt", "ABCDEFG한.TXT", "A.BC한", "a+b.txt"}) {
         EXPECT_FALSE(IsShortName(name)) << name;
     }
 }
@@ -170,18 +168,41 @@ TEST_F(HostPathsTest, SnapshotLookUpsAgreeWithFullWalks) {
     Folder("WINDOWS/Temp");
     const HostPaths snapshot(root_ + "/", nullptr, HostPaths::Listings::kSnapshot);
     const HostPaths checked(root_ + "/", nullptr, HostPaths::Listings::kChecked);
-    const char* paths[] = {
-        "C:\\WINDOWS\\notepad.exe", "c:/windows/NOTEPAD.EXE", "C:\\WINDOWS\\\\notepad.exe",
-        "C:\\WINDOWS\\notepad.exe.", "C:\\WINDOWS\\notepad.exe \\", "C:\\WINDOWS\\notepad.exe\\",
-        "C:\\WINDOWS\\notepad.exe\\x", "C:\\WINDOWS\\Temp\\", "C:\\WINDOWS\\Temp\\..",
-        "C:\\WINDOWS\\Temp\\.", "C:\\WINDOWS\\Temp\\...", "C:\\WINDOWS\\system32\\..\\notepad.exe",
-        "C:\\PROGRA~1\\INTERN~1\\iexplore.exe", "C:\\Program Files\\INTERN~9\\iexplore.exe",
-        "C:\\WINDOWS\\NOTEPA~1.EXE", "C:\\WINDOWS\\missing.exe", "C:\\Missing\\deeper\\x.exe",
-        "C:\\Missing\\x.exe", "C:\\WINDOWS\\no<pe.exe", "C:\\WIN*\\notepad.exe", "C:\\notepad.exe",
-        "C:\\WINDOWS", "C:\\", "C:", "C:x", "D:\\WINDOWS\\notepad.exe", "\\\\?\\C:\\WINDOWS\\x",
-        "\\??\\c:\\windows\\notepad.exe", "\\\\?\\x", "\\x", "|WINDOWS\\\\notepad.exe",
-        "C:\\..\\WINDOWS\\notepad.exe", "C:\\WINDOWS\\system32\\drivers\\etc\\HOSTS",
-        "WINDOWS\\notepad.exe", ""};
+    const char* paths[] = {"C:\\WINDOWS\\notepad.exe",
+                           "c:/windows/NOTEPAD.EXE",
+                           "C:\\WINDOWS\\\\notepad.exe",
+                           "C:\\WINDOWS\\notepad.exe.",
+                           "C:\\WINDOWS\\notepad.exe \\",
+                           "C:\\WINDOWS\\notepad.exe\\",
+                           "C:\\WINDOWS\\notepad.exe\\x",
+                           "C:\\WINDOWS\\Temp\\",
+                           "C:\\WINDOWS\\Temp\\..",
+                           "C:\\WINDOWS\\Temp\\.",
+                           "C:\\WINDOWS\\Temp\\...",
+                           "C:\\WINDOWS\\system32\\..\\notepad.exe",
+                           "C:\\PROGRA~1\\INTERN~1\\iexplore.exe",
+                           "C:\\Program Files\\INTERN~9\\iexplore.exe",
+                           "C:\\WINDOWS\\NOTEPA~1.EXE",
+                           "C:\\WINDOWS\\missing.exe",
+                           "C:\\Missing\\deeper\\x.exe",
+                           "C:\\Missing\\x.exe",
+                           "C:\\WINDOWS\\no<pe.exe",
+                           "C:\\WIN*\\notepad.exe",
+                           "C:\\notepad.exe",
+                           "C:\\WINDOWS",
+                           "C:\\",
+                           "C:",
+                           "C:x",
+                           "D:\\WINDOWS\\notepad.exe",
+                           "\\\\?\\C:\\WINDOWS\\x",
+                           "\\??\\c:\\windows\\notepad.exe",
+                           "\\\\?\\x",
+                           "\\x",
+                           "|WINDOWS\\\\notepad.exe",
+                           "C:\\..\\WINDOWS\\notepad.exe",
+                           "C:\\WINDOWS\\system32\\drivers\\etc\\HOSTS",
+                           "WINDOWS\\notepad.exe",
+                           ""};
     for (int round = 0; round < 2; ++round) {
         for (const char* path : paths) {
             std::string expected = "none", got = "none";
@@ -189,7 +210,8 @@ TEST_F(HostPathsTest, SnapshotLookUpsAgreeWithFullWalks) {
                 << path << " " << round;
             EXPECT_EQ(got, expected) << path << " " << round;
             expected = got = "none";
-            EXPECT_EQ(snapshot.ResolveForCreate(path, got), checked.ResolveForCreate(path, expected))
+            EXPECT_EQ(snapshot.ResolveForCreate(path, got),
+                      checked.ResolveForCreate(path, expected))
                 << path << " " << round;
             EXPECT_EQ(got, expected) << path << " " << round;
         }

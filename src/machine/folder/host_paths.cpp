@@ -306,9 +306,8 @@ std::size_t HostPaths::EntryIn(const FoundFolder& dir, std::string_view name) co
     return found;
 }
 
-WinError HostPaths::StepInto(const FoundFolder& dir, std::string_view last,
-                             bool trailingSeparator, bool allowMissingLast,
-                             std::string& hostPath) const {
+WinError HostPaths::StepInto(const FoundFolder& dir, std::string_view last, bool trailingSeparator,
+                             bool allowMissingLast, std::string& hostPath) const {
     if (!IsValidComponent(last, false)) return ERROR_INVALID_NAME;
     const std::size_t found = EntryIn(dir, last);
     if (found == FolderListing::kNone) {

@@ -100,7 +100,8 @@ class HostPaths {
   private:
     struct Folder {
         std::map<std::string, std::string> shortOf;  // long name as on disk -> short name
-        std::map<std::string, std::string, std::less<>> longOf;  // every short name given -> long name
+        // Every short name given -> long name.
+        std::map<std::string, std::string, std::less<>> longOf;
         std::map<std::string, unsigned> lastNumber;  // NAME.EXT stem -> highest ~N given
         std::shared_ptr<const FolderListing> assigned;  // the listing last named in full
     };
