@@ -1,7 +1,7 @@
 #include "engine/dispatch.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <cstdint>
 
 #include "engine/script.h"
 #include "text/strings.h"
@@ -11,14 +11,59 @@ namespace {
 
 using commands::CommandRow;
 
+// The rows by word in an open-addressing table: the words are few and short,
+// and every command line of a scan looks its word up.
+class RowIndex {
+  public:
+    RowIndex() {
+        const std::vector<CommandRow>& rows = commands::AllCommandRows();
+        std::size_t size = 16;
+        while (size < 4 * rows.size()) size *= 2;
+        slots_.assign(size, nullptr);
+        mask_ = size - 1;
+        for (const CommandRow& row : rows) {
+            std::size_t i = Hash(row.word) & mask_;
+            while (slots_[i] != nullptr && slots_[i]->word != row.word) i = (i + 1) & mask_;
+            if (slots_[i] == nullptr) slots_[i] = &row;  // the first row of a word wins
+        }
+    }
+
+    const CommandRow* Find(std::string_view word) const {
+        for (std::size_t i = Hash(word) & mask_;; i = (i + 1) & mask_) {
+            const CommandRow* row = slots_[i];
+            if (row == nullptr || row->word == word) return row;
+        }
+    }
+
+  private:
+    // FNV-1a.
+    static std::size_t Hash(std::string_view word) {
+        std::uint64_t h = 14695981039346656037ull;
+        for (char c : word) {
+            h ^= static_cast<unsigned char>(c);
+            h *= 1099511628211ull;
+        }
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+
+    std::vector<const CommandRow*> slots_;
+    std::size_t mask_ = 0;
+};
+
 const CommandRow* Find(std::string_view word) {
-    static const std::unordered_map<std::string_view, const CommandRow*> index = [] {
-        std::unordered_map<std::string_view, const CommandRow*> m;
-        for (const CommandRow& row : commands::AllCommandRows()) m.emplace(row.word, &row);
-        return m;
-    }();
-    auto it = index.find(word);
-    return it == index.end() ? nullptr : it->second;
+    static const RowIndex index;
+    return index.Find(word);
+}
+
+// The row of `word`; null, with the debug lines of an unknown word, when there is none.
+const CommandRow* KnownRow(Context& ctx, std::string_view word) {
+    const CommandRow* row = Find(word);
+    if (row == nullptr) {
+        ctx.Debug("GetParamCount... ");
+        ctx.Debug(word);
+        ctx.Debug("\n");
+    }
+    return row;
 }
 
 }  // namespace
@@ -38,14 +83,8 @@ const std::vector<CommandInfo>& CommandTable() {
 }
 
 int GetParamCount(Context& ctx, std::string_view word) {
-    const CommandRow* row = Find(word);
-    if (row == nullptr) {
-        ctx.Debug("GetParamCount... ");
-        ctx.Debug(word);
-        ctx.Debug("\n");
-        return -1;
-    }
-    return row->paramCount;
+    const CommandRow* row = KnownRow(ctx, word);
+    return row == nullptr ? -1 : row->paramCount;
 }
 
 bool HasHandler(std::string_view word) {
@@ -55,8 +94,9 @@ bool HasHandler(std::string_view word) {
 
 int ExecFunc(Context& ctx, std::string_view word, const std::vector<std::string>& params,
              Mode mode) {
-    int count = GetParamCount(ctx, word);
-    if (count < 0) return 0;
+    const CommandRow* found = KnownRow(ctx, word);
+    if (found == nullptr) return 0;
+    const int count = found->paramCount;
     if (params.size() != static_cast<std::size_t>(count)) {
         std::string dump = "ExecFunc... # of param... ";
         dump.append(word);
@@ -65,7 +105,7 @@ int ExecFunc(Context& ctx, std::string_view word, const std::vector<std::string>
         ctx.Debug(dump);
         return 0;
     }
-    const CommandRow& row = *Find(word);
+    const CommandRow& row = *found;
     if (!commands::RowComplete(row)) {
         ctx.Debug("ExecFunc... ");
         ctx.Debug(word);

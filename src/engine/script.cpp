@@ -64,7 +64,11 @@ bool NormalizeLine(std::string_view raw, std::string& out) {
         const std::string_view at = t.substr(hk);
         i = hk + 2;
         std::string_view shortForm = "HK";
+        // Every prefix goes on with 'E' (long forms), 'C', 'L' or 'U'.
+        const char next = at.size() > 2 ? at[2] : '\0';
+        const bool prefixed = next == 'E' || next == 'C' || next == 'L' || next == 'U';
         for (const auto& p : kHivePrefixes) {
+            if (!prefixed) break;
             if (StartsWith(at, p[0])) {
                 shortForm = p[1];
                 i = hk + p[0].size();
@@ -73,8 +77,10 @@ bool NormalizeLine(std::string_view raw, std::string& out) {
         }
         out.append(shortForm);
     }
-    for (char& c : out) {
-        if (c == '\t') c = ' ';
+    if (t.find('\t') != std::string_view::npos) {
+        for (char& c : out) {
+            if (c == '\t') c = ' ';
+        }
     }
     out.push_back(' ');
     return true;
@@ -91,8 +97,12 @@ LineKind ClassifyLine(std::string_view normalized) {
     return LineKind::Command;
 }
 
-std::vector<std::string_view> SplitQuotedPieces(std::string_view text) {
-    std::vector<std::string_view> pieces;
+namespace {
+
+// Calls `piece` with each piece of `text` as SplitQuotedPieces gives them, until
+// it returns false. False when it did.
+template <class Piece>
+bool ForEachQuotedPiece(std::string_view text, Piece&& piece) {
     std::size_t i = 0;
     for (;;) {
         while (i < text.size() && text[i] == ' ') ++i;
@@ -100,24 +110,41 @@ std::vector<std::string_view> SplitQuotedPieces(std::string_view text) {
         std::size_t begin = text[i] == '"' ? i + 1 : i;
         std::size_t end = text.find(text[i] == '"' ? '"' : ' ', begin);
         if (end == std::string_view::npos) break;  // unterminated: dropped
-        pieces.push_back(text.substr(begin, end - begin));
+        if (!piece(text.substr(begin, end - begin))) return false;
         i = end + 1;
     }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string_view> SplitQuotedPieces(std::string_view text) {
+    std::vector<std::string_view> pieces;
+    ForEachQuotedPiece(text, [&](std::string_view piece) {
+        pieces.push_back(piece);
+        return true;
+    });
     return pieces;
 }
 
 int ParseLine(Context& ctx, std::string_view line, std::string& command,
               std::vector<std::string>& params) {
     command.clear();
-    params.clear();
+    // The strings `params` holds are reused for the new parameters; on failure
+    // it is left empty.
+    std::size_t added = 0;
     std::size_t ws = line.find(' ');
     if (ws == std::string_view::npos) {
+        params.clear();
         ctx.Debug("ParseLine... no ws... " + std::string(line) + "\n");
         return 0;
     }
     std::string_view word = line.substr(0, ws);
     int count = GetParamCount(ctx, word);
-    if (count < 0) return 0;
+    if (count < 0) {
+        params.clear();
+        return 0;
+    }
 
     auto reject = [&]() {
         ctx.Debug("ParseLine... # of param... " + std::string(line) + "\n");
@@ -127,14 +154,16 @@ int ParseLine(Context& ctx, std::string_view line, std::string& command,
     // Expands the macros of one parameter and adds it: 1 added, 0 rejected
     // (a registry macro that does not resolve, or an empty result).
     auto add = [&](std::string_view raw) {
-        std::string param(raw);
+        if (added == params.size()) params.emplace_back();
+        std::string& param = params[added];
+        param.assign(raw);
         ExpandEnvStr(ctx, param);
         if (!ExpandRegStr(ctx, param)) {
             params.clear();
             return 0;
         }
         if (param.empty()) return reject();
-        params.push_back(std::move(param));
+        ++added;
         return 1;
     };
 
@@ -145,26 +174,39 @@ int ParseLine(Context& ctx, std::string_view line, std::string& command,
         if (p.empty()) return reject();
         if (!add(p)) return 0;
     } else if (count >= 2) {
-        for (std::string_view piece : SplitQuotedPieces(rest)) {
-            if (piece.empty()) return reject();
-            if (!add(piece)) return 0;
-        }
+        bool rejected = false;
+        const bool all = ForEachQuotedPiece(rest, [&](std::string_view piece) {
+            if (piece.empty()) {
+                rejected = true;
+                return false;
+            }
+            return add(piece) != 0;
+        });
+        if (rejected) return reject();
+        if (!all) return 0;
     }
+    params.resize(added);
     command.assign(word);
     return 1;
 }
 
-void ScriptLineEvents(Context& ctx, std::string_view raw, std::vector<ScriptEvent>& events) {
-    std::string line;
+namespace {
+
+// The events of one raw line, as ScriptLineEvents gives them; `newEvent()`
+// gives the event to fill (empty but for the capacity of its strings) and
+// `dropEvent()` takes the last one back; `line` is a buffer for the normalised line.
+template <class NewEvent, class DropEvent>
+void LineEvents(Context& ctx, std::string_view raw, std::string& line, NewEvent&& newEvent,
+                DropEvent&& dropEvent) {
     if (!NormalizeLine(raw, line)) return;
 
     if (ClassifyLine(line) == LineKind::NonCommand) {
         if (StartsWith(line, "#VERSION")) {
-            ScriptEvent& e = events.emplace_back();
+            ScriptEvent& e = newEvent();
             e.kind = ScriptEvent::Version;
             e.text = line.size() > 9 ? line.substr(9) : std::string();
         } else if (line.size() > 1 && line.front() == '^') {
-            ScriptEvent& e = events.emplace_back();
+            ScriptEvent& e = newEvent();
             e.kind = ScriptEvent::Exclusion;
             e.text = text::Trim(std::string_view(line).substr(1));
         }
@@ -173,14 +215,15 @@ void ScriptLineEvents(Context& ctx, std::string_view raw, std::vector<ScriptEven
 
     bool cureOnly = false;
     if (line.front() == ';') {
-        std::string rest = text::TrimLeft(std::string_view(line).substr(1));
-        if (rest.empty()) return;
-        line = std::move(rest);
+        std::size_t from = 1;
+        while (from < line.size() && text::IsSpace(line[from])) ++from;
+        if (from == line.size()) return;
+        line.erase(0, from);
         cureOnly = true;
     }
 
     if (StartsWith(line, "#NAME")) {
-        ScriptEvent& e = events.emplace_back();
+        ScriptEvent& e = newEvent();
         e.name = line.size() > 6 ? text::Trim(std::string_view(line).substr(6)) : std::string();
         e.kind = e.name.empty() ? ScriptEvent::EmptyName : ScriptEvent::EntryStart;
         e.text = line;
@@ -199,7 +242,7 @@ void ScriptLineEvents(Context& ctx, std::string_view raw, std::vector<ScriptEven
             base = std::string_view(line).substr(first + 1, second - first - 1);
             base = base.substr(0, base.find('.'));
         }
-        ScriptEvent& e = events.emplace_back();
+        ScriptEvent& e = newEvent();
         e.typeLine = true;
         e.cureOnly = cureOnly;
         if (base.empty()) {
@@ -213,15 +256,24 @@ void ScriptLineEvents(Context& ctx, std::string_view raw, std::vector<ScriptEven
         break;
     }
 
-    std::string command;
-    std::vector<std::string> params;
-    if (!ParseLine(ctx, line, command, params)) return;
-    ScriptEvent& e = events.emplace_back();
+    // Parsed into the event itself, so that its strings serve again.
+    ScriptEvent& e = newEvent();
+    if (!ParseLine(ctx, line, e.command, e.params)) {
+        dropEvent();
+        return;
+    }
     e.kind = ScriptEvent::Command;
-    e.text = std::move(line);
+    e.text.swap(line);  // the line's buffer serves the next line
     e.cureOnly = cureOnly;
-    e.command = std::move(command);
-    e.params = std::move(params);
+}
+
+}  // namespace
+
+void ScriptLineEvents(Context& ctx, std::string_view raw, std::vector<ScriptEvent>& events) {
+    std::string line;
+    LineEvents(
+        ctx, raw, line, [&]() -> ScriptEvent& { return events.emplace_back(); },
+        [&]() { events.pop_back(); });
 }
 
 ScriptReader::ScriptReader(Context& ctx) : ctx_(ctx) {}
@@ -229,7 +281,8 @@ ScriptReader::ScriptReader(Context& ctx) : ctx_(ctx) {}
 ScriptReader::~ScriptReader() = default;
 
 bool ScriptReader::Open(const std::string& plainPath, const std::string& scrambledPath) {
-    pending_.clear();
+    next_ = 0;
+    filled_ = 0;
     return file_.Open(plainPath, scrambledPath);
 }
 
@@ -238,13 +291,32 @@ bool ScriptReader::NextRawLine(std::string& line) {
 }
 
 bool ScriptReader::Next(ScriptEvent& event) {
-    while (pending_.empty()) {
-        thread_local std::string line;  // its buffer serves every line
-        if (!NextRawLine(line)) return false;
-        ScriptLineEvents(ctx_, line, pending_);
+    // The events of a line are made in the slots of pending_ and swapped out to
+    // the caller, so that the strings of earlier events serve the later ones.
+    while (next_ == filled_) {
+        thread_local std::string raw;  // its buffer serves every line
+        if (!NextRawLine(raw)) return false;
+        next_ = 0;
+        filled_ = 0;
+        LineEvents(
+            ctx_, raw, line_,
+            [this]() -> ScriptEvent& {
+                if (filled_ == pending_.size()) pending_.emplace_back();
+                ScriptEvent& e = pending_[filled_++];
+                e.kind = ScriptEvent::Command;
+                e.text.clear();
+                e.name.clear();
+                e.cureOnly = false;
+                e.typeLine = false;
+                e.command.clear();
+                return e;  // its parameters are ParseLine's to set, or cleared below
+            },
+            [this]() { --filled_; });
+        for (std::size_t i = 0; i < filled_; ++i) {
+            if (pending_[i].kind != ScriptEvent::Command) pending_[i].params.clear();
+        }
     }
-    event = std::move(pending_.front());
-    pending_.erase(pending_.begin());
+    std::swap(event, pending_[next_++]);
     return true;
 }
 

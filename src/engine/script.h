@@ -93,6 +93,9 @@ class ScriptReader {
     Context& ctx_;
     DatabaseFile file_;
     std::vector<ScriptEvent> pending_;  // a type line gives two events
+    std::size_t next_ = 0;              // the next of them to give
+    std::size_t filled_ = 0;            // how many of them the line gave
+    std::string line_;                  // the normalised line
 };
 
 // Reads the lines of a plain-or-scrambled list file (cookie database, deep-scan

@@ -33,10 +33,7 @@ Key* Child(const Key* parent, std::string_view name) {
         auto it = parent->children.find(text::UpperAscii(name));
         return it == parent->children.end() ? nullptr : it->second.get();
     }
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        buf[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    text::UpperAsciiTo(name, buf);
     auto it = parent->children.find(std::string_view(buf, name.size()));
     return it == parent->children.end() ? nullptr : it->second.get();
 }
@@ -96,7 +93,11 @@ void CollectProtected(const Key& key, const std::string& path, std::vector<std::
 
 const Value* MemoryRegistry::Key::FindValue(std::string_view valueName) const {
     if (valueIndex.size() == values.size()) {
-        auto it = valueIndex.find(text::UpperAscii(valueName));
+        // The upper-cased name in a buffer of this thread: no new string per look-up.
+        thread_local std::string upper;
+        upper.assign(valueName);
+        text::UpperAsciiTo(upper, upper.data());
+        auto it = valueIndex.find(upper);
         if (it == valueIndex.end()) return nullptr;
         if (it->second < values.size() && text::EqualsNoCase(values[it->second].name, valueName)) {
             return &values[it->second];
@@ -229,29 +230,50 @@ MemoryRegistry::Key* MemoryRegistry::Find(HKEY root, std::string_view subKey) co
     Key* node = StoredRoot(root);
     if (node == nullptr) return nullptr;
     std::lock_guard<std::recursive_mutex> guard(mutex_);
+    // The last component, and the text before it.
+    std::size_t end = subKey.size();
+    while (end > 0 && subKey[end - 1] == '\\') --end;
+    std::size_t start = end;
+    while (start > 0 && subKey[start - 1] != '\\') --start;
     std::vector<std::string_view>& parts = findParts_;
-    Parts(root, subKey, parts);
-    if (parts.empty()) return node;
-    // Scans ask for many keys below the same few parents: those are remembered.
+    if (end == 0) {
+        // No component of its own: the root, or for HKCR the key it stands for.
+        Parts(root, subKey, parts);
+        for (std::size_t i = 0; i < parts.size() && node != nullptr; ++i)
+            node = Child(node, parts[i]);
+        return node;
+    }
+    const std::string_view last = subKey.substr(start, end - start);
+    const std::string_view parentText =
+        start == 0 ? std::string_view() : subKey.substr(0, start - 1);
+    // Scans ask for many keys below the same few parents: those are remembered,
+    // by root and the parent's path text as given.
     constexpr std::size_t kMaxFound = 4096;
     if (foundGeneration_ != generation_ || foundParents_.size() >= kMaxFound) {
         foundParents_.clear();
         foundGeneration_ = generation_;
     }
     std::string& path = findPath_;
-    path.assign(1, node == hklm_.get() ? 'M' : node == hkcu_.get() ? 'U' : 'S');
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        path += parts[i];
-        path += '\\';
-    }
+    path.assign(1, root == HKEY_CLASSES_ROOT    ? 'C'
+                   : root == HKEY_LOCAL_MACHINE ? 'M'
+                   : root == HKEY_CURRENT_USER  ? 'U'
+                                                : 'S');
+    path.append(parentText);
     auto it = foundParents_.find(path);
     if (it == foundParents_.end()) {
-        for (std::size_t i = 0; i + 1 < parts.size() && node != nullptr; ++i)
+        Parts(root, parentText, parts);
+        for (std::size_t i = 0; i < parts.size() && node != nullptr; ++i)
             node = Child(node, parts[i]);
         it = foundParents_.emplace(path, node).first;
     }
     Key* const parent = it->second;
-    return parent == nullptr ? nullptr : Child(parent, parts.back());
+    if (parent == nullptr) return nullptr;
+    // HKLM\SYSTEM\CurrentControlSet, while linked, is the linked set.
+    if (!controlSetLink_.empty() && text::EqualsNoCase(last, kCurrentControlSetName) &&
+        parent == LinkParent()) {
+        return Child(parent, controlSetLink_);
+    }
+    return Child(parent, last);
 }
 
 MemoryRegistry::Key* MemoryRegistry::Create(HKEY root, std::string_view subKey) {

@@ -29,6 +29,16 @@ std::size_t Cp949Width(std::string_view ch) {
 
 // True when `part` consists of short-name characters taking at most `limit` CP949 bytes.
 bool FitsShort(std::string_view part, std::size_t limit) {
+    // Plain ASCII, the usual case, takes a byte a character.
+    bool ascii = true;
+    for (char c : part) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) {
+        if (part.size() > limit) return false;
+        for (char c : part) {
+            if (!IsShortNameAscii(c)) return false;
+        }
+        return true;
+    }
     std::size_t width = 0;
     for (std::size_t i = 0; i < part.size();) {
         const std::size_t n = text::Utf8CharLength(part, i);

@@ -80,15 +80,53 @@ std::uint64_t ReadSize(std::string_view sizeText) {
     return n;
 }
 
-std::string ModuleUsageKey(std::string_view path) {
-    std::string key;
-    key.reserve(kModuleUsageKey.size() + 1 + path.size());
-    key.append(kModuleUsageKey);
+void ModuleUsageKey(std::string_view path, std::string& key) {
+    key.assign(kModuleUsageKey);
     key += '\\';
     const std::size_t from = key.size();
     key.append(path);
     std::replace(key.begin() + static_cast<std::ptrdiff_t>(from), key.end(), '\\', '/');
+}
+
+std::string ModuleUsageKey(std::string_view path) {
+    std::string key;
+    ModuleUsageKey(path, key);
     return key;
+}
+
+// The path and size text of a file parameter, as SplitFileParam gives them,
+// without copying them.
+struct FileParamView {
+    std::string_view path;
+    std::string_view sizeText;
+};
+
+FileParamView SplitFileParamView(std::string_view param) {
+    FileParamView out;
+    const std::size_t bar = param.find('|');
+    if (bar == std::string_view::npos) {
+        out.path = param;
+        return out;
+    }
+    out.path = param.substr(0, bar);
+    const std::string_view rest = text::TrimView(param.substr(bar + 1));
+    out.sizeText = rest.substr(0, rest.find('|'));
+    return out;
+}
+
+int MatchFileParam(Context& ctx, const FileParamView& p) {
+    std::uint32_t attributes = 0;
+    if (ctx.files().GetAttributes(p.path, attributes) != ERROR_SUCCESS) return 0;
+    // With a backslash appended only a folder exists.
+    std::string withSlash(p.path);
+    withSlash += '\\';
+    if (ctx.files().GetAttributes(withSlash, attributes) == ERROR_SUCCESS) return 0;
+    if (!p.sizeText.empty()) {
+        std::uint64_t size = 0;
+        if (ctx.files().GetFileSize(p.path, size) != ERROR_SUCCESS) return 0;
+        if (size != ReadSize(p.sizeText)) return 0;
+    }
+    return 1;
 }
 
 // The files (not folders) that the search of folder + "\\" + mask lists, with
@@ -150,24 +188,14 @@ std::string_view PathExtension(std::string_view path) {
 }
 
 int MatchFile(Context& ctx, std::string_view param) {
-    const FileParam p = SplitFileParam(param);
-    std::uint32_t attributes = 0;
-    if (ctx.files().GetAttributes(p.path, attributes) != ERROR_SUCCESS) return 0;
-    // With a backslash appended only a folder exists.
-    if (ctx.files().GetAttributes(p.path + "\\", attributes) == ERROR_SUCCESS) return 0;
-    if (!p.sizeText.empty()) {
-        std::uint64_t size = 0;
-        if (ctx.files().GetFileSize(p.path, size) != ERROR_SUCCESS) return 0;
-        if (size != ReadSize(p.sizeText)) return 0;
-    }
-    return 1;
+    return MatchFileParam(ctx, SplitFileParamView(param));
 }
 
 int ScanFile(Context& ctx, std::string_view param) {
-    const FileParam p = SplitFileParam(param);
+    const FileParamView p = SplitFileParamView(param);
     if (IsBlank(p.path)) return 0;
     int result = 0;
-    if (MatchFile(ctx, param) && ReportFile(ctx, kFound, p.path)) result = 1;
+    if (MatchFileParam(ctx, p) && ReportFile(ctx, kFound, p.path)) result = 1;
     // The registry traces are looked for whether or not the file exists.
     if (ScanModuleUsage(ctx, p.path)) result = 1;
     if (ScanSharedDll(ctx, p.path)) result = 1;
@@ -209,7 +237,9 @@ int CureFile(Context& ctx, std::string_view param) {
 
 int ScanModuleUsage(Context& ctx, std::string_view path) {
     if (IsBlank(path)) return 0;
-    const std::string key = ModuleUsageKey(path);
+    // Most paths have no such key: their look-up reuses one buffer per thread.
+    thread_local std::string key;
+    ModuleUsageKey(path, key);
     if (!KeyExists(ctx, HKEY_LOCAL_MACHINE, key)) return 0;
     return ReportKey(ctx, kFound, HKEY_LOCAL_MACHINE, key);
 }

@@ -1,6 +1,8 @@
 #include "text/strings.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace veldan::text {
 namespace {
@@ -28,9 +30,28 @@ void LowerAsciiInPlace(std::string& s) {
 }
 
 std::string UpperAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = UpperChar(c);
+    std::string out(s.size(), '\0');
+    UpperAsciiTo(s, out.data());
     return out;
+}
+
+void UpperAsciiTo(std::string_view s, char* out) {
+    // Eight bytes at a time: a byte is a lower-case letter when its low seven
+    // bits lie in 'a'..'z' and its high bit is clear; those lose bit 0x20.
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, s.data() + i, 8);
+        const std::uint64_t low7 = x & ~kHigh;
+        const std::uint64_t atLeastA = low7 + (0x80 - 'a') * kOnes;
+        const std::uint64_t aboveZ = low7 + (0x7F - 'z') * kOnes;
+        const std::uint64_t lower = atLeastA & ~aboveZ & ~x & kHigh;
+        x ^= lower >> 2;
+        std::memcpy(out + i, &x, 8);
+    }
+    for (; i < s.size(); ++i) out[i] = UpperChar(s[i]);
 }
 
 std::string LowerCp949(std::string_view cp949) {

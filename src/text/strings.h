@@ -15,6 +15,8 @@ namespace veldan::text {
 std::string LowerAscii(std::string_view s);
 std::string UpperAscii(std::string_view s);
 void LowerAsciiInPlace(std::string& s);
+// Writes the ASCII upper case of `s` to `out` (s.size() bytes; `out` may be s.data()).
+void UpperAsciiTo(std::string_view s, char* out);
 
 // Lower-cases CP949 bytes: ASCII letters only, skipping the trail byte of every
 // double-byte character (trail bytes may look like ASCII letters).

@@ -223,5 +223,49 @@ TEST_F(ScriptReaderTest, PlainFirstElseScrambledDecodedPerLine) {
     EXPECT_EQ(ev[2].command, "CheckBHO");
 }
 
+// The reader makes each line's events in slots it reuses and swaps them out:
+// what it gives must be what ScriptLineEvents gives, field by field, whatever
+// the events before left in the slots and in the caller's event.
+TEST_F(ScriptReaderTest, ReusedEventsMatchTheEventsOfEachLine) {
+    const Strings lines = {"Value HKCU\\Software\\Run \"a b\"",
+                           "#VERSION",
+                           "DType abc.dll " + kId + " u",
+                           "Key HKLM \"\"",
+                           "File C:\\some\\long\\path\\x.exe",
+                           "#NAME Next One",
+                           ";  Key HKLM\\Y",
+                           "^ " + kId,
+                           "ValueByData HKLM Software\\Run x.exe",
+                           "#NAME",
+                           "CheckBHO",
+                           "File y.exe",
+                           "// comment",
+                           "WType w.b.ocx " + kId + " u f"};
+    std::string db;
+    std::vector<ScriptEvent> expected;
+    for (const auto& line : lines) {
+        db += line + "\r\n";
+        ScriptLineEvents(ctx, line, expected);
+    }
+    dir.Write("core/addb.txt", db);
+    const auto got = ReadAll();
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].kind, expected[i].kind) << i;
+        EXPECT_EQ(got[i].text, expected[i].text) << i;
+        EXPECT_EQ(got[i].name, expected[i].name) << i;
+        EXPECT_EQ(got[i].cureOnly, expected[i].cureOnly) << i;
+        EXPECT_EQ(got[i].typeLine, expected[i].typeLine) << i;
+        EXPECT_EQ(got[i].command, expected[i].command) << i;
+        EXPECT_EQ(got[i].params, expected[i].params) << i;
+    }
+    // Events without parameters follow one with parameters.
+    EXPECT_EQ(expected[0].params.size(), 3u);
+    EXPECT_EQ(expected[1].kind, ScriptEvent::Version);
+    EXPECT_EQ(expected[2].kind, ScriptEvent::EntryStart);
+    EXPECT_TRUE(got[1].params.empty());
+    EXPECT_TRUE(got[2].params.empty());
+}
+
 }  // namespace
 }  // namespace veldan::engine

@@ -61,12 +61,12 @@ TEST(MatchWildcardTest, FollowsWindowsRules) {
 }
 
 TEST(IsShortNameTest, AcceptsOnlyValid83Names) {
-    for (const char* name :
-         {"README.TXT", "readme.txt", "ABCDEFGH.ABC", "A~1.T_T", "한글문서.txt"}) {
+    for (const char* name : {"README.TXT", "readme.txt", "ABCDEFGH.ABC", "A~1.T_T", "한글문서.txt",
+                             "ABCDEF한.TXT", "A.한"}) {
         EXPECT_TRUE(IsShortName(name)) << name;
     }
-    for (const char* name :
-         {"ABCDEFGHI", "A.ABCD", "a b.txt", "a.b.c", ".txt", "a.", "ab[1].gif", "한글문서a.txt"}) {
+    for (const char* name : {"ABCDEFGHI", "A.ABCD", "a b.txt", "a.b.c", ".txt", "a.", "ab[1].gif",
+                             "한글문서a.txt", "ABCDEFG한.TXT", "A.BC한", "a+b.txt"}) {
         EXPECT_FALSE(IsShortName(name)) << name;
     }
 }
@@ -156,6 +156,73 @@ TEST_F(HostPathsTest, ResolvesAnyCaseAndShortNamesPreferringExactNames) {
     std::string host = "untouched";
     EXPECT_EQ(paths_.Resolve("C:\\WIN*", host), ERROR_INVALID_NAME);
     EXPECT_EQ(host, "untouched");
+}
+
+// Snapshot look-ups find a path's folder by the text before its last component
+// and keep what they found, missing folders too: every spelling must give what
+// the full walk of checked listings gives, the first time and again.
+TEST_F(HostPathsTest, SnapshotLookUpsAgreeWithFullWalks) {
+    File("Program Files/Internet Explorer/iexplore.exe");
+    File("WINDOWS/system32/drivers/etc/hosts");
+    File("WINDOWS/notepad.exe");
+    Folder("WINDOWS/Temp");
+    const HostPaths snapshot(root_ + "/", nullptr, HostPaths::Listings::kSnapshot);
+    const HostPaths checked(root_ + "/", nullptr, HostPaths::Listings::kChecked);
+    const char* paths[] = {"C:\\WINDOWS\\notepad.exe",
+                           "c:/windows/NOTEPAD.EXE",
+                           "C:\\WINDOWS\\\\notepad.exe",
+                           "C:\\WINDOWS\\notepad.exe.",
+                           "C:\\WINDOWS\\notepad.exe \\",
+                           "C:\\WINDOWS\\notepad.exe\\",
+                           "C:\\WINDOWS\\notepad.exe\\x",
+                           "C:\\WINDOWS\\Temp\\",
+                           "C:\\WINDOWS\\Temp\\..",
+                           "C:\\WINDOWS\\Temp\\.",
+                           "C:\\WINDOWS\\Temp\\...",
+                           "C:\\WINDOWS\\system32\\..\\notepad.exe",
+                           "C:\\PROGRA~1\\INTERN~1\\iexplore.exe",
+                           "C:\\Program Files\\INTERN~9\\iexplore.exe",
+                           "C:\\WINDOWS\\NOTEPA~1.EXE",
+                           "C:\\WINDOWS\\missing.exe",
+                           "C:\\Missing\\deeper\\x.exe",
+                           "C:\\Missing\\x.exe",
+                           "C:\\WINDOWS\\no<pe.exe",
+                           "C:\\WIN*\\notepad.exe",
+                           "C:\\notepad.exe",
+                           "C:\\WINDOWS",
+                           "C:\\",
+                           "C:",
+                           "C:x",
+                           "D:\\WINDOWS\\notepad.exe",
+                           "\\\\?\\C:\\WINDOWS\\x",
+                           "\\??\\c:\\windows\\notepad.exe",
+                           "\\\\?\\x",
+                           "\\x",
+                           "|WINDOWS\\\\notepad.exe",
+                           "C:\\..\\WINDOWS\\notepad.exe",
+                           "C:\\WINDOWS\\system32\\drivers\\etc\\HOSTS",
+                           "WINDOWS\\notepad.exe",
+                           ""};
+    for (int round = 0; round < 2; ++round) {
+        for (const char* path : paths) {
+            std::string expected = "none", got = "none";
+            EXPECT_EQ(snapshot.Resolve(path, got), checked.Resolve(path, expected))
+                << path << " " << round;
+            EXPECT_EQ(got, expected) << path << " " << round;
+            expected = got = "none";
+            EXPECT_EQ(snapshot.ResolveForCreate(path, got),
+                      checked.ResolveForCreate(path, expected))
+                << path << " " << round;
+            EXPECT_EQ(got, expected) << path << " " << round;
+        }
+    }
+    // What the snapshot kept follows the changes it is told of.
+    std::string host;
+    EXPECT_EQ(snapshot.Resolve("C:\\Missing\\x.exe", host), ERROR_PATH_NOT_FOUND);
+    File("Missing/x.exe");
+    snapshot.Changed(Host("Missing"));
+    EXPECT_EQ(snapshot.Resolve("C:\\Missing\\x.exe", host), ERROR_SUCCESS);
+    EXPECT_EQ(host, Host("Missing/x.exe"));
 }
 
 TEST_F(HostPathsTest, LongAndShortPathsKeepTheDriveAsGiven) {

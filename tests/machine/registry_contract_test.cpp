@@ -63,6 +63,26 @@ TEST_P(RegistryContract, OpenAndCreateIgnoreCaseAndStrayBackslashes) {
     EXPECT_EQ(Query(*r, HKEY_CURRENT_USER, "Software\\Vendor\\App", "V"), RegValue::Dword(7));
 }
 
+// Look-ups remember parent keys by their path text: a parent missing or found
+// under one spelling follows later creations and deletions under another.
+TEST_P(RegistryContract, RememberedParentsFollowCreationAndDeletion) {
+    auto r = Make("[HKEY_CURRENT_USER\\Software\\Other]\r\n");
+    EXPECT_EQ(r->OpenKey(HKEY_CURRENT_USER, "Software\\Vendor\\App"), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(r->CreateKey(HKEY_CURRENT_USER, "SOFTWARE\\VENDOR"), ERROR_SUCCESS);
+    EXPECT_EQ(r->OpenKey(HKEY_CURRENT_USER, "Software\\Vendor\\App"), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(r->CreateKey(HKEY_CURRENT_USER, "software\\vendor\\app"), ERROR_SUCCESS);
+    for (std::string_view path : {"Software\\Vendor\\App", "\\Software\\\\Vendor\\APP\\",
+                                  "Software\\Vendor\\App\\\\", "software\\VENDOR\\app"}) {
+        EXPECT_EQ(r->OpenKey(HKEY_CURRENT_USER, path), ERROR_SUCCESS) << path;
+        EXPECT_EQ(r->OpenKey(HKEY_USERS, path), ERROR_FILE_NOT_FOUND) << path;
+    }
+    ASSERT_EQ(r->DeleteTree(HKEY_CURRENT_USER, "Software\\Vendor"), ERROR_SUCCESS);
+    EXPECT_EQ(r->OpenKey(HKEY_CURRENT_USER, "Software\\Vendor\\App"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(r->OpenKey(HKEY_CURRENT_USER, "Software\\Other"), ERROR_SUCCESS);
+    EXPECT_EQ(r->OpenKey(HKEY_CURRENT_USER, "\\"), ERROR_SUCCESS);
+    EXPECT_EQ(r->OpenKey(HKEY_CLASSES_ROOT, "\\"), ERROR_FILE_NOT_FOUND);
+}
+
 // Short names are upper-cased in place, long ones the general way: both ignore
 // ASCII case only, and a non-ASCII name matches itself alone.
 TEST_P(RegistryContract, ShortAndLongKeyNamesIgnoreAsciiCaseOnly) {

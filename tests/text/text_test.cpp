@@ -91,6 +91,25 @@ TEST(Strings, CaseFoldingTouchesAsciiOnly) {
     EXPECT_LT(CompareUpper("B", "_"), 0);
 }
 
+TEST(Strings, UpperCaseEightBytesAtATimeMatchesByteByByte) {
+    // Every byte value at every offset of a word and in the tail, in place and copied.
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    for (std::size_t shift = 0; shift < 8; ++shift) {
+        const std::string text = std::string(shift, 'q') + all + std::string(shift, 'z');
+        std::string expected = text;
+        for (char& c : expected) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        }
+        EXPECT_EQ(UpperAscii(text), expected) << shift;
+        std::string inPlace = text;
+        UpperAsciiTo(inPlace, inPlace.data());
+        EXPECT_EQ(inPlace, expected) << shift;
+    }
+    EXPECT_EQ(UpperAscii(std::string(kHangulUtf8) + "abcdefgh`{@["),
+              std::string(kHangulUtf8) + "ABCDEFGH`{@[");
+}
+
 TEST(Strings, FindNoCaseRespectsCharacterBoundaries) {
     EXPECT_EQ(FindNoCase("C:\\Program Files\\Bad.EXE", "bad.exe"), 17u);
     EXPECT_EQ(FindNoCase("abc", ""), 0u);

@@ -62,7 +62,14 @@ FolderListing::FolderListing(std::vector<std::string> names, std::vector<bool> f
 }
 
 std::size_t FolderListing::FindAnyCase(std::string_view name) const {
-    const auto it = upper_.find(text::UpperAscii(name));
+    // Names are short: upper-case them on the stack rather than in a new string.
+    char buf[256];
+    if (name.size() > sizeof buf) {
+        const auto it = upper_.find(text::UpperAscii(name));
+        return it == upper_.end() ? kNone : it->second;
+    }
+    text::UpperAsciiTo(name, buf);
+    const auto it = upper_.find(std::string_view(buf, name.size()));
     return it == upper_.end() ? kNone : it->second;
 }
 

@@ -13,6 +13,7 @@
 // the host.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <shared_mutex>
 #include <string>
@@ -23,6 +24,13 @@
 #include "machine/win32.h"
 
 namespace veldan::machine::image {
+
+// Hash of string keys that also takes string_views, so that a look-up needs no
+// std::string of its key.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
 
 class FolderListing {
   public:
@@ -55,7 +63,8 @@ class FolderListing {
 
     std::vector<std::string> names_;
     std::vector<bool> folders_;
-    std::unordered_map<std::string, std::uint32_t> upper_;  // upper-cased -> first in ordinal order
+    // upper-cased -> first in ordinal order
+    std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> upper_;
     bool caseTwins_ = false;  // two names differ only in case
 };
 

@@ -57,6 +57,20 @@ std::string Join(const std::string& dir, std::string_view name) {
     return out;
 }
 
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// At most this many folders are kept for the look-ups; then they start again.
+constexpr std::size_t kMaxFoundFolders = 4096;
+
+// Upper-cases ASCII `name` into `buf` (of `size` bytes); false when it does not fit.
+bool UpperInto(std::string_view name, char* buf, std::size_t size) {
+    if (name.size() > size) return false;
+    text::UpperAsciiTo(name, buf);
+    return true;
+}
+
 // `dir` without trailing slashes (the host root stays "/").
 std::string TrimDir(std::string dir) {
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
@@ -70,7 +84,11 @@ HostPaths::HostPaths(std::string driveRoot, DosNameReader dosNames, Listings lis
 
 HostPaths::Folder& HostPaths::Assign(const std::string& hostDir,
                                      const std::shared_ptr<const FolderListing>& listing) const {
-    Folder& folder = folders_[hostDir];
+    return Assign(folders_[hostDir], hostDir, listing);
+}
+
+HostPaths::Folder& HostPaths::Assign(Folder& folder, const std::string& hostDir,
+                                     const std::shared_ptr<const FolderListing>& listing) const {
     if (folder.assigned == listing) return folder;
     folder.assigned = listing;
     const std::vector<std::string>& names = listing->names();
@@ -220,7 +238,7 @@ WinError HostPaths::CachedNames(const std::string& hostDir,
     return ERROR_SUCCESS;
 }
 
-WinError HostPaths::FindEntry(const std::string& hostDir, const std::string& name,
+WinError HostPaths::FindEntry(const std::string& hostDir, std::string_view name,
                               std::string& onDisk, bool& isFolder) const {
     const bool checked = trust_ == Listings::kChecked;
     struct stat st {};
@@ -261,6 +279,117 @@ WinError HostPaths::FindEntry(const std::string& hostDir, const std::string& nam
     return ERROR_SUCCESS;
 }
 
+std::size_t HostPaths::EntryIn(const FoundFolder& dir, std::string_view name) const {
+    const FolderListing& listing = *dir.listing;
+    // The name as written when the folder holds it so, else its first any-case match.
+    std::size_t found = listing.FindAnyCase(name);
+    if (found != FolderListing::kNone && listing.names()[found] != name) {
+        const std::size_t exact = listing.FindExact(name);
+        if (exact != FolderListing::kNone) found = exact;
+    }
+    if (found == FolderListing::kNone && IsShortName(name)) {
+        char buf[64];
+        std::string upper;
+        std::string_view key;
+        if (UpperInto(name, buf, sizeof buf)) {
+            key = std::string_view(buf, name.size());
+        } else {
+            upper = text::UpperAscii(name);
+            key = upper;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (dir.names == nullptr) dir.names = &folders_[dir.hostDir];
+        const Folder& folder = Assign(*dir.names, dir.hostDir, dir.listing);
+        const auto it = folder.longOf.find(key);
+        if (it != folder.longOf.end()) found = listing.FindExact(it->second);
+    }
+    return found;
+}
+
+WinError HostPaths::StepInto(const FoundFolder& dir, std::string_view last, bool trailingSeparator,
+                             bool allowMissingLast, std::string& hostPath) const {
+    if (!IsValidComponent(last, false)) return ERROR_INVALID_NAME;
+    const std::size_t found = EntryIn(dir, last);
+    if (found == FolderListing::kNone) {
+        if (!allowMissingLast) return ERROR_FILE_NOT_FOUND;
+        hostPath = Join(dir.hostDir, last);
+        return ERROR_SUCCESS;
+    }
+    if (!dir.listing->isFolder(found) && trailingSeparator) return ERROR_PATH_NOT_FOUND;
+    hostPath = Join(dir.hostDir, dir.listing->names()[found]);
+    return ERROR_SUCCESS;
+}
+
+std::shared_ptr<const HostPaths::FoundFolder> HostPaths::KeptFolder(std::string_view key) const {
+    std::shared_lock lock(foldersMutex_);
+    const auto it = foundFolders_.find(key);
+    return it == foundFolders_.end() ? nullptr : it->second;
+}
+
+WinError HostPaths::WalkToFolder(std::string_view key, const WindowsPath& folder,
+                                 std::shared_ptr<const FoundFolder>& found) const {
+    const std::uint64_t generation = listings_.generation();
+    std::string walked;
+    auto fresh = std::make_shared<FoundFolder>();
+    WinError err = WalkFromRoot(folder, false, walked, nullptr, nullptr);
+    // A missing folder on the way is a missing path, as in a walk of the whole path.
+    if (err == ERROR_FILE_NOT_FOUND) err = ERROR_PATH_NOT_FOUND;
+    if (err == ERROR_SUCCESS) err = CachedNames(walked, fresh->listing);
+    if (err != ERROR_SUCCESS) {
+        // Only what the listings say is kept: other errors may pass.
+        if (err != ERROR_PATH_NOT_FOUND && err != ERROR_INVALID_NAME) return err;
+        fresh->error = err;
+    } else {
+        fresh->hostDir = std::move(walked);
+    }
+    {
+        std::unique_lock lock(foldersMutex_);
+        // Kept only when no change came in meanwhile (Changed empties the map first).
+        if (listings_.generation() == generation) {
+            if (foundFolders_.size() >= kMaxFoundFolders) foundFolders_.clear();
+            foundFolders_.emplace(std::string(key), fresh);
+        }
+    }
+    found = std::move(fresh);
+    return found->error;
+}
+
+bool HostPaths::QuickWalk(std::string_view winPath, bool allowMissingLast, std::string& hostPath,
+                          WinError& result) const {
+    if (trust_ != Listings::kSnapshot) return false;
+    std::size_t end = winPath.size();
+    while (end > 0 && IsSeparator(winPath[end - 1])) --end;
+    const bool trailingSeparator = end < winPath.size();
+    std::size_t start = end;
+    while (start > 0 && !IsSeparator(winPath[start - 1])) --start;
+    if (start == 0) return false;
+    // The last component as ParseWindowsPath keeps it; ".." and one that
+    // vanishes take the full walk.
+    std::string_view last = winPath.substr(start, end - start);
+    if (last == "..") return false;
+    while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.remove_suffix(1);
+    if (last.empty()) return false;
+    const std::string_view key = winPath.substr(0, start - 1);
+    // A text that Walk's keys start with is no path (no drive) anyway.
+    if (key.empty() || key.front() == '|') return false;
+    std::shared_ptr<const FoundFolder> dir = KeptFolder(key);
+    if (dir == nullptr) {
+        WindowsPath folder;
+        if (ParseWindowsPath(key, folder) != ERROR_SUCCESS) return false;
+        folder.trailingSeparator = true;
+        if (const WinError err = WalkToFolder(key, folder, dir);
+            err != ERROR_SUCCESS && dir == nullptr) {
+            return false;
+        }
+    }
+    if (dir->error != ERROR_SUCCESS) {
+        result = dir->error;
+        return true;
+    }
+    result = StepInto(*dir, last, trailingSeparator, allowMissingLast, hostPath);
+    return true;
+}
+
 WinError HostPaths::Walk(const WindowsPath& p, bool allowMissingLast, std::string& hostPath,
                          std::string* longForm, std::string* shortForm) const {
     if (trust_ != Listings::kSnapshot || longForm != nullptr || shortForm != nullptr ||
@@ -268,50 +397,21 @@ WinError HostPaths::Walk(const WindowsPath& p, bool allowMissingLast, std::strin
         return WalkFromRoot(p, allowMissingLast, hostPath, longForm, shortForm);
     }
     // The folder holding the last component, found before or walked now.
-    std::string key;
-    std::size_t keySize = 0;
-    for (std::size_t i = 0; i + 1 < p.components.size(); ++i) keySize += p.components[i].size() + 1;
-    key.reserve(keySize);
+    std::string key = "|";
     for (std::size_t i = 0; i + 1 < p.components.size(); ++i) {
         key += p.components[i];
         key += '\\';
     }
-    std::shared_ptr<const std::string> found;
-    {
-        std::shared_lock lock(foldersMutex_);
-        const auto it = foundFolders_.find(key);
-        if (it != foundFolders_.end()) found = it->second;
-    }
-    if (found == nullptr) {
-        const std::uint64_t generation = listings_.generation();
+    std::shared_ptr<const FoundFolder> dir = KeptFolder(key);
+    if (dir == nullptr) {
         WindowsPath parent;
         parent.drive = p.drive;
         parent.components.assign(p.components.begin(), p.components.end() - 1);
         parent.trailingSeparator = true;
-        std::string walked;
-        const WinError err = WalkFromRoot(parent, false, walked, nullptr, nullptr);
-        // A missing folder on the way is a missing path, as in a walk of the whole path.
-        if (err != ERROR_SUCCESS) return err == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : err;
-        found = std::make_shared<const std::string>(std::move(walked));
-        std::unique_lock lock(foldersMutex_);
-        // Kept only when no change came in meanwhile (Changed empties the map first).
-        if (listings_.generation() == generation) foundFolders_.emplace(std::move(key), found);
+        if (WinError err = WalkToFolder(key, parent, dir); err != ERROR_SUCCESS) return err;
     }
-    const std::string& dir = *found;
-    const std::string& last = p.components.back();
-    if (!IsValidComponent(last, false)) return ERROR_INVALID_NAME;
-    std::string onDisk;
-    bool isFolder = false;
-    const WinError err = FindEntry(dir, last, onDisk, isFolder);
-    if (err == ERROR_FILE_NOT_FOUND) {
-        if (!allowMissingLast) return ERROR_FILE_NOT_FOUND;
-        hostPath = Join(dir, last);
-        return ERROR_SUCCESS;
-    }
-    if (err != ERROR_SUCCESS) return err;
-    if (!isFolder && p.trailingSeparator) return ERROR_PATH_NOT_FOUND;
-    hostPath = Join(dir, onDisk);
-    return ERROR_SUCCESS;
+    if (dir->error != ERROR_SUCCESS) return dir->error;
+    return StepInto(*dir, p.components.back(), p.trailingSeparator, allowMissingLast, hostPath);
 }
 
 WinError HostPaths::WalkFromRoot(const WindowsPath& p, bool allowMissingLast,
@@ -385,10 +485,12 @@ WinError HostPaths::ParseAndWalk(std::string_view winPath, bool allowMissingLast
 }
 
 WinError HostPaths::Resolve(std::string_view winPath, std::string& hostPath) const {
+    if (WinError err; QuickWalk(winPath, false, hostPath, err)) return err;
     return ParseAndWalk(winPath, false, &hostPath, nullptr, nullptr);
 }
 
 WinError HostPaths::ResolveForCreate(std::string_view winPath, std::string& hostPath) const {
+    if (WinError err; QuickWalk(winPath, true, hostPath, err)) return err;
     return ParseAndWalk(winPath, true, &hostPath, nullptr, nullptr);
 }
 

@@ -100,17 +100,48 @@ class HostPaths {
   private:
     struct Folder {
         std::map<std::string, std::string> shortOf;  // long name as on disk -> short name
-        std::map<std::string, std::string> longOf;   // every short name given -> long name
+        // Every short name given -> long name.
+        std::map<std::string, std::string, std::less<>> longOf;
         std::map<std::string, unsigned> lastNumber;  // NAME.EXT stem -> highest ~N given
         std::shared_ptr<const FolderListing> assigned;  // the listing last named in full
+    };
+    // With kSnapshot: a folder a look-up walked to before, with what the next
+    // look-ups in it need.
+    // A folder part that did not walk is kept too, with its error.
+    struct FoundFolder {
+        WinError error = ERROR_SUCCESS;
+        std::string hostDir;
+        std::shared_ptr<const FolderListing> listing;
+        // Its entry in folders_ (entries are never erased), found at the first
+        // short-name look-up; read and set under mutex_.
+        mutable Folder* names = nullptr;
     };
     // Gives short names to the entries of `listing` that have none yet (nothing
     // to do when that listing was named before). The caller holds mutex_.
     Folder& Assign(const std::string& hostDir,
                    const std::shared_ptr<const FolderListing>& listing) const;
+    Folder& Assign(Folder& folder, const std::string& hostDir,
+                   const std::shared_ptr<const FolderListing>& listing) const;
     // The on-disk name of the entry of `hostDir` that `name` designates.
-    WinError FindEntry(const std::string& hostDir, const std::string& name, std::string& onDisk,
+    WinError FindEntry(const std::string& hostDir, std::string_view name, std::string& onDisk,
                        bool& isFolder) const;
+    // The index in `dir`'s listing of the entry `name` designates; FolderListing::kNone.
+    std::size_t EntryIn(const FoundFolder& dir, std::string_view name) const;
+    // The last step of a walk with kSnapshot: `last` in folder `dir`.
+    WinError StepInto(const FoundFolder& dir, std::string_view last, bool trailingSeparator,
+                      bool allowMissingLast, std::string& hostPath) const;
+    // The folder kept under `key`, or null.
+    std::shared_ptr<const FoundFolder> KeptFolder(std::string_view key) const;
+    // Walks to folder `folder` and keeps it under `key` (unless a change came in
+    // meanwhile); a folder that is missing or misnamed is kept with its error.
+    WinError WalkToFolder(std::string_view key, const WindowsPath& folder,
+                          std::shared_ptr<const FoundFolder>& found) const;
+    // With kSnapshot, a walk of the Windows path text that finds its folder by
+    // the text before the last component: false when the path takes the full
+    // walk (no folder part, a last component that vanishes or climbs, a folder
+    // part that does not walk), else true with the walk's result in `result`.
+    bool QuickWalk(std::string_view winPath, bool allowMissingLast, std::string& hostPath,
+                   WinError& result) const;
     WinError Walk(const WindowsPath& p, bool allowMissingLast, std::string& hostPath,
                   std::string* longForm, std::string* shortForm) const;
     // Parses the Windows path and walks it; each output that is asked for is
@@ -135,12 +166,15 @@ class HostPaths {
     mutable std::map<std::string, Folder> folders_;
     Listings trust_;
     mutable FolderSnapshot listings_;
-    // With kSnapshot: host folders found before, by their Windows path as given
-    // ("WINDOWS\\system32\\"), so that a look-up walks only its last component.
+    // With kSnapshot: host folders found before, by the text of their Windows
+    // path as given ("C:\\WINDOWS\\system32"), or "|" and their components
+    // ("|WINDOWS\\system32\\"), so that a look-up walks only its last component.
     // Emptied by every change the listings are told of.
     mutable std::shared_mutex foldersMutex_;
     // Shared, so that a look-up takes the folder without copying its path.
-    mutable std::unordered_map<std::string, std::shared_ptr<const std::string>> foundFolders_;
+    mutable std::unordered_map<std::string, std::shared_ptr<const FoundFolder>, TextHash,
+                               std::equal_to<>>
+        foundFolders_;
 };
 
 }  // namespace veldan::machine::image
