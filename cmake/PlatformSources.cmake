@@ -1,10 +1,14 @@
 # Source files per platform: in the Windows build a file `x_win32.cpp` beside
-# `x.cpp` takes its place; on Linux every `*_win32.cpp` is left out. Names are
+# `x.cpp` takes its place, and a `*_win32.cpp` named in the list stays; on
+# Linux every `*_win32.cpp` is left out. Names are
 # relative to the current source folder or absolute.
 function(veldan_platform_sources var)
   set(out)
   foreach(src IN LISTS ${var})
     if(src MATCHES "_win32\\.cpp$")
+      if(WIN32)
+        list(APPEND out "${src}")
+      endif()
       continue()
     endif()
     string(REGEX REPLACE "\\.cpp$" "_win32.cpp" twin "${src}")
@@ -19,5 +23,6 @@ function(veldan_platform_sources var)
       list(APPEND out "${src}")
     endif()
   endforeach()
+  list(REMOVE_DUPLICATES out)
   set(${var} ${out} PARENT_SCOPE)
 endfunction()

@@ -38,6 +38,13 @@ set(VELDAN_POSIX_COMPAT ${PROJECT_SOURCE_DIR}/cmake/win32/posix_compat.h)
 
 include(${CMAKE_CURRENT_LIST_DIR}/PlatformSources.cmake)
 
+# Every program of the 32-bit build carries GetTickCount64 for Windows XP (see
+# cmake/win32/xp_tick_count.cpp); the test xp_imports checks what they import.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  add_library(veldan_xp_compat OBJECT ${CMAKE_CURRENT_LIST_DIR}/win32/xp_tick_count.cpp)
+  link_libraries($<TARGET_OBJECTS:veldan_xp_compat>)
+endif()
+
 add_subdirectory(src/text)
 add_subdirectory(src/host)
 add_subdirectory(src/machine)
@@ -50,5 +57,5 @@ if(VELDAN_BUILD_TESTS)
   enable_testing()
   include(${CMAKE_CURRENT_LIST_DIR}/win32/GTestFromSource.cmake)
   include(GoogleTest)
-  # add_subdirectory(tests)
+  add_subdirectory(tests)
 endif()

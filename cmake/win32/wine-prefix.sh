@@ -10,6 +10,8 @@ case $action in
     [ -d "$prefix" ] && { wineserver -k 2>/dev/null || true; rm -rf "$prefix"; }
     mkdir -p "$prefix"
     wineboot -i >/dev/null 2>&1
+    # No display here: windows go to Wine's null graphics driver.
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
     if [ -n "$version" ]; then wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1; fi
     wineserver -w
     ;;

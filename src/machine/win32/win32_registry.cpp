@@ -165,9 +165,9 @@ Win32Registry::Roots Win32Registry::ScratchRoots(std::string_view scratch) {
 
 Win32Registry::Win32Registry(Roots roots, OsFamily family)
     : roots_(std::move(roots)), family_(family) {
-    // The places of a scratch registry exist from the start, as roots do.
-    for (const Place* p : {&roots_.classesRoot, &roots_.currentUser, &roots_.localMachine,
-                           &roots_.users}) {
+    // The places of a scratch registry exist from the start, as roots do; HKCR
+    // is a key of the scratch HKLM and exists only when that key does.
+    for (const Place* p : {&roots_.currentUser, &roots_.localMachine, &roots_.users}) {
         if (p->path.empty()) continue;
         Key key;
         RegCreateKeyExW(Predefined(p->root), Widen(p->path).c_str(), 0, nullptr, 0, KEY_READ,
