@@ -51,5 +51,5 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/check_xp_imports.sh ${VELDAN_MINGW_TRIPLE}-objdump
                    ${CMAKE_CURRENT_SOURCE_DIR}/win32/xp_sp3_imports.txt
                    $<TARGET_FILE:test_win32_machine> $<TARGET_FILE:test_registry_contract>
-                   $<TARGET_FILE:test_text>)
+                   $<TARGET_FILE:test_text> $<TARGET_FILE:veldan-cli>)
 endif()
