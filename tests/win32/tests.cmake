@@ -53,3 +53,10 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
                    $<TARGET_FILE:test_win32_machine> $<TARGET_FILE:test_registry_contract>
                    $<TARGET_FILE:test_text> $<TARGET_FILE:veldan-cli>)
 endif()
+
+# veldan-cli.exe on the machine it runs on: the prefix's.
+add_test(NAME cli_live
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/cli_live_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+                 $<TARGET_FILE:veldan-cli>)
+set_tests_properties(cli_live PROPERTIES FIXTURES_REQUIRED wine_prefix
+                     ENVIRONMENT "VELDAN_WINEPREFIX=${VELDAN_WINEPREFIX}" TIMEOUT 300)
