@@ -60,3 +60,10 @@ add_test(NAME cli_live
                  $<TARGET_FILE:veldan-cli>)
 set_tests_properties(cli_live PROPERTIES FIXTURES_REQUIRED wine_prefix
                      ENVIRONMENT "VELDAN_WINEPREFIX=${VELDAN_WINEPREFIX}" TIMEOUT 300)
+
+# Parity: the sample machine in a prefix made by scripts/wine-machine.sh, scanned
+# and cured by veldan-cli.exe, against the Linux build's scan and cure of the image.
+add_test(NAME parity_sample_xp
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/parity_test.sh ${PROJECT_SOURCE_DIR}
+                 $<TARGET_FILE:veldan-cli>)
+set_tests_properties(parity_sample_xp PROPERTIES TIMEOUT 1500 DEPENDS veldan_data)
