@@ -17,6 +17,8 @@ std::string OwnFolder(const char* argv0) {
     return std::filesystem::absolute(argv0).parent_path().string();
 }
 
-bool HasLiveMachine() { return false; }
+bool HasLiveMachine() {
+    return false;
+}
 
 }  // namespace veldan::cli

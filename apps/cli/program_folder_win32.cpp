@@ -23,6 +23,8 @@ std::string OwnFolder(const char* argv0) {
     return host::Narrow(slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash));
 }
 
-bool HasLiveMachine() { return true; }
+bool HasLiveMachine() {
+    return true;
+}
 
 }  // namespace veldan::cli

@@ -29,4 +29,6 @@ inline int setenv(const char* name, const char* value, int overwrite) {
     if (!overwrite && getenv(name) != nullptr) return 0;
     return _putenv((std::string(name) + "=" + value).c_str());
 }
-inline int unsetenv(const char* name) { return _putenv((std::string(name) + "=").c_str()); }
+inline int unsetenv(const char* name) {
+    return _putenv((std::string(name) + "=").c_str());
+}

@@ -11,8 +11,8 @@ namespace {
 
 ULONGLONG WINAPI TickCount64() {
     using Fn = ULONGLONG(WINAPI*)();
-    static const Fn system = reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTickCount64")));
+    static const Fn system = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTickCount64")));
     if (system != nullptr) return system();
     // XP: the 32-bit count with its wrap-arounds counted (every 49.7 days).
     static volatile LONG lock = 0;

@@ -24,7 +24,8 @@ std::string FolderOf(const std::string& path) {
 
 WinError WriteHandle(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
-        const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+        const DWORD chunk =
+            bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
         DWORD wrote = 0;
         if (!::WriteFile(file, bytes.data(), chunk, &wrote, nullptr)) return GetLastError();
         if (wrote == 0) return ERROR_WRITE_FAULT;
@@ -37,7 +38,8 @@ WinError WriteHandle(HANDLE file, std::string_view bytes) {
 
 int WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        const unsigned chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<unsigned>(bytes.size());
+        const unsigned chunk =
+            bytes.size() > (1u << 30) ? (1u << 30) : static_cast<unsigned>(bytes.size());
         const int n = ::_write(fd, bytes.data(), chunk);
         if (n < 0) return errno;
         if (n == 0) return EIO;
@@ -48,8 +50,8 @@ int WriteAll(int fd, std::string_view bytes) {
 
 int WriteNewFile(const std::string& path, std::string_view bytes, const NewFile& how,
                  WriteStep& failed) {
-    const int flags = _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT |
-                      (how.exclusive ? _O_EXCL : _O_TRUNC);
+    const int flags =
+        _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT | (how.exclusive ? _O_EXCL : _O_TRUNC);
     const int fd = ::_wopen(WidePath(path).c_str(), flags, _S_IREAD | _S_IWRITE);
     if (fd < 0) {
         failed = WriteStep::Create;
@@ -82,13 +84,14 @@ WinError WriteFileAtomic(const std::string& path, std::string_view bytes) {
     }
     const std::wstring dir = WidePath(FolderOf(path));
     const DWORD dirAttributes = GetFileAttributesW(dir.c_str());
-    if (dirAttributes == INVALID_FILE_ATTRIBUTES || (dirAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (dirAttributes == INVALID_FILE_ATTRIBUTES ||
+        (dirAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return ERROR_PATH_NOT_FOUND;
     }
     wchar_t temp[MAX_PATH + 1];
     if (GetTempFileNameW(dir.c_str(), L"vld", 0, temp) == 0) return GetLastError();
-    HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const WinError err = GetLastError();
         DeleteFileW(temp);

@@ -1,6 +1,7 @@
 #include "host/md5_win32.h"
 
 #include <windows.h>
+// (wincrypt.h needs windows.h first)
 #include <wincrypt.h>
 
 namespace veldan::host {

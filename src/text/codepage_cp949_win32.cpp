@@ -28,7 +28,8 @@ void AppendWideAsUtf8(const wchar_t* wide, int count, std::string& out) {
 // Converts CP949 bytes that are all defined; false when one is not.
 bool StrictCp949(std::string_view in, std::string& out) {
     const int count = static_cast<int>(in.size());
-    const int need = MultiByteToWideChar(kCp949, MB_ERR_INVALID_CHARS, in.data(), count, nullptr, 0);
+    const int need =
+        MultiByteToWideChar(kCp949, MB_ERR_INVALID_CHARS, in.data(), count, nullptr, 0);
     if (need <= 0) return false;
     std::wstring wide(static_cast<std::size_t>(need), L'\0');
     MultiByteToWideChar(kCp949, MB_ERR_INVALID_CHARS, in.data(), count, wide.data(), need);
@@ -36,7 +37,9 @@ bool StrictCp949(std::string_view in, std::string& out) {
     return true;
 }
 
-bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool IsLeadByte(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
 
 }  // namespace
 
@@ -101,9 +104,9 @@ std::string Utf8ToCp949(std::string_view utf8) {
                 const std::size_t end = w + len;
                 char buf[8];
                 BOOL usedDefault = FALSE;
-                const int n = WideCharToMultiByte(kCp949, WC_NO_BEST_FIT_CHARS, wide.data() + w,
-                                                  static_cast<int>(len), buf, sizeof buf, "?",
-                                                  &usedDefault);
+                const int n =
+                    WideCharToMultiByte(kCp949, WC_NO_BEST_FIT_CHARS, wide.data() + w,
+                                        static_cast<int>(len), buf, sizeof buf, "?", &usedDefault);
                 if (n <= 0 || usedDefault) {
                     out.push_back('?');
                 } else {

@@ -31,7 +31,8 @@ class ScratchRegistry final : public machine::ForwardingRegistry {
 }  // namespace
 
 std::vector<NamedRegistryFactory> RegistryContractBackends() {
-    RegistryFactory win32 = [](std::string_view regText, bool nt) -> std::unique_ptr<machine::Registry> {
+    RegistryFactory win32 = [](std::string_view regText,
+                               bool nt) -> std::unique_ptr<machine::Registry> {
         auto registry = std::make_unique<ScratchRegistry>(NewScratchKey(), nt);
         machine::RegFileError error;
         if (!machine::ApplyRegFile(regText, "factory.reg", *registry, error)) {

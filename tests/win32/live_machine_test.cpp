@@ -126,9 +126,10 @@ TEST_F(LiveMachineTest, DeleteAtRestartIsPendingUntilTheRestart) {
     Put("locked.dll", "x");
     ASSERT_EQ(fs().DeleteAtRestart(Path("locked.dll")), ERROR_SUCCESS);
     const Strings pending = machine_.PendingDeletes();
-    EXPECT_TRUE(std::any_of(pending.begin(), pending.end(), [&](const std::string& p) {
-        return text::EqualsNoCase(p, Path("locked.dll"));
-    })) << "pending: " << ::testing::PrintToString(pending);
+    EXPECT_TRUE(std::any_of(
+        pending.begin(), pending.end(),
+        [&](const std::string& p) { return text::EqualsNoCase(p, Path("locked.dll")); }))
+        << "pending: " << ::testing::PrintToString(pending);
     std::uint32_t attributes = 0;
     EXPECT_EQ(fs().GetAttributes(Path("locked.dll"), attributes), ERROR_SUCCESS);
 }
@@ -144,8 +145,7 @@ TEST_F(LiveMachineTest, ProfilesFollowThePrivateProfileCalls) {
     EXPECT_EQ(p.GetString("S", "other", "", ini), "quoted");
     ASSERT_EQ(p.AppendString("S", "k", "v2", ini), ERROR_SUCCESS);
     using Pairs = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(p.GetSection("S", ini),
-              (Pairs{{"k", "v1"}, {"other", "\"quoted\""}, {"k", "v2"}}));
+    EXPECT_EQ(p.GetSection("S", ini), (Pairs{{"k", "v1"}, {"other", "\"quoted\""}, {"k", "v2"}}));
     EXPECT_EQ(p.GetSectionNames(ini), (Strings{"S", "T"}));
     ASSERT_EQ(p.WriteString("S", "nokey", std::nullopt, ini), ERROR_SUCCESS);
     ASSERT_EQ(p.WriteString("T", std::nullopt, std::nullopt, ini), ERROR_SUCCESS);
@@ -163,7 +163,8 @@ TEST_F(LiveMachineTest, ShellLinksAndInternetShortcutsLoad) {
         link->SetArguments(L"/p readme.txt");
         link->SetDescription(L"Spy launcher");
         IPersistFile* file = nullptr;
-        ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
+        ASSERT_TRUE(
+            SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
         ASSERT_TRUE(SUCCEEDED(file->Save(lnk.c_str(), TRUE)));
         file->Release();
         link->Release();
@@ -176,7 +177,8 @@ TEST_F(LiveMachineTest, ShellLinksAndInternetShortcutsLoad) {
     EXPECT_EQ(data.description, "Spy launcher");
 
     Put("not-a-link.lnk", "plain text");
-    EXPECT_EQ(machine_.shellLinks().LoadShellLink(Path("not-a-link.lnk"), data), ERROR_INVALID_DATA);
+    EXPECT_EQ(machine_.shellLinks().LoadShellLink(Path("not-a-link.lnk"), data),
+              ERROR_INVALID_DATA);
     EXPECT_EQ(machine_.shellLinks().LoadShellLink(Path("missing.lnk"), data), ERROR_FILE_NOT_FOUND);
 
     Put("Site.url", "[InternetShortcut]\r\nURL=http://spy.example/\r\nIconIndex=3\r\n");
@@ -217,8 +219,9 @@ TEST_F(LiveMachineTest, ProcessesListThisOneAndRefuseUnknownIds) {
     EXPECT_NE(text::FindNoCase(self->imagePath, "test_win32_machine.exe"), std::string::npos)
         << self->imagePath;
     EXPECT_NE(self->imagePath.find('\\'), std::string::npos) << "a full path, not a bare name";
-    EXPECT_TRUE(std::is_sorted(list.begin(), list.end(),
-                               [](const ProcessInfo& a, const ProcessInfo& b) { return a.id < b.id; }));
+    EXPECT_TRUE(
+        std::is_sorted(list.begin(), list.end(),
+                       [](const ProcessInfo& a, const ProcessInfo& b) { return a.id < b.id; }));
     EXPECT_EQ(machine_.processes().Terminate(0x7FFFFFF0u, 1), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(machine_.processes().AdjustPrivilege("SeNoSuchThingPrivilege", true),
               ERROR_NO_SUCH_PRIVILEGE);

@@ -22,6 +22,8 @@ std::unique_ptr<LoadedMachine> OpenMachine(const std::string& folder, const Load
     return std::make_unique<win32::LiveMachine>(std::move(clock));
 }
 
-bool HoldsInstallation(const std::string& folder) { return false; }
+bool HoldsInstallation(const std::string& folder) {
+    return false;
+}
 
 }  // namespace veldan::machine

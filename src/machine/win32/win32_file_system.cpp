@@ -87,7 +87,8 @@ WinError Win32FileSystem::GetFileSize(std::string_view path, std::uint64_t& size
     return ERROR_SUCCESS;
 }
 
-WinError Win32FileSystem::FindFiles(std::string_view pattern, std::vector<FindData>& entries) const {
+WinError Win32FileSystem::FindFiles(std::string_view pattern,
+                                    std::vector<FindData>& entries) const {
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW(WidePath(pattern).c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return GetLastError();

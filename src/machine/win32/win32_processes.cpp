@@ -53,7 +53,8 @@ std::vector<ProcessInfo> Win32Processes::List() const {
     const bool nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
         if (entry.th32ProcessID == 0) continue;  // the idle process has no image
         ProcessInfo info;
         info.id = entry.th32ProcessID;
@@ -125,8 +126,8 @@ WinError Win32Launcher::RunAndWait(std::string_view commandLine, std::uint32_t& 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
         return GetLastError();
     }
     CloseHandle(process.hThread);

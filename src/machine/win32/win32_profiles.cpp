@@ -66,7 +66,8 @@ std::string Win32Profiles::GetString(std::string_view section, std::string_view 
     const std::wstring s = Widen(section), k = Widen(key), d = Widen(def), f = Widen(file);
     return Narrow(ProfileBuffer(
         [&](wchar_t* buffer, DWORD size) {
-            return GetPrivateProfileStringW(s.c_str(), k.c_str(), d.c_str(), buffer, size, f.c_str());
+            return GetPrivateProfileStringW(s.c_str(), k.c_str(), d.c_str(), buffer, size,
+                                            f.c_str());
         },
         1));
 }
@@ -106,7 +107,8 @@ std::vector<std::string> Win32Profiles::GetSectionNames(std::string_view file) c
 WinError Win32Profiles::WriteString(std::string_view section, std::optional<std::string_view> key,
                                     std::optional<std::string_view> value, std::string_view file) {
     const OptionalWide k(key), v(key ? value : std::nullopt);
-    if (!WritePrivateProfileStringW(Widen(section).c_str(), k.get(), v.get(), Widen(file).c_str())) {
+    if (!WritePrivateProfileStringW(Widen(section).c_str(), k.get(), v.get(),
+                                    Widen(file).c_str())) {
         return GetLastError();
     }
     return ERROR_SUCCESS;
@@ -121,8 +123,8 @@ WinError Win32Profiles::AppendString(std::string_view section, std::string_view 
     const bool utf16 = bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0;
     host::IniText ini(exists ? text::DecodeText(bytes) : std::string());
     ini.Append(section, key, value);
-    const std::string out = utf16 ? "\xFF\xFE" + text::Utf8ToUtf16Le(ini.Text())
-                                  : text::Utf8ToCp949(ini.Text());
+    const std::string out =
+        utf16 ? "\xFF\xFE" + text::Utf8ToUtf16Le(ini.Text()) : text::Utf8ToCp949(ini.Text());
     return host::WriteFileAtomic(path, out);
 }
 

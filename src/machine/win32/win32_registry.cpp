@@ -77,7 +77,8 @@ struct WorldSid {
 WinError ReadDenyDelete(::HKEY key, bool& deny) {
     DWORD size = 0;
     LONG rc = RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
-    if (rc != static_cast<LONG>(ERROR_INSUFFICIENT_BUFFER) && rc != 0) return static_cast<WinError>(rc);
+    if (rc != static_cast<LONG>(ERROR_INSUFFICIENT_BUFFER) && rc != 0)
+        return static_cast<WinError>(rc);
     std::vector<char> buffer(size == 0 ? sizeof(SECURITY_DESCRIPTOR) : size);
     rc = RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, buffer.data(), &size);
     if (rc != 0) return static_cast<WinError>(rc);
@@ -120,7 +121,8 @@ void TakeOwnership(::HKEY base, const std::wstring& path) {
         RegOpenKeyExW(base, path.c_str(), 0, WRITE_OWNER, key.out()) == 0) {
         SECURITY_DESCRIPTOR sd;
         InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-        SetSecurityDescriptorOwner(&sd, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, FALSE);
+        SetSecurityDescriptorOwner(&sd, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid,
+                                   FALSE);
         RegSetKeySecurity(key.get(), OWNER_SECURITY_INFORMATION, &sd);
     }
     CloseHandle(token);
@@ -206,7 +208,8 @@ WinError Win32Registry::OpenKey(HKEY root, std::string_view subKey) const {
     std::wstring path;
     if (!Locate(root, subKey, base, path)) return ERROR_INVALID_HANDLE;
     Key key;
-    return static_cast<WinError>(RegOpenKeyExW(Predefined(base), path.c_str(), 0, KEY_READ, key.out()));
+    return static_cast<WinError>(
+        RegOpenKeyExW(Predefined(base), path.c_str(), 0, KEY_READ, key.out()));
 }
 
 WinError Win32Registry::CreateKey(HKEY root, std::string_view subKey) {
@@ -216,7 +219,8 @@ WinError Win32Registry::CreateKey(HKEY root, std::string_view subKey) {
     if (Components(subKey).size() > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
     Key key;
     return static_cast<WinError>(RegCreateKeyExW(Predefined(base), path.c_str(), 0, nullptr, 0,
-                                                 KEY_READ | KEY_WRITE, nullptr, key.out(), nullptr));
+                                                 KEY_READ | KEY_WRITE, nullptr, key.out(),
+                                                 nullptr));
 }
 
 WinError Win32Registry::QueryInfoKey(HKEY root, std::string_view subKey, RegKeyInfo& info) const {
@@ -375,7 +379,8 @@ WinError Win32Registry::DeleteTree(HKEY root, std::string_view subKey) {
         wchar_t name[256];
         for (DWORD i = 0;; ++i) {
             DWORD length = 256;
-            if (RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != 0) {
+            if (RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+                0) {
                 break;
             }
             pending.push_back(current + L"\\" + std::wstring(name, length));
@@ -417,7 +422,8 @@ WinError Win32Registry::SetKeySecurity(HKEY root, std::string_view subKey,
 }
 
 WinError Win32Registry::DeleteScratch(std::string_view scratch) {
-    return static_cast<WinError>(SHDeleteKeyW(Predefined(HKEY_CURRENT_USER), Widen(scratch).c_str()));
+    return static_cast<WinError>(
+        SHDeleteKeyW(Predefined(HKEY_CURRENT_USER), Widen(scratch).c_str()));
 }
 
 }  // namespace veldan::machine::win32

@@ -73,9 +73,8 @@ WinError Win32ShellLinks::LoadShellLink(std::string_view path, ShellLinkData& li
         return ERROR_INVALID_DATA;
     }
     ShellLinkData data;
-    data.target = LinkText([&](wchar_t* b, int n) {
-        return shellLink->GetPath(b, n, nullptr, SLGP_RAWPATH);
-    });
+    data.target = LinkText(
+        [&](wchar_t* b, int n) { return shellLink->GetPath(b, n, nullptr, SLGP_RAWPATH); });
     data.arguments = LinkText([&](wchar_t* b, int n) { return shellLink->GetArguments(b, n); });
     data.workingDirectory =
         LinkText([&](wchar_t* b, int n) { return shellLink->GetWorkingDirectory(b, n); });

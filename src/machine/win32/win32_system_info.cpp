@@ -27,7 +27,9 @@ OsFamily Win32SystemInfo::Family() const {
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT ? OsFamily::Nt : OsFamily::Win9x;
 }
 
-std::uint32_t Win32SystemInfo::Version() const { return GetVersion(); }
+std::uint32_t Win32SystemInfo::Version() const {
+    return GetVersion();
+}
 
 std::string Win32SystemInfo::UserName() const {
     wchar_t name[257];
@@ -62,7 +64,8 @@ std::string Win32SystemInfo::ExpandEnvironment(std::string_view text) const {
     const std::wstring in = Widen(text);
     std::wstring out(in.size() + 256, L'\0');
     for (;;) {
-        const DWORD n = ExpandEnvironmentStringsW(in.c_str(), out.data(), static_cast<DWORD>(out.size()));
+        const DWORD n =
+            ExpandEnvironmentStringsW(in.c_str(), out.data(), static_cast<DWORD>(out.size()));
         if (n == 0) return std::string(text);
         if (n <= out.size()) return Narrow(std::wstring_view(out.data(), n - 1));
         out.assign(n, L'\0');
