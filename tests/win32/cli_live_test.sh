@@ -35,8 +35,11 @@ clsid='{0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}'
 key="HKLM\\Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\$clsid"
 
 check version 0 "$run" "$exe" --version && contains version "database 20"
-# Kill bits are written only where Internet Explorer keeps them already.
-"$run" reg add "HKLM\\Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility" /f >/dev/null
+# Kill bits are written only where Internet Explorer keeps them already: in
+# both registry views, for the 32-bit and the 64-bit program.
+for view in 32 64; do
+  "$run" reg add "HKLM\\Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility" /f /reg:$view >/dev/null
+done
 check killbit-add 0 "$run" "$exe" killbit add "$clsid" "Live Test"
 check killbit-block 0 "$run" "$exe" killbit block-all
 check killbit-list 0 "$run" "$exe" killbit list --json &&

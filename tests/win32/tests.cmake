@@ -66,4 +66,10 @@ set_tests_properties(cli_live PROPERTIES FIXTURES_REQUIRED wine_prefix
 add_test(NAME parity_sample_xp
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/parity_test.sh ${PROJECT_SOURCE_DIR}
                  $<TARGET_FILE:veldan-cli>)
-set_tests_properties(parity_sample_xp PROPERTIES TIMEOUT 1500)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(VELDAN_PARITY_WINEARCH win32)
+else()
+  set(VELDAN_PARITY_WINEARCH win64)  # a 64-bit program needs a 64-bit prefix
+endif()
+set_tests_properties(parity_sample_xp PROPERTIES TIMEOUT 1500
+                     ENVIRONMENT "WINEARCH=${VELDAN_PARITY_WINEARCH}")
