@@ -179,9 +179,13 @@ if family != "9x":
             lines += ['"%s"="%s"' % (esc(k), esc(v)) for k, v in values]
             write_reg(os.path.join(work, "999-win.ini-windows.reg"), lines)
 PY
+# In a 64-bit prefix the 64-bit regedit writes the registry that 64-bit
+# programs see (the 32-bit one writes below Wow6432Node).
+regedit=(wine regedit)
+if [ "$WINEARCH" = win64 ] && [ -x /usr/lib/wine/wine64 ]; then regedit=(/usr/lib/wine/wine64 regedit); fi
 for reg in "$work"/*.reg; do
   [ -e "$reg" ] || continue
-  wine regedit /s "$(winepath -w "$reg")" >/dev/null 2>&1
+  "${regedit[@]}" /s "$(winepath -w "$reg")" >/dev/null 2>&1
 done
 
 # Shell folders in the XP layout, for the image's user.
@@ -215,7 +219,7 @@ for root, table, folder in (("HKEY_CURRENT_USER", user, profile), ("HKEY_LOCAL_M
         lines.append("")
 open(out, "wb").write(b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))
 PY
-  wine regedit /s "$(winepath -w "$shell")" >/dev/null 2>&1
+  "${regedit[@]}" /s "$(winepath -w "$shell")" >/dev/null 2>&1
   wine reg add 'HKCU\Volatile Environment' /v USERPROFILE /d "$profile" /f >/dev/null 2>&1 || true
 fi
 wineserver -w
