@@ -11,6 +11,9 @@ packages=(
   zlib1g-dev libssl-dev libcurl4-openssl-dev
   qt6-base-dev qt6-translations-l10n fonts-nanum
   libcli11-dev nlohmann-json3-dev libzip-dev python3-jsonschema scdoc
+  # The Windows build (presets win32, win64) and its tests under Wine.
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
+  wine wine64 wine32:i386
 )
 
 missing=()
@@ -24,6 +27,8 @@ if ((${#missing[@]})); then
     exit 1
   fi
   export DEBIAN_FRONTEND=noninteractive
+  # wine32 is an i386 package.
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   apt-get update -qq >/dev/null
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

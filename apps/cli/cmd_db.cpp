@@ -11,6 +11,7 @@
 #include "engine/scramble.h"
 #include "host/file_read.h"
 #include "json_out.h"
+#include "program_folder.h"
 #include "platform/context.h"
 #include "session.h"
 #include "text/codepage.h"
@@ -69,7 +70,7 @@ void PrintInfo(const platform::CSignatureDb& db, bool json) {
 }
 
 int RunInfo(const Globals& g, const DbOptions& o) {
-    if (o.machine.empty()) {
+    if (o.machine.empty() && !HasLiveMachine()) {
         if (!o.load.user.empty()) {
             return Fail(kExitUsage, "--user applies to Windows installations only");
         }

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "engine/immunize.h"
 #include "json_out.h"
+#include "program_folder.h"
 #include "session.h"
 #include "text/strings.h"
 
@@ -89,7 +90,7 @@ std::string KillBitText(const engine::KillBitList& list) {
 // when the words are incomplete (the command's usage) or the machine cannot be opened.
 bool OpenListMachine(const Globals& g, const std::string& action, const ListOptions& o,
                      const char* usage, Session& s, int& code) {
-    if (action.empty() || o.machine.empty()) {
+    if (action.empty() || (o.machine.empty() && !HasLiveMachine())) {
         code = Fail(kExitUsage, usage);
         return false;
     }

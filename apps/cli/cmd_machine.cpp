@@ -6,9 +6,9 @@
 
 #include "commands.h"
 #include "machine/backends/convert.h"
-#include "machine/image/image_machine.h"
 #include "machine/reg_file.h"
 #include "machine/registry_paths.h"
+#include "program_folder.h"
 #include "session.h"
 
 namespace veldan::cli {
@@ -24,7 +24,9 @@ struct MachineCommandOptions {
 
 int RunReg(const std::string& word, const MachineCommandOptions& o) {
     if (word != "export") return Fail(kExitUsage, "usage: reg export --machine M [KEY]");
-    if (o.machine.empty()) return Fail(kExitUsage, "reg export needs --machine M");
+    if (o.machine.empty() && !HasLiveMachine()) {
+        return Fail(kExitUsage, "reg export needs --machine M");
+    }
     const bool oneKey = !o.key.empty();
     machine::HKEY root = 0;
     std::string subKey;

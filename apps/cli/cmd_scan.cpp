@@ -10,6 +10,7 @@
 #include "engine/cure_session.h"
 #include "engine/loader.h"
 #include "engine/scan.h"
+#include "program_folder.h"
 #include "quarantine/store.h"
 #include "scan_batch.h"
 #include "scan_output.h"
@@ -137,7 +138,12 @@ int RunScanOne(const Globals& g, const ScanOptions& o) {
 }
 
 int RunScan(const Globals& g, const ScanOptions& o) {
-    if (o.machines.empty()) return Fail(kExitUsage, "scan needs --machine M");
+    if (o.machines.empty()) {
+        if (!HasLiveMachine()) return Fail(kExitUsage, "scan needs --machine M");
+        ScanOptions here = o;
+        here.machines = {std::string()};  // the machine it runs on
+        return RunScanOne(g, here);
+    }
     if (o.jsonLines) {
         if (o.json) return Fail(kExitUsage, "--json and --json-lines exclude each other");
         if (!o.log.empty()) return Fail(kExitUsage, "--log takes one machine, not --json-lines");
@@ -152,7 +158,7 @@ int RunScan(const Globals& g, const ScanOptions& o) {
 }
 
 int RunCure(const Globals& g, const CureOptions& o) {
-    if (o.machine.empty()) return Fail(kExitUsage, "cure needs --machine M");
+    if (o.machine.empty() && !HasLiveMachine()) return Fail(kExitUsage, "cure needs --machine M");
     if (o.all == !o.entries.empty())
         return Fail(kExitUsage, "cure needs either --all or --entry NAME");
 

@@ -1,8 +1,5 @@
 // veldan-cli: the scanner's engine without a window, for scripts and tests.
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -10,6 +7,7 @@
 
 #include "cli_options.h"
 #include "commands.h"
+#include "program_folder.h"
 
 #ifndef VELDAN_VERSION
 #define VELDAN_VERSION "0"
@@ -26,16 +24,6 @@ constexpr const char* kFooter =
     "has its own --help.\n"
     "Exit status: 0 success, 2 bad usage, 1 a machine, database or file that cannot be read.";
 
-std::string OwnFolder(const char* argv0) {
-    char buf[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n > 0) {
-        buf[n] = '\0';
-        return std::filesystem::path(buf).parent_path().string();
-    }
-    return std::filesystem::absolute(argv0).parent_path().string();
-}
-
 int PrintVersion(const Globals& g) {
     std::string db = DatabaseVersion(g);
     std::printf("veldan-cli %s\ndatabase %s\n", VELDAN_VERSION, db.empty() ? "-" : db.c_str());
@@ -51,6 +39,8 @@ int main(int argc, char** argv) {
 
     CLI::App app("veldan-cli: the anti-spyware scanner without a window", "veldan-cli");
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    // "/name" is a path, never an option (CLI11 takes it for one on Windows).
+    app.allow_windows_style_options(false);
     app.footer(kFooter);
     app.require_subcommand(0, 1);
     app.add_option("--program-folder", g.programFolder,

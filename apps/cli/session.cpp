@@ -9,7 +9,6 @@
 #include "host/file_write.h"
 #include "host/ini_text.h"
 #include "machine/backends/open_machine.h"
-#include "machine/folder/host_paths.h"
 #include "machine/memory/memory_machine.h"
 #include "platform/folders.h"
 #include "quarantine/store.h"

@@ -1,14 +1,12 @@
 #include "text/codepage.h"
 
-#include <iconv.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
-#include <mutex>
 
 #include "text/little_endian.h"
+#include "text/utf8_sequence.h"
 
 namespace veldan::text {
 namespace {
@@ -33,73 +31,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// Length of the well-formed UTF-8 sequence at `s[i]`, or 0 when it is not one.
-std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
-    auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    unsigned char c = b(i);
-    if (c < 0x80) return 1;
-    std::size_t n;
-    char32_t min;
-    char32_t cp;
-    if ((c & 0xE0) == 0xC0) {
-        n = 2, min = 0x80, cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-        n = 3, min = 0x800, cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-        n = 4, min = 0x10000, cp = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size()) return 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((b(i + k) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (b(i + k) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return n;
-}
-
-// One iconv descriptor per direction and thread; iconv_t is not thread-safe.
-class Converter {
-  public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    // Converts as much as possible; on an invalid sequence calls `onBad`
-    // with the remaining input, which returns how many bytes to skip.
-    template <typename OnBad>
-    void Run(std::string_view in, std::string& out, OnBad onBad) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-            out.append(in);
-            return;
-        }
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        char* src = const_cast<char*>(in.data());
-        std::size_t srcLeft = in.size();
-        char buf[4096];
-        while (srcLeft > 0) {
-            char* dst = buf;
-            std::size_t dstLeft = sizeof buf;
-            std::size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-            out.append(buf, static_cast<std::size_t>(dst - buf));
-            if (r == static_cast<std::size_t>(-1)) {
-                if (errno == E2BIG) continue;
-                std::size_t skip = onBad(std::string_view(src, srcLeft), out);
-                src += skip;
-                srcLeft -= skip;
-                iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-            }
-        }
-    }
-
-  private:
-    iconv_t cd_;
-};
-
 }  // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -121,52 +52,6 @@ bool IsValidUtf8(std::string_view bytes) {
         i += n;
     }
     return true;
-}
-
-std::string Cp949ToUtf8(std::string_view cp949) {
-    // Plain ASCII needs no conversion; most database lines are ASCII.
-    bool ascii = true;
-    for (char c : cp949) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii) return std::string(cp949);
-    thread_local Converter conv("UTF-8", "CP949");
-    std::string out;
-    out.reserve(cp949.size() * 3 / 2);
-    // A lead byte followed by a byte that is not a trail byte: replace and skip the lead only.
-    conv.Run(cp949, out, [](std::string_view, std::string& o) {
-        o.append(kReplacement);
-        return std::size_t{1};
-    });
-    return out;
-}
-
-std::string Utf8ToCp949(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    thread_local Converter conv("CP949", "UTF-8");
-    // Split into runs of valid UTF-8 so that invalid bytes pass through.
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        std::size_t start = i;
-        while (i < utf8.size()) {
-            std::size_t n = Utf8SequenceLength(utf8, i);
-            if (n == 0) break;
-            i += n;
-        }
-        if (i > start) {
-            conv.Run(utf8.substr(start, i - start), out, [](std::string_view rest, std::string& o) {
-                o.push_back('?');
-                std::size_t n = Utf8SequenceLength(rest, 0);
-                return n == 0 ? std::size_t{1} : n;
-            });
-        }
-        if (i < utf8.size()) out.push_back(utf8[i++]);
-    }
-    return out;
 }
 
 std::size_t Cp949Length(std::string_view utf8) {

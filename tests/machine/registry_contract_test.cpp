@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "machine/registry.h"
-#include "support/hive_factory.h"
+#include "support/registry_backends.h"
 #include "support/registry_factory.h"
 
 namespace veldan::machine {
@@ -86,6 +86,7 @@ TEST_P(RegistryContract, RememberedParentsFollowCreationAndDeletion) {
 // Short names are upper-cased in place, long ones the general way: both ignore
 // ASCII case only, and a non-ASCII name matches itself alone.
 TEST_P(RegistryContract, ShortAndLongKeyNamesIgnoreAsciiCaseOnly) {
+    if (!GetParam().caseDiffers.empty()) GTEST_SKIP() << GetParam().caseDiffers;
     const std::string longName = "Long" + std::string(196, 'x');
     std::string longUpper = longName;
     for (char& c : longUpper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
@@ -98,6 +99,7 @@ TEST_P(RegistryContract, ShortAndLongKeyNamesIgnoreAsciiCaseOnly) {
 }
 
 TEST_P(RegistryContract, SubKeysEnumerateInOrdinalOrderOfUpperCasedNames) {
+    if (!GetParam().orderDiffers.empty()) GTEST_SKIP() << GetParam().orderDiffers;
     // Upper-cased "A" (41) < "B" (42) < "_X" (5F) < Hangul: neither lower-cased
     // nor case-sensitive ordering gives this.
     auto r = Make(
@@ -124,6 +126,7 @@ TEST_P(RegistryContract, SubKeysEnumerateInOrdinalOrderOfUpperCasedNames) {
 }
 
 TEST_P(RegistryContract, ValuesKeepCreationOrderTypesAndBytes) {
+    if (!GetParam().orderDiffers.empty()) GTEST_SKIP() << GetParam().orderDiffers;
     auto r = Make(
         "[HKEY_CURRENT_USER\\K]\r\n\"zeta\"=\"1\"\r\n\"Alpha\"=\"2\"\r\n@=\"default\"\r\n"
         "\"@\"=\"at\"\r\n\"mid\"=hex(7):61,00,00,00,00,00\r\n");
@@ -301,11 +304,9 @@ TEST_P(RegistryContract, UnknownRootsAreInvalidHandles) {
     EXPECT_EQ(Query(*r, HKEY_LOCAL_MACHINE, "K", "v"), RegValue::String("1"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Backends, RegistryContract,
-    ::testing::Values(NamedRegistryFactory{"Memory", test::MemoryRegistryFactory()},
-                      NamedRegistryFactory{"Hive", test::HiveRegistryFactory()}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Backends, RegistryContract,
+                         ::testing::ValuesIn(test::RegistryContractBackends()),
+                         [](const auto& info) { return info.param.name; });
 
 // ---- RegValue, the value vocabulary of every backend ----
 

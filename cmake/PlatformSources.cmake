@@ -1,0 +1,28 @@
+# Source files per platform: in the Windows build a file `x_win32.cpp` beside
+# `x.cpp` takes its place, and a `*_win32.cpp` named in the list stays; on
+# Linux every `*_win32.cpp` is left out. Names are
+# relative to the current source folder or absolute.
+function(veldan_platform_sources var)
+  set(out)
+  foreach(src IN LISTS ${var})
+    if(src MATCHES "_win32\\.cpp$")
+      if(WIN32)
+        list(APPEND out "${src}")
+      endif()
+      continue()
+    endif()
+    string(REGEX REPLACE "\\.cpp$" "_win32.cpp" twin "${src}")
+    if(IS_ABSOLUTE "${twin}")
+      set(twin_path "${twin}")
+    else()
+      set(twin_path "${CMAKE_CURRENT_SOURCE_DIR}/${twin}")
+    endif()
+    if(WIN32 AND EXISTS "${twin_path}")
+      list(APPEND out "${twin}")
+    else()
+      list(APPEND out "${src}")
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES out)
+  set(${var} ${out} PARENT_SCOPE)
+endfunction()

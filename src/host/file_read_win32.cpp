@@ -1,0 +1,47 @@
+// Whole-file reads on Windows: UTF-8 paths, wide calls.
+
+#include <string>
+
+#include "host/file_read.h"
+#include "host/wide_path_win32.h"
+#include "text/codepage.h"
+
+#include <windows.h>
+
+namespace veldan::host {
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    std::string out;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+        out.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
+    char buffer[1 << 16];
+    bool ok = true;
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0) break;
+        out.append(buffer, got);
+    }
+    CloseHandle(file);
+    if (!ok) return false;
+    bytes = std::move(out);
+    return true;
+}
+
+bool ReadTextFile(const std::string& path, std::string& utf8) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return false;
+    utf8 = text::DecodeText(bytes);
+    return true;
+}
+
+}  // namespace veldan::host

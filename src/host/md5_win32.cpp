@@ -1,0 +1,54 @@
+#include "host/md5_win32.h"
+
+#include <windows.h>
+// (wincrypt.h needs windows.h first)
+#include <wincrypt.h>
+
+namespace veldan::host {
+
+Md5::Md5() {
+    HCRYPTPROV provider = 0;
+    if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL,
+                              CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
+        return;
+    }
+    HCRYPTHASH hash = 0;
+    if (!CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) {
+        CryptReleaseContext(provider, 0);
+        return;
+    }
+    provider_ = provider;
+    hash_ = hash;
+}
+
+Md5::~Md5() {
+    if (hash_ != 0) CryptDestroyHash(static_cast<HCRYPTHASH>(hash_));
+    if (provider_ != 0) CryptReleaseContext(static_cast<HCRYPTPROV>(provider_), 0);
+}
+
+bool Md5::Update(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const BYTE*>(data);
+    while (valid() && size > 0) {
+        const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+        if (!CryptHashData(static_cast<HCRYPTHASH>(hash_), bytes, chunk, 0)) return false;
+        bytes += chunk;
+        size -= chunk;
+    }
+    return valid();
+}
+
+std::string Md5::HexDigest() {
+    if (!valid()) return {};
+    BYTE digest[16];
+    DWORD len = sizeof digest;
+    if (!CryptGetHashParam(static_cast<HCRYPTHASH>(hash_), HP_HASHVAL, digest, &len, 0)) return {};
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (DWORD i = 0; i < len; ++i) {
+        out.push_back(kHex[digest[i] >> 4]);
+        out.push_back(kHex[digest[i] & 15]);
+    }
+    return out;
+}
+
+}  // namespace veldan::host

@@ -1,0 +1,59 @@
+#pragma once
+// The machine Veldan runs on (Windows build): every service over the Win32 API.
+// It is a LoadedMachine like an image or an installation, so that callers never
+// ask which kind they hold; changes take effect at once, so a save has nothing
+// to write, and a restart is the user's to make.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "machine/loaded_machine.h"
+#include "machine/win32/win32_file_system.h"
+#include "machine/win32/win32_registry.h"
+#include "machine/win32/win32_services.h"
+
+namespace veldan::machine::win32 {
+
+class LiveMachine final : public LoadedMachine {
+  public:
+    // The live machine with the registry at `roots` (LiveRoots, or a scratch
+    // key in tests); `clock` null means the real clock.
+    explicit LiveMachine(std::unique_ptr<Clock> clock = nullptr,
+                         Win32Registry::Roots roots = Win32Registry::LiveRoots());
+
+    Registry& registry() override { return registry_; }
+    FileSystem& files() override { return files_; }
+    Profiles& profiles() override { return profiles_; }
+    ShellLinks& shellLinks() override { return shellLinks_; }
+    Processes& processes() override { return processes_; }
+    Windows& windows() override { return windows_; }
+    Launcher& launcher() override { return launcher_; }
+    Clock& clock() override { return *clock_; }
+    SystemInfo& system() override { return system_; }
+
+    const std::string& folder() const override { return folder_; }
+    const std::string& userName() const override { return user_; }
+    bool Save(MachineError& error) override { return true; }
+    bool CheckWritable(MachineError& error) const override { return true; }
+    std::vector<std::string> Backups() const override { return {}; }
+    // A running machine cannot be restarted from here: nothing is done.
+    std::vector<RestartAction> Restart() override { return {}; }
+    // The deletions in the Session Manager's PendingFileRenameOperations.
+    std::vector<std::string> PendingDeletes() const override;
+
+  private:
+    Win32SystemInfo system_;
+    std::unique_ptr<Clock> clock_;
+    Win32Registry registry_;
+    Win32Profiles profiles_;
+    Win32FileSystem files_;
+    Win32ShellLinks shellLinks_;
+    Win32Processes processes_;
+    Win32Windows windows_;
+    Win32Launcher launcher_;
+    std::string folder_;
+    std::string user_;
+};
+
+}  // namespace veldan::machine::win32

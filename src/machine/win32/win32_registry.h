@@ -1,0 +1,66 @@
+#pragma once
+// The registry of the machine Veldan runs on, through the Reg* wide calls.
+//
+// Each root of the machine lies at a place of the live registry: on a live
+// machine the predefined keys themselves; in tests, keys below one scratch key
+// of HKEY_CURRENT_USER, so that the contract tests never touch the rest of the
+// registry. Key security (the deletion override) works on the NT family only.
+
+#include <string>
+#include <string_view>
+
+#include "machine/registry.h"
+#include "machine/system_info.h"
+
+namespace veldan::machine::win32 {
+
+class Win32Registry final : public Registry {
+  public:
+    // A predefined key and the path below it ("" for the key itself).
+    struct Place {
+        HKEY root = 0;
+        std::string path;
+    };
+    struct Roots {
+        Place classesRoot, currentUser, localMachine, users;
+    };
+    // The predefined keys themselves.
+    static Roots LiveRoots();
+    // Every root below `scratch` (a path of HKEY_CURRENT_USER); HKCR is the
+    // scratch HKLM's Software\Classes, as on a machine image.
+    static Roots ScratchRoots(std::string_view scratch);
+
+    Win32Registry(Roots roots, OsFamily family);
+
+    WinError OpenKey(HKEY root, std::string_view subKey) const override;
+    WinError CreateKey(HKEY root, std::string_view subKey) override;
+    WinError QueryInfoKey(HKEY root, std::string_view subKey, RegKeyInfo& info) const override;
+    WinError EnumKey(HKEY root, std::string_view subKey, std::uint32_t index,
+                     std::string& name) const override;
+    WinError EnumValue(HKEY root, std::string_view subKey, std::uint32_t index, std::string& name,
+                       RegValue* value) const override;
+    WinError QueryValue(HKEY root, std::string_view subKey, std::string_view name,
+                        RegValue& value) const override;
+    WinError SetValue(HKEY root, std::string_view subKey, std::string_view name,
+                      const RegValue& value) override;
+    WinError DeleteValue(HKEY root, std::string_view subKey, std::string_view name) override;
+    WinError DeleteKey(HKEY root, std::string_view subKey) override;
+    WinError DeleteTree(HKEY root, std::string_view subKey) override;
+    WinError GetKeySecurity(HKEY root, std::string_view subKey,
+                            KeySecurity& security) const override;
+    WinError SetKeySecurity(HKEY root, std::string_view subKey,
+                            const KeySecurity& security) override;
+
+    // Deletes the scratch key of ScratchRoots with everything below it.
+    static WinError DeleteScratch(std::string_view scratch);
+
+  private:
+    // The predefined key and the full path below it of `subKey` of `root`;
+    // false for a root the machine does not have.
+    bool Locate(HKEY root, std::string_view subKey, HKEY& base, std::wstring& path) const;
+
+    Roots roots_;
+    OsFamily family_;
+};
+
+}  // namespace veldan::machine::win32

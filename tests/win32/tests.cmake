@@ -1,0 +1,75 @@
+# The tests of the Windows build, run under Wine in a throwaway prefix: the
+# wine_prefix fixture makes a fresh one in the build folder before the tests of
+# a ctest run and removes it after them.
+
+set(VELDAN_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(VELDAN_WINE_VERSION winxp)      # the 32-bit build's oldest target
+else()
+  set(VELDAN_WINE_VERSION winxp64)
+endif()
+set(VELDAN_WINE_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/win32)
+
+add_test(NAME wine_prefix_make
+         COMMAND ${VELDAN_WINE_SCRIPTS}/wine-prefix.sh make ${VELDAN_WINEPREFIX} ${VELDAN_WINE_VERSION})
+set_tests_properties(wine_prefix_make PROPERTIES FIXTURES_SETUP wine_prefix)
+add_test(NAME wine_prefix_remove COMMAND ${VELDAN_WINE_SCRIPTS}/wine-prefix.sh remove ${VELDAN_WINEPREFIX})
+set_tests_properties(wine_prefix_remove PROPERTIES FIXTURES_CLEANUP wine_prefix)
+
+add_library(veldan_test_support STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/registry_factory.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/registry_backends_win32.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/scratch_key_win32.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir_win32.cpp)
+target_link_libraries(veldan_test_support PUBLIC machine_backends machine_memory GTest::gtest)
+target_include_directories(veldan_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+
+# One test program per list of sources; ctest runs each whole under Wine.
+function(veldan_wine_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE veldan_test_support ${T_LIBS} GTest::gtest_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix
+                       ENVIRONMENT "VELDAN_WINEPREFIX=${VELDAN_WINEPREFIX}" TIMEOUT 300)
+endfunction()
+
+veldan_wine_test(test_text
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/text/text_test.cpp ${CMAKE_CURRENT_SOURCE_DIR}/text/utf8_test.cpp
+  LIBS veldan_text)
+set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/text/text_test.cpp PROPERTIES
+                            COMPILE_OPTIONS "-include;${VELDAN_POSIX_COMPAT}")
+veldan_wine_test(test_registry_contract
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/machine/registry_contract_test.cpp LIBS machine_win32)
+file(GLOB VELDAN_WIN32_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/*_test.cpp)
+veldan_wine_test(test_win32_machine SOURCES ${VELDAN_WIN32_TESTS} LIBS machine_win32 veldan_host ole32 uuid user32)
+
+# The 32-bit build runs on Windows XP SP3: nothing it imports may be missing there.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  add_test(NAME xp_imports
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/check_xp_imports.sh ${VELDAN_MINGW_TRIPLE}-objdump
+                   ${CMAKE_CURRENT_SOURCE_DIR}/win32/xp_sp3_imports.txt
+                   $<TARGET_FILE:test_win32_machine> $<TARGET_FILE:test_registry_contract>
+                   $<TARGET_FILE:test_text> $<TARGET_FILE:veldan-cli>)
+endif()
+
+# veldan-cli.exe on the machine it runs on: the prefix's.
+add_test(NAME cli_live
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/cli_live_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+                 $<TARGET_FILE:veldan-cli>)
+set_tests_properties(cli_live PROPERTIES FIXTURES_REQUIRED wine_prefix
+                     ENVIRONMENT "VELDAN_WINEPREFIX=${VELDAN_WINEPREFIX}" TIMEOUT 300)
+
+# Parity: the sample machine in a prefix made by scripts/wine-machine.sh, scanned
+# and cured by veldan-cli.exe, against the Linux build's scan and cure of the image.
+add_test(NAME parity_sample_xp
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/parity_test.sh ${PROJECT_SOURCE_DIR}
+                 $<TARGET_FILE:veldan-cli>)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(VELDAN_PARITY_WINEARCH win32)
+else()
+  set(VELDAN_PARITY_WINEARCH win64)  # a 64-bit program needs a 64-bit prefix
+endif()
+set_tests_properties(parity_sample_xp PROPERTIES TIMEOUT 1500
+                     ENVIRONMENT "WINEARCH=${VELDAN_PARITY_WINEARCH}")
