@@ -5,7 +5,7 @@
 file(GLOB VELDAN_CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cli/*.cpp)
 veldan_platform_sources(VELDAN_CLI_SOURCES)
 add_executable(veldan-cli ${VELDAN_CLI_SOURCES})
-target_link_libraries(veldan-cli PRIVATE veldan_engine machine_backends machine_memory
+target_link_libraries(veldan-cli PRIVATE veldan_engine veldan_quarantine machine_backends machine_memory
                       veldan_host_headers)
 target_include_directories(veldan-cli PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/cli)
 target_compile_definitions(veldan-cli PRIVATE VELDAN_VERSION="${PROJECT_VERSION}")

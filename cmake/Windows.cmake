@@ -51,6 +51,7 @@ add_subdirectory(src/machine)
 add_subdirectory(src/platform)
 add_subdirectory(src/commands)
 add_subdirectory(src/engine)
+add_subdirectory(src/quarantine)
 add_subdirectory(apps)
 
 if(VELDAN_BUILD_TESTS)

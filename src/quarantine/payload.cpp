@@ -1,11 +1,11 @@
 #include "quarantine/payload.h"
 
-#include <openssl/evp.h>
 #include <zlib.h>
 
 #include <memory>
 #include <vector>
 
+#include "quarantine/sha256.h"
 #include "quarantine/state.h"
 
 namespace veldan::quarantine {
@@ -14,25 +14,6 @@ using namespace machine;
 namespace {
 
 constexpr std::size_t kBlock = 1 << 16;
-
-class Digest {
-  public:
-    Digest() : md_(EVP_MD_CTX_new(), EVP_MD_CTX_free) {
-        if (md_) EVP_DigestInit_ex(md_.get(), EVP_sha256(), nullptr);
-    }
-    void Add(const void* data, std::size_t n) {
-        if (md_) EVP_DigestUpdate(md_.get(), data, n);
-    }
-    std::string Hex() {
-        unsigned char out[EVP_MAX_MD_SIZE];
-        unsigned int size = 0;
-        if (md_) EVP_DigestFinal_ex(md_.get(), out, &size);
-        return ToHex(std::string_view(reinterpret_cast<const char*>(out), size));
-    }
-
-  private:
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> md_;
-};
 
 // Calls `progress` at most every few megabytes and at the end.
 class Ticker {
@@ -79,7 +60,7 @@ WinError Compress(FileReader& in, FileWriter& out, std::string& sha256, std::uin
         return ERROR_NOT_ENOUGH_MEMORY;
     std::unique_ptr<z_stream, decltype(&deflateEnd)> guard(&z, deflateEnd);
     std::vector<unsigned char> input(kBlock), output(kBlock);
-    Digest digest;
+    Sha256 digest;
     std::uint64_t total = 0;
     for (;;) {
         const long long n = in.Read(input.data(), input.size());
@@ -102,7 +83,7 @@ WinError Decompress(FileReader& in, FileWriter& out, std::string& sha256, Ticker
     if (inflateInit2(&z, 15 + 16) != Z_OK) return ERROR_NOT_ENOUGH_MEMORY;
     std::unique_ptr<z_stream, decltype(&inflateEnd)> guard(&z, inflateEnd);
     std::vector<unsigned char> input(kBlock), output(kBlock);
-    Digest digest;
+    Sha256 digest;
     int rc = Z_OK;
     while (rc != Z_STREAM_END) {
         const long long n = in.Read(input.data(), input.size());

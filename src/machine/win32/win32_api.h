@@ -101,3 +101,4 @@
 #undef GetShortPathName
 #undef PostMessage
 #undef RemoveDirectory
+#undef MoveFile

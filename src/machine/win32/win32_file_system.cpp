@@ -57,6 +57,47 @@ WinError PathCall(std::string_view path, std::string& out, Call call) {
     }
 }
 
+// A file opened for writing; closed when destroyed.
+class HandleWriter final : public FileWriter {
+  public:
+    explicit HandleWriter(HANDLE file) : file_(file) {}
+    ~HandleWriter() override { CloseHandle(file_); }
+    WinError Write(const void* data, std::size_t size) override {
+        const char* p = static_cast<const char*>(data);
+        while (size > 0) {
+            const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+            DWORD put = 0;
+            if (!::WriteFile(file_, p, chunk, &put, nullptr)) return GetLastError();
+            if (put == 0) return ERROR_DISK_FULL;
+            p += put;
+            size -= put;
+        }
+        return ERROR_SUCCESS;
+    }
+    WinError Flush() override { return FlushFileBuffers(file_) ? ERROR_SUCCESS : GetLastError(); }
+
+  private:
+    HANDLE file_;
+};
+
+std::uint64_t FromFiletime(const FILETIME& t) {
+    return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+}
+
+FILETIME ToFiletime(std::uint64_t v) {
+    FILETIME t;
+    t.dwLowDateTime = static_cast<DWORD>(v & 0xffffffffu);
+    t.dwHighDateTime = static_cast<DWORD>(v >> 32);
+    return t;
+}
+
+// Opens a file or folder for its times (folders need FILE_FLAG_BACKUP_SEMANTICS).
+HANDLE OpenForTimes(std::string_view path, DWORD access) {
+    return CreateFileW(WithoutTrailingSeparator(path).c_str(), access,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
 }  // namespace
 
 WinError Win32FileSystem::GetAttributes(std::string_view path, std::uint32_t& attributes) const {
@@ -176,6 +217,61 @@ WinError Win32FileSystem::ReadFile(std::string_view path, std::string& bytes) co
 
 WinError Win32FileSystem::WriteFile(std::string_view path, std::string_view bytes) {
     return host::WriteFileAtomic(std::string(path), bytes);
+}
+
+WinError Win32FileSystem::OpenWrite(std::string_view path, WriteMode mode,
+                                    std::unique_ptr<FileWriter>& writer) {
+    if (EndsWithSeparator(path)) return ERROR_INVALID_NAME;
+    const bool append = mode == WriteMode::Append;
+    const HANDLE file = CreateFileW(WidePath(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                                    FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError();
+    writer = std::make_unique<HandleWriter>(file);
+    return ERROR_SUCCESS;
+}
+
+WinError Win32FileSystem::MoveFile(std::string_view from, std::string_view to, bool replace) {
+    const std::wstring source = WithoutTrailingSeparator(from);
+    const std::wstring target = WithoutTrailingSeparator(to);
+    const DWORD existing = GetFileAttributesW(target.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES) {
+        if (!replace) return ERROR_ALREADY_EXISTS;
+        // A folder is never replaced, nor replaced by one.
+        const DWORD moving = GetFileAttributesW(source.c_str());
+        if (moving == INVALID_FILE_ATTRIBUTES) return GetLastError();
+        if (((existing | moving) & FILE_ATTRIBUTE_DIRECTORY) != 0) return ERROR_ACCESS_DENIED;
+    }
+    DWORD flags = MOVEFILE_WRITE_THROUGH;
+    if (replace) flags |= MOVEFILE_REPLACE_EXISTING;
+    if (!MoveFileExW(source.c_str(), target.c_str(), flags)) return GetLastError();
+    return ERROR_SUCCESS;
+}
+
+WinError Win32FileSystem::GetFileTime(std::string_view path, FileTimes& times) const {
+    const HANDLE file = OpenForTimes(path, FILE_READ_ATTRIBUTES);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError();
+    FILETIME creation{}, access{}, write{};
+    const bool ok = ::GetFileTime(file, &creation, &access, &write) != 0;
+    const WinError err = ok ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    if (ok) times = FileTimes{FromFiletime(creation), FromFiletime(access), FromFiletime(write)};
+    return err;
+}
+
+WinError Win32FileSystem::SetFileTime(std::string_view path, const FileTimes& times) {
+    const HANDLE file = OpenForTimes(path, FILE_WRITE_ATTRIBUTES);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError();
+    // A time of 0 stays as it is: SetFileTime leaves a null time alone.
+    const FILETIME creation = ToFiletime(times.creation);
+    const FILETIME access = ToFiletime(times.lastAccess);
+    const FILETIME write = ToFiletime(times.lastWrite);
+    const bool ok = ::SetFileTime(file, times.creation ? &creation : nullptr,
+                                  times.lastAccess ? &access : nullptr,
+                                  times.lastWrite ? &write : nullptr) != 0;
+    const WinError err = ok ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    return err;
 }
 
 WinError Win32FileSystem::DeleteAtRestart(std::string_view path) {

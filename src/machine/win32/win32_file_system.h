@@ -12,19 +12,8 @@ class Win32FileSystem final : public FileSystem {
     // `profiles` writes Wininit.ini for deletions at restart on the 9x family.
     Win32FileSystem(OsFamily family, Profiles& profiles) : family_(family), profiles_(profiles) {}
 
-    WinError GetAttributes(std::string_view path, std::uint32_t& attributes) const override;
-    WinError SetAttributes(std::string_view path, std::uint32_t attributes) override;
-    WinError GetFileSize(std::string_view path, std::uint64_t& size) const override;
-    WinError FindFiles(std::string_view pattern, std::vector<FindData>& entries) const override;
-    WinError GetLongPathName(std::string_view path, std::string& longPath) const override;
-    WinError GetShortPathName(std::string_view path, std::string& shortPath) const override;
-    WinError DeleteFile(std::string_view path) override;
-    WinError RemoveDirectory(std::string_view path) override;
-    WinError CreateDirectory(std::string_view path) override;
-    WinError OpenRead(std::string_view path, std::unique_ptr<FileReader>& reader) const override;
-    WinError ReadFile(std::string_view path, std::string& bytes) const override;
-    WinError WriteFile(std::string_view path, std::string_view bytes) override;
-    WinError DeleteAtRestart(std::string_view path) override;
+    // The FileSystem operations.
+    VELDAN_FILE_SYSTEM_OPERATIONS;
 
   private:
     OsFamily family_;
