@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/scan.h"
-#include "host/md5_win32.h"
+#include "host/crypto_hash_win32.h"
 #include "machine/file_system.h"
 
 namespace veldan::engine {
@@ -13,7 +13,7 @@ namespace veldan::engine {
 std::string FileMd5(Context& ctx, std::string_view path) {
     std::unique_ptr<machine::FileReader> reader;
     if (ctx.files().OpenRead(path, reader) != machine::ERROR_SUCCESS) return {};
-    host::Md5 md5;
+    host::CryptoHash md5(host::HashKind::Md5);
     if (!md5.valid()) return {};
     thread_local std::vector<unsigned char> buffer(1 << 18);
     for (;;) {

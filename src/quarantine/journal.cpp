@@ -109,13 +109,10 @@ Json OutcomeLine(const Change& c) {
 }
 
 Json JournalHeader(std::string_view kind) {
-    char stamp[32] = {};
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return {
-        {"format", kJournalFormat}, {"version", kJournalVersion}, {"kind", kind}, {"time", stamp}};
+    return {{"format", kJournalFormat},
+            {"version", kJournalVersion},
+            {"kind", kind},
+            {"time", UtcNow("%Y-%m-%dT%H:%M:%SZ")}};
 }
 
 WinError ReadCureJournal(const FileSystem& fs, std::string_view path, CureJournal& journal,

@@ -15,7 +15,9 @@ Sha256::Sha256() {
     state_ = md;
 }
 
-Sha256::~Sha256() { EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(state_)); }
+Sha256::~Sha256() {
+    EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(state_));
+}
 
 void Sha256::Add(const void* data, std::size_t size) {
     if (state_ != nullptr) EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(state_), data, size);

@@ -3,7 +3,6 @@
 // on Windows).
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
 namespace veldan::quarantine {
@@ -20,8 +19,7 @@ class Sha256 {
     std::string Hex();
 
   private:
-    void* state_ = nullptr;
-    std::uintptr_t provider_ = 0;
+    void* state_ = nullptr;  // the library's hash object
 };
 
 }  // namespace veldan::quarantine

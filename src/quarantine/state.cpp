@@ -1,10 +1,11 @@
 #include "quarantine/state.h"
 
-#include <openssl/evp.h>
+#include <ctime>
 
 #include <memory>
 #include <vector>
 
+#include "quarantine/sha256.h"
 #include "text/strings.h"
 
 namespace veldan::quarantine {
@@ -81,6 +82,19 @@ Json TreeOf(const Registry& reg, HKEY root, const std::string& subKey, const std
 
 }  // namespace
 
+std::string UtcNow(const char* format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &now);
+#else
+    gmtime_r(&now, &utc);
+#endif
+    char stamp[64] = {};
+    std::strftime(stamp, sizeof stamp, format, &utc);
+    return stamp;
+}
+
 std::string ToHex(std::string_view bytes) {
     static const char kDigits[] = "0123456789abcdef";
     std::string out;
@@ -112,10 +126,9 @@ bool FromHex(std::string_view hex, std::string& bytes) {
 }
 
 std::string Sha256Hex(std::string_view bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr);
-    return ToHex(std::string_view(reinterpret_cast<const char*>(digest), size));
+    Sha256 digest;
+    digest.Add(bytes.data(), bytes.size());
+    return digest.Hex();
 }
 
 std::string StoredKeyPath(const Registry& reg, HKEY root, std::string_view subKey) {
@@ -225,19 +238,17 @@ Json CaptureFile(const FileSystem& fs, std::string_view path, bool digest) {
     if (!digest) return j;
     std::unique_ptr<FileReader> reader;
     if (fs.OpenRead(path, reader) != ERROR_SUCCESS) return j;
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> md(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    if (!md || EVP_DigestInit_ex(md.get(), EVP_sha256(), nullptr) != 1) return j;
+    Sha256 md;
     std::vector<char> buffer(1 << 16);
     for (;;) {
         const long long n = reader->Read(buffer.data(), buffer.size());
         if (n < 0) return j;
         if (n == 0) break;
-        EVP_DigestUpdate(md.get(), buffer.data(), static_cast<std::size_t>(n));
+        md.Add(buffer.data(), static_cast<std::size_t>(n));
     }
-    unsigned char out[EVP_MAX_MD_SIZE];
-    unsigned int outSize = 0;
-    EVP_DigestFinal_ex(md.get(), out, &outSize);
-    j["sha256"] = ToHex(std::string_view(reinterpret_cast<const char*>(out), outSize));
+    const std::string hex = md.Hex();
+    if (hex.empty()) return j;
+    j["sha256"] = hex;
     return j;
 }
 

@@ -21,6 +21,9 @@ using Json = nlohmann::json;
 
 // Bytes as lower-case hex digits, and back (false for text that is not hex).
 std::string ToHex(std::string_view bytes);
+
+// The time now in UTC, formatted by strftime's `format` ("%Y%m%dT%H%M%SZ").
+std::string UtcNow(const char* format);
 bool FromHex(std::string_view hex, std::string& bytes);
 
 // SHA-256 of bytes as 64 hex digits.

@@ -58,14 +58,10 @@ WinError CreateFolders(FileSystem& fs, std::string_view path) {
 }
 
 std::string NewCureId(const FileSystem& fs, std::string_view root) {
-    char stamp[32] = {};
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
+    const std::string stamp = UtcNow("%Y%m%dT%H%M%SZ");
     for (int n = 1;; ++n) {
         char id[48];
-        std::snprintf(id, sizeof id, "%s-%02d", stamp, n);
+        std::snprintf(id, sizeof id, "%s-%02d", stamp.c_str(), n);
         if (!Exists(fs, std::string(root) + "\\" + id)) return id;
     }
 }

@@ -19,7 +19,6 @@ using host::WinErrorFromErrno;
 
 namespace {
 
-
 // Enumeration order: ordinal order of the upper-cased names, then of the names.
 bool EnumerationLess(const std::string& a, const std::string& b) {
     const int c = text::CompareUpper(a, b);
@@ -414,9 +413,8 @@ WinError HostPaths::Walk(const WindowsPath& p, bool allowMissingLast, std::strin
     return StepInto(*dir, p.components.back(), p.trailingSeparator, allowMissingLast, hostPath);
 }
 
-WinError HostPaths::WalkFromRoot(const WindowsPath& p, bool allowMissingLast,
-                                 std::string& hostPath, std::string* longForm,
-                                 std::string* shortForm) const {
+WinError HostPaths::WalkFromRoot(const WindowsPath& p, bool allowMissingLast, std::string& hostPath,
+                                 std::string* longForm, std::string* shortForm) const {
     if (trust_ == Listings::kChecked) {
         struct stat st {};
         if (::stat(driveRoot_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))

@@ -223,9 +223,9 @@ WinError Win32FileSystem::OpenWrite(std::string_view path, WriteMode mode,
                                     std::unique_ptr<FileWriter>& writer) {
     if (EndsWithSeparator(path)) return ERROR_INVALID_NAME;
     const bool append = mode == WriteMode::Append;
-    const HANDLE file = CreateFileW(WidePath(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
-                                    FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(
+        WidePath(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError();
     writer = std::make_unique<HandleWriter>(file);
     return ERROR_SUCCESS;

@@ -1,19 +1,26 @@
-#include "host/md5_win32.h"
+#include "host/crypto_hash_win32.h"
 
 #include <windows.h>
 // (wincrypt.h needs windows.h first)
 #include <wincrypt.h>
 
+// The headers name SHA-256 only for targets newer than Windows XP, whose SP3 has it.
+#ifndef CALG_SHA_256
+#define CALG_SHA_256 (ALG_CLASS_HASH | ALG_TYPE_ANY | 12)
+#endif
+
 namespace veldan::host {
 
-Md5::Md5() {
+CryptoHash::CryptoHash(HashKind kind) {
+    // SHA-256 comes from the enhanced AES provider, which Windows XP has from SP3 on.
+    const bool sha256 = kind == HashKind::Sha256;
     HCRYPTPROV provider = 0;
-    if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL,
+    if (!CryptAcquireContextW(&provider, nullptr, nullptr, sha256 ? PROV_RSA_AES : PROV_RSA_FULL,
                               CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
         return;
     }
     HCRYPTHASH hash = 0;
-    if (!CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) {
+    if (!CryptCreateHash(provider, sha256 ? CALG_SHA_256 : CALG_MD5, 0, 0, &hash)) {
         CryptReleaseContext(provider, 0);
         return;
     }
@@ -21,12 +28,12 @@ Md5::Md5() {
     hash_ = hash;
 }
 
-Md5::~Md5() {
+CryptoHash::~CryptoHash() {
     if (hash_ != 0) CryptDestroyHash(static_cast<HCRYPTHASH>(hash_));
     if (provider_ != 0) CryptReleaseContext(static_cast<HCRYPTPROV>(provider_), 0);
 }
 
-bool Md5::Update(const void* data, std::size_t size) {
+bool CryptoHash::Update(const void* data, std::size_t size) {
     const auto* bytes = static_cast<const BYTE*>(data);
     while (valid() && size > 0) {
         const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
@@ -37,9 +44,9 @@ bool Md5::Update(const void* data, std::size_t size) {
     return valid();
 }
 
-std::string Md5::HexDigest() {
+std::string CryptoHash::HexDigest() {
     if (!valid()) return {};
-    BYTE digest[16];
+    BYTE digest[32];
     DWORD len = sizeof digest;
     if (!CryptGetHashParam(static_cast<HCRYPTHASH>(hash_), HP_HASHVAL, digest, &len, 0)) return {};
     static const char kHex[] = "0123456789abcdef";
