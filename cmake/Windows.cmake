@@ -38,6 +38,9 @@ set(VELDAN_POSIX_COMPAT ${PROJECT_SOURCE_DIR}/cmake/win32/posix_compat.h)
 
 include(${CMAKE_CURRENT_LIST_DIR}/PlatformSources.cmake)
 
+# zlib is linked in: the programs need no DLL beside them.
+set(ZLIB_USE_STATIC_LIBS ON)
+
 # Every program of the 32-bit build carries GetTickCount64 for Windows XP (see
 # cmake/win32/xp_tick_count.cpp); the test xp_imports checks what they import.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
