@@ -34,9 +34,8 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 int WriteAll(int fd, std::string_view bytes) {
-    return WriteAllThrough(bytes, [fd](const char* data, std::size_t size) {
-        return ::write(fd, data, size);
-    });
+    return WriteAllThrough(
+        bytes, [fd](const char* data, std::size_t size) { return ::write(fd, data, size); });
 }
 
 int WriteNewFile(const std::string& path, std::string_view bytes, const NewFile& how,

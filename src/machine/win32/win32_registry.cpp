@@ -198,9 +198,9 @@ Win32Registry::Win32Registry(Roots roots, OsFamily family)
 bool Win32Registry::Locate(HKEY root, std::string_view subKey, HKEY& base,
                            std::wstring& path) const {
     const std::pair<HKEY, const Place*> places[] = {{HKEY_CLASSES_ROOT, &roots_.classesRoot},
-                                                     {HKEY_CURRENT_USER, &roots_.currentUser},
-                                                     {HKEY_LOCAL_MACHINE, &roots_.localMachine},
-                                                     {HKEY_USERS, &roots_.users}};
+                                                    {HKEY_CURRENT_USER, &roots_.currentUser},
+                                                    {HKEY_LOCAL_MACHINE, &roots_.localMachine},
+                                                    {HKEY_USERS, &roots_.users}};
     const Place* place = nullptr;
     for (const auto& [key, p] : places) {
         if (key == root) place = p;
