@@ -13,24 +13,6 @@ target_compile_definitions(veldan-cli PRIVATE VELDAN_VERSION="${PROJECT_VERSION}
 # The databases are scrambled by the program just built, under Wine in a
 # prefix of the build's own.
 set(VELDAN_BUILD_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix-build)
-set(VELDAN_DATA_OUTPUTS)
-foreach(db addb ckdb dsdb)
-  add_custom_command(
-    OUTPUT ${VELDAN_PROGRAM_DIR}/data/${db}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${VELDAN_PROGRAM_DIR}/data
-    COMMAND ${CMAKE_COMMAND} -E env VELDAN_WINEPREFIX=${VELDAN_BUILD_WINEPREFIX}
-            ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:veldan-cli>
-            db scramble ${PROJECT_SOURCE_DIR}/core/${db}.txt ${VELDAN_PROGRAM_DIR}/data/${db}
-    DEPENDS veldan-cli ${PROJECT_SOURCE_DIR}/core/${db}.txt
-    COMMENT "Scrambling ${db}")
-  list(APPEND VELDAN_DATA_OUTPUTS ${VELDAN_PROGRAM_DIR}/data/${db})
-endforeach()
-foreach(file main.htm help.htm layout release.pub)
-  add_custom_command(
-    OUTPUT ${VELDAN_PROGRAM_DIR}/data/${file}
-    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/data/${file} ${VELDAN_PROGRAM_DIR}/data/${file}
-    DEPENDS ${PROJECT_SOURCE_DIR}/data/${file}
-    COMMENT "Copying data/${file}")
-  list(APPEND VELDAN_DATA_OUTPUTS ${VELDAN_PROGRAM_DIR}/data/${file})
-endforeach()
-add_custom_target(veldan_data ALL DEPENDS ${VELDAN_DATA_OUTPUTS})
+include(${CMAKE_CURRENT_SOURCE_DIR}/program_data.cmake)
+veldan_program_data(${CMAKE_COMMAND} -E env VELDAN_WINEPREFIX=${VELDAN_BUILD_WINEPREFIX}
+                    ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:veldan-cli>)

@@ -7,7 +7,6 @@
 #include <cerrno>
 
 #include "host/unique_fd.h"
-#include "text/codepage.h"
 
 namespace veldan::host {
 
@@ -28,13 +27,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
         out.append(buffer, static_cast<std::size_t>(n));
     }
     bytes = std::move(out);
-    return true;
-}
-
-bool ReadTextFile(const std::string& path, std::string& utf8) {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) return false;
-    utf8 = text::DecodeText(bytes);
     return true;
 }
 

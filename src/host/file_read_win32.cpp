@@ -4,7 +4,6 @@
 
 #include "host/file_read.h"
 #include "host/wide_path_win32.h"
-#include "text/codepage.h"
 
 #include <windows.h>
 
@@ -34,13 +33,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     CloseHandle(file);
     if (!ok) return false;
     bytes = std::move(out);
-    return true;
-}
-
-bool ReadTextFile(const std::string& path, std::string& utf8) {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) return false;
-    utf8 = text::DecodeText(bytes);
     return true;
 }
 

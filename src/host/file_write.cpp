@@ -11,6 +11,7 @@
 #include "host/errno_map.h"
 #include "host/folder_sync.h"
 #include "host/unique_fd.h"
+#include "host/write_loop.h"
 
 namespace veldan::host {
 namespace {
@@ -33,14 +34,8 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 int WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
+    return WriteAllThrough(
+        bytes, [fd](const char* data, std::size_t size) { return ::write(fd, data, size); });
 }
 
 int WriteNewFile(const std::string& path, std::string_view bytes, const NewFile& how,

@@ -10,6 +10,7 @@
 
 #include "host/file_write.h"
 #include "host/wide_path_win32.h"
+#include "host/write_loop.h"
 
 #include <windows.h>
 
@@ -37,15 +38,9 @@ WinError WriteHandle(HANDLE file, std::string_view bytes) {
 }  // namespace
 
 int WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const unsigned chunk =
-            bytes.size() > (1u << 30) ? (1u << 30) : static_cast<unsigned>(bytes.size());
-        const int n = ::_write(fd, bytes.data(), chunk);
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
+    return WriteAllThrough(bytes, [fd](const char* data, std::size_t size) {
+        return ::_write(fd, data, static_cast<unsigned>(size));
+    });
 }
 
 int WriteNewFile(const std::string& path, std::string_view bytes, const NewFile& how,

@@ -74,6 +74,16 @@ Change NewChange(std::string op, std::string type, std::string text, std::string
 
 class JournalingMachine::Services {
   public:
+    // A change that cannot be undone (a process ended, a window closed): only recorded.
+    static WinError RecordOnly(JournalingMachine& m, std::string op, std::string type,
+                               std::string text, Json target, std::function<WinError()> apply) {
+        Step s;
+        s.change = NewChange(std::move(op), std::move(type), std::move(text), "none",
+                             std::move(target), false);
+        s.apply = std::move(apply);
+        return m.Make(s);
+    }
+
     class JRegistry final : public ForwardingRegistry {
       public:
         JRegistry(JournalingMachine& m) : ForwardingRegistry(m.inner_->registry()), m_(m) {}
@@ -106,18 +116,10 @@ class JournalingMachine::Services {
             return m_.Make(s);
         }
         WinError DeleteKey(HKEY root, std::string_view subKey) override {
-            if (!m_.Recording() || inner().OpenKey(root, subKey) != ERROR_SUCCESS)
-                return inner().DeleteKey(root, subKey);
-            Step s = TreeStep("delete", "REGKEY", root, subKey, KeyText(inner(), root, subKey));
-            s.apply = [&] { return inner().DeleteKey(root, subKey); };
-            return m_.Make(s);
+            return DeleteThrough(root, subKey, [&] { return inner().DeleteKey(root, subKey); });
         }
         WinError DeleteTree(HKEY root, std::string_view subKey) override {
-            if (!m_.Recording() || inner().OpenKey(root, subKey) != ERROR_SUCCESS)
-                return inner().DeleteTree(root, subKey);
-            Step s = TreeStep("delete", "REGKEY", root, subKey, KeyText(inner(), root, subKey));
-            s.apply = [&] { return inner().DeleteTree(root, subKey); };
-            return m_.Make(s);
+            return DeleteThrough(root, subKey, [&] { return inner().DeleteTree(root, subKey); });
         }
         WinError SetKeySecurity(HKEY root, std::string_view subKey,
                                 const KeySecurity& security) override {
@@ -146,6 +148,14 @@ class JournalingMachine::Services {
         }
 
       private:
+        // The deletion of key `subKey` (with its tree) made by `apply`.
+        WinError DeleteThrough(HKEY root, std::string_view subKey,
+                               std::function<WinError()> apply) {
+            if (!m_.Recording() || inner().OpenKey(root, subKey) != ERROR_SUCCESS) return apply();
+            Step s = TreeStep("delete", "REGKEY", root, subKey, KeyText(inner(), root, subKey));
+            s.apply = std::move(apply);
+            return m_.Make(s);
+        }
         static std::string Rest(std::string_view full, std::string_view top) {
             return full.size() > top.size() ? std::string(full.substr(top.size())) : std::string();
         }
@@ -155,22 +165,23 @@ class JournalingMachine::Services {
         }
         Step TreeStep(std::string op, std::string type, HKEY root, std::string_view subKey,
                       std::string text) {
-            Step s;
-            const std::string stored = StoredKeyPath(inner(), root, subKey);
-            s.change = NewChange(std::move(op), KeyType(stored, type), std::move(text), "regtree",
-                                 KeyTarget(root, stored));
-            s.before =
-                s.after = [this, root, stored] { return CaptureTree(inner(), root, stored); };
-            return s;
+            return KeyStep(true, std::move(op), std::move(type), root, subKey, std::move(text));
         }
         Step ValuesStep(std::string op, std::string type, HKEY root, std::string_view subKey,
                         std::string text) {
+            return KeyStep(false, std::move(op), std::move(type), root, subKey, std::move(text));
+        }
+        // A step on a key: its whole tree (`tree`) or only its values.
+        Step KeyStep(bool tree, std::string op, std::string type, HKEY root,
+                     std::string_view subKey, std::string text) {
             Step s;
             const std::string stored = StoredKeyPath(inner(), root, subKey);
-            s.change = NewChange(std::move(op), KeyType(stored, type), std::move(text), "regvalues",
-                                 KeyTarget(root, stored));
-            s.before =
-                s.after = [this, root, stored] { return CaptureValues(inner(), root, stored); };
+            s.change = NewChange(std::move(op), KeyType(stored, type), std::move(text),
+                                 tree ? "regtree" : "regvalues", KeyTarget(root, stored));
+            s.before = s.after = [this, tree, root, stored] {
+                return tree ? CaptureTree(inner(), root, stored)
+                            : CaptureValues(inner(), root, stored);
+            };
             return s;
         }
 
@@ -221,37 +232,23 @@ class JournalingMachine::Services {
                                 [&] { return inner().WriteFile(path, bytes); });
         }
         WinError SetAttributes(std::string_view path, std::uint32_t attributes) override {
-            std::uint32_t old = 0;
-            if (!m_.Recording() || inner().GetAttributes(path, old) != ERROR_SUCCESS)
-                return inner().SetAttributes(path, attributes);
-            std::string longPath(path);
-            (void)inner().GetLongPathName(path, longPath);
-            Step s;
-            s.change = NewChange("attributes", (old & FILE_ATTRIBUTE_DIRECTORY) ? "DIR" : "FILE",
-                                 longPath, "attributes", PathTarget(longPath));
-            s.before = s.after = [this, longPath] {
-                std::uint32_t a = 0;
-                return inner().GetAttributes(longPath, a) == ERROR_SUCCESS ? Json(a) : Json();
-            };
-            s.apply = [&] { return inner().SetAttributes(path, attributes); };
-            return m_.Make(s);
+            return MetadataThrough(
+                path, "attributes",
+                [this](const std::string& longPath) {
+                    std::uint32_t a = 0;
+                    return inner().GetAttributes(longPath, a) == ERROR_SUCCESS ? Json(a) : Json();
+                },
+                [&] { return inner().SetAttributes(path, attributes); });
         }
         WinError SetFileTime(std::string_view path, const FileTimes& times) override {
-            std::uint32_t old = 0;
-            if (!m_.Recording() || inner().GetAttributes(path, old) != ERROR_SUCCESS)
-                return inner().SetFileTime(path, times);
-            std::string longPath(path);
-            (void)inner().GetLongPathName(path, longPath);
-            Step s;
-            s.change = NewChange("times", (old & FILE_ATTRIBUTE_DIRECTORY) ? "DIR" : "FILE",
-                                 longPath, "times", PathTarget(longPath));
-            s.before = s.after = [this, longPath] {
-                FileTimes t;
-                if (inner().GetFileTime(longPath, t) != ERROR_SUCCESS) return Json();
-                return Json{t.creation, t.lastAccess, t.lastWrite};
-            };
-            s.apply = [&] { return inner().SetFileTime(path, times); };
-            return m_.Make(s);
+            return MetadataThrough(
+                path, "times",
+                [this](const std::string& longPath) {
+                    FileTimes t;
+                    if (inner().GetFileTime(longPath, t) != ERROR_SUCCESS) return Json();
+                    return Json{t.creation, t.lastAccess, t.lastWrite};
+                },
+                [&] { return inner().SetFileTime(path, times); });
         }
         WinError DeleteAtRestart(std::string_view path) override {
             if (!m_.Recording()) return inner().DeleteAtRestart(path);
@@ -282,6 +279,24 @@ class JournalingMachine::Services {
             s.after = [] { return Json{{"exists", false}}; };  // as the restart leaves it
             (void)m_.Make(s);
             return e;
+        }
+
+        // A change `op` of the metadata of file or folder `path` made by `apply`;
+        // `read` gives the metadata of its long path before and after.
+        WinError MetadataThrough(std::string_view path, const std::string& op,
+                                 std::function<Json(const std::string&)> read,
+                                 std::function<WinError()> apply) {
+            std::uint32_t old = 0;
+            if (!m_.Recording() || inner().GetAttributes(path, old) != ERROR_SUCCESS)
+                return apply();
+            std::string longPath(path);
+            (void)inner().GetLongPathName(path, longPath);
+            Step s;
+            s.change = NewChange(op, (old & FILE_ATTRIBUTE_DIRECTORY) ? "DIR" : "FILE", longPath,
+                                 op, PathTarget(longPath));
+            s.before = s.after = [read = std::move(read), longPath] { return read(longPath); };
+            s.apply = std::move(apply);
+            return m_.Make(s);
         }
 
         // A change of the whole content of file `path` made by `apply`; its
@@ -373,10 +388,8 @@ class JournalingMachine::Services {
             for (const ProcessInfo& p : inner_.List()) {
                 if (p.id == id) image = p.imagePath;
             }
-            Step s;
-            s.change = NewChange("terminate", "PROCESS", image, "none", {{"process", id}}, false);
-            s.apply = [&] { return inner_.Terminate(id, exitCode); };
-            return m_.Make(s);
+            return RecordOnly(m_, "terminate", "PROCESS", image, {{"process", id}},
+                              [&] { return inner_.Terminate(id, exitCode); });
         }
         WinError AdjustPrivilege(std::string_view privilege, bool enable) override {
             return inner_.AdjustPrivilege(privilege, enable);
@@ -400,10 +413,8 @@ class JournalingMachine::Services {
             for (const WindowInfo& w : inner_.Enumerate()) {
                 if (w.handle == handle) name = w.className;
             }
-            Step s;
-            s.change = NewChange("close", "WINDOW", name, "none", {{"window", handle}}, false);
-            s.apply = [&] { return inner_.PostMessage(handle, message); };
-            return m_.Make(s);
+            return RecordOnly(m_, "close", "WINDOW", name, {{"window", handle}},
+                              [&] { return inner_.PostMessage(handle, message); });
         }
 
       private:

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "machine/registry_paths.h"
 #include "quarantine/sha256.h"
 #include "text/strings.h"
 
@@ -13,15 +14,10 @@ using namespace machine;
 
 namespace {
 
+// The non-empty components of a key path.
 std::vector<std::string_view> SplitKey(std::string_view path) {
     std::vector<std::string_view> parts;
-    std::size_t pos = 0;
-    while (pos <= path.size()) {
-        std::size_t end = path.find('\\', pos);
-        if (end == std::string_view::npos) end = path.size();
-        if (end > pos) parts.push_back(path.substr(pos, end - pos));
-        pos = end + 1;
-    }
+    AppendKeyParts(path, parts);
     return parts;
 }
 

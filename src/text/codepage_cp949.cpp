@@ -4,6 +4,7 @@
 #include <string>
 
 #include "text/codepage.h"
+#include "text/cp949_convert.h"
 #include "text/utf8_sequence.h"
 
 // CP949 through iconv (Linux).
@@ -54,16 +55,9 @@ class Converter {
 
 }  // namespace
 
-std::string Cp949ToUtf8(std::string_view cp949) {
-    // Plain ASCII needs no conversion; most database lines are ASCII.
-    bool ascii = true;
-    for (char c : cp949) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii) return std::string(cp949);
+namespace detail {
+
+std::string Cp949NonAsciiToUtf8(std::string_view cp949) {
     thread_local Converter conv("UTF-8", "CP949");
     std::string out;
     out.reserve(cp949.size() * 3 / 2);
@@ -75,29 +69,14 @@ std::string Cp949ToUtf8(std::string_view cp949) {
     return out;
 }
 
-std::string Utf8ToCp949(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
+void AppendUtf8RunAsCp949(std::string_view utf8, std::string& out) {
     thread_local Converter conv("CP949", "UTF-8");
-    // Split into runs of valid UTF-8 so that invalid bytes pass through.
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        std::size_t start = i;
-        while (i < utf8.size()) {
-            std::size_t n = Utf8SequenceLength(utf8, i);
-            if (n == 0) break;
-            i += n;
-        }
-        if (i > start) {
-            conv.Run(utf8.substr(start, i - start), out, [](std::string_view rest, std::string& o) {
-                o.push_back('?');
-                std::size_t n = Utf8SequenceLength(rest, 0);
-                return n == 0 ? std::size_t{1} : n;
-            });
-        }
-        if (i < utf8.size()) out.push_back(utf8[i++]);
-    }
-    return out;
+    conv.Run(utf8, out, [](std::string_view rest, std::string& o) {
+        o.push_back('?');
+        std::size_t n = Utf8SequenceLength(rest, 0);
+        return n == 0 ? std::size_t{1} : n;
+    });
 }
 
+}  // namespace detail
 }  // namespace veldan::text

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "text/codepage.h"
+#include "text/cp949_convert.h"
 #include "text/utf8_sequence.h"
 
 namespace veldan::text {
@@ -43,15 +44,9 @@ bool IsLeadByte(unsigned char c) {
 
 }  // namespace
 
-std::string Cp949ToUtf8(std::string_view cp949) {
-    bool ascii = true;
-    for (char c : cp949) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii) return std::string(cp949);
+namespace detail {
+
+std::string Cp949NonAsciiToUtf8(std::string_view cp949) {
     std::string out;
     out.reserve(cp949.size() * 3 / 2);
     if (StrictCp949(cp949, out)) return out;
@@ -74,50 +69,33 @@ std::string Cp949ToUtf8(std::string_view cp949) {
     return out;
 }
 
-std::string Utf8ToCp949(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    // Runs of valid UTF-8 are converted; invalid bytes pass through as they are.
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const std::size_t start = i;
-        while (i < utf8.size()) {
-            const std::size_t n = Utf8SequenceLength(utf8, i);
-            if (n == 0) break;
-            i += n;
+void AppendUtf8RunAsCp949(std::string_view utf8, std::string& out) {
+    const int runSize = static_cast<int>(utf8.size());
+    const int wideSize = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), runSize, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideSize > 0 ? wideSize : 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), runSize, wide.data(), wideSize);
+    // One '?' per character that CP949 lacks, a surrogate pair included.
+    std::size_t w = 0;
+    while (w < wide.size()) {
+        if (wide[w] < 0x80) {
+            out.push_back(static_cast<char>(wide[w++]));
+            continue;
         }
-        if (i > start) {
-            const char* run = utf8.data() + start;
-            const int runSize = static_cast<int>(i - start);
-            const int wideSize = MultiByteToWideChar(CP_UTF8, 0, run, runSize, nullptr, 0);
-            std::wstring wide(static_cast<std::size_t>(wideSize > 0 ? wideSize : 0), L'\0');
-            MultiByteToWideChar(CP_UTF8, 0, run, runSize, wide.data(), wideSize);
-            // One '?' per character that CP949 lacks, a surrogate pair included.
-            std::size_t w = 0;
-            while (w < wide.size()) {
-                if (wide[w] < 0x80) {
-                    out.push_back(static_cast<char>(wide[w++]));
-                    continue;
-                }
-                std::size_t len = 1;
-                if (wide[w] >= 0xD800 && wide[w] <= 0xDBFF && w + 1 < wide.size()) len = 2;
-                const std::size_t end = w + len;
-                char buf[8];
-                BOOL usedDefault = FALSE;
-                const int n =
-                    WideCharToMultiByte(kCp949, WC_NO_BEST_FIT_CHARS, wide.data() + w,
-                                        static_cast<int>(len), buf, sizeof buf, "?", &usedDefault);
-                if (n <= 0 || usedDefault) {
-                    out.push_back('?');
-                } else {
-                    out.append(buf, static_cast<std::size_t>(n));
-                }
-                w = end;
-            }
+        std::size_t len = 1;
+        if (wide[w] >= 0xD800 && wide[w] <= 0xDBFF && w + 1 < wide.size()) len = 2;
+        char buf[8];
+        BOOL usedDefault = FALSE;
+        const int n =
+            WideCharToMultiByte(kCp949, WC_NO_BEST_FIT_CHARS, wide.data() + w,
+                                static_cast<int>(len), buf, sizeof buf, "?", &usedDefault);
+        if (n <= 0 || usedDefault) {
+            out.push_back('?');
+        } else {
+            out.append(buf, static_cast<std::size_t>(n));
         }
-        if (i < utf8.size()) out.push_back(utf8[i++]);
+        w += len;
     }
-    return out;
 }
 
+}  // namespace detail
 }  // namespace veldan::text

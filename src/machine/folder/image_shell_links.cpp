@@ -1,13 +1,12 @@
 #include "machine/folder/image_shell_links.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "host/file_read.h"
 #include "machine/folder/lnk_reader.h"
+#include "machine/url_shortcut.h"
 #include "text/codepage.h"
-#include "text/strings.h"
 
 namespace veldan::machine::image {
 namespace {
@@ -26,15 +25,6 @@ std::string TargetOf(const lnk::LnkContents& link) {
     }
     if (!link.idListPath.empty()) return link.idListPath;
     return link.relativePath;
-}
-
-// The number at the start of `s` as GetPrivateProfileInt reads it, or `def` when there is none.
-long ProfileNumber(std::string_view s, long def) {
-    std::string t = text::Trim(s);
-    if (t.empty()) return def;
-    char* end = nullptr;
-    long v = std::strtol(t.c_str(), &end, 10);
-    return end == t.c_str() ? def : v;
 }
 
 // The host path of the file at Windows path `path`; a folder is denied, as
@@ -79,21 +69,7 @@ WinError ImageShellLinks::LoadShellLink(std::string_view path, ShellLinkData& li
 WinError ImageShellLinks::LoadUrlShortcut(std::string_view path, UrlShortcutData& link) const {
     std::string hostPath;
     if (WinError err = ResolveFile(paths_, path, hostPath); err != ERROR_SUCCESS) return err;
-
-    // Read through the private-profile calls, as the shell does. A file without a
-    // URL key still loads, with an empty URL, as it opens in the shell.
-    constexpr std::string_view kSection = "InternetShortcut";
-    UrlShortcutData data;
-    data.url = profiles_.GetString(kSection, "URL", "", path);
-    data.iconLocation = profiles_.GetString(kSection, "IconFile", "", path);
-    data.iconIndex = static_cast<int>(
-        ProfileNumber(profiles_.GetString(kSection, "IconIndex", "", path), data.iconIndex));
-    data.workingDirectory = profiles_.GetString(kSection, "WorkingDirectory", "", path);
-    data.hotKey = static_cast<std::uint16_t>(
-        ProfileNumber(profiles_.GetString(kSection, "HotKey", "", path), data.hotKey));
-    data.showCommand = static_cast<int>(
-        ProfileNumber(profiles_.GetString(kSection, "ShowCommand", "", path), data.showCommand));
-    link = std::move(data);
+    link = ReadUrlShortcut(profiles_, path);
     return ERROR_SUCCESS;
 }
 

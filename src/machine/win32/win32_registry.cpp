@@ -3,6 +3,7 @@
 
 #include "machine/win32/win32_registry.h"
 
+#include <utility>
 #include <vector>
 
 #include "host/wide_path_win32.h"
@@ -18,21 +19,26 @@ using host::Widen;
     return reinterpret_cast<::HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root)));
 }
 
+}  // namespace
+
 // A key handle closed when it goes.
-class Key {
+class RegKeyHandle {
   public:
-    Key() = default;
-    ~Key() {
+    RegKeyHandle() = default;
+    ~RegKeyHandle() {
         if (h_ != nullptr) RegCloseKey(h_);
     }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
+    RegKeyHandle(const RegKeyHandle&) = delete;
+    RegKeyHandle& operator=(const RegKeyHandle&) = delete;
     ::HKEY* out() { return &h_; }
     ::HKEY get() const { return h_; }
 
   private:
     ::HKEY h_ = nullptr;
 };
+
+namespace {
+using Key = RegKeyHandle;
 
 // The components of a key path, without empty ones ("\\A\\\\B\\" is A, B).
 std::vector<std::string_view> Components(std::string_view path) {
@@ -148,6 +154,18 @@ WinError WriteAccess(::HKEY key, bool denyDelete) {
     return static_cast<WinError>(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd));
 }
 
+// Opens `path` below `base` for reading into `key`; ERROR_ACCESS_DENIED when
+// the key carries the deletion override (NT family only).
+WinError OpenDeletable(HKEY base, const std::wstring& path, OsFamily family, Key& key) {
+    const LONG rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, KEY_READ, key.out());
+    if (rc != 0) return static_cast<WinError>(rc);
+    bool deny = false;
+    if (family == OsFamily::Nt && ReadDenyDelete(key.get(), deny) == 0 && deny) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 Win32Registry::Roots Win32Registry::LiveRoots() {
@@ -179,23 +197,15 @@ Win32Registry::Win32Registry(Roots roots, OsFamily family)
 
 bool Win32Registry::Locate(HKEY root, std::string_view subKey, HKEY& base,
                            std::wstring& path) const {
+    const std::pair<HKEY, const Place*> places[] = {{HKEY_CLASSES_ROOT, &roots_.classesRoot},
+                                                    {HKEY_CURRENT_USER, &roots_.currentUser},
+                                                    {HKEY_LOCAL_MACHINE, &roots_.localMachine},
+                                                    {HKEY_USERS, &roots_.users}};
     const Place* place = nullptr;
-    switch (root) {
-        case HKEY_CLASSES_ROOT:
-            place = &roots_.classesRoot;
-            break;
-        case HKEY_CURRENT_USER:
-            place = &roots_.currentUser;
-            break;
-        case HKEY_LOCAL_MACHINE:
-            place = &roots_.localMachine;
-            break;
-        case HKEY_USERS:
-            place = &roots_.users;
-            break;
-        default:
-            return false;
+    for (const auto& [key, p] : places) {
+        if (key == root) place = p;
     }
+    if (place == nullptr) return false;
     base = place->root;
     std::wstring rest;
     for (std::string_view part : Components(subKey)) rest = Join(rest, Widen(part));
@@ -203,13 +213,18 @@ bool Win32Registry::Locate(HKEY root, std::string_view subKey, HKEY& base,
     return true;
 }
 
-WinError Win32Registry::OpenKey(HKEY root, std::string_view subKey) const {
+WinError Win32Registry::Open(HKEY root, std::string_view subKey, std::uint32_t access,
+                             Key& key) const {
     HKEY base = 0;
     std::wstring path;
     if (!Locate(root, subKey, base, path)) return ERROR_INVALID_HANDLE;
-    Key key;
     return static_cast<WinError>(
-        RegOpenKeyExW(Predefined(base), path.c_str(), 0, KEY_READ, key.out()));
+        RegOpenKeyExW(Predefined(base), path.c_str(), 0, access, key.out()));
+}
+
+WinError Win32Registry::OpenKey(HKEY root, std::string_view subKey) const {
+    Key key;
+    return Open(root, subKey, KEY_READ, key);
 }
 
 WinError Win32Registry::CreateKey(HKEY root, std::string_view subKey) {
@@ -224,11 +239,8 @@ WinError Win32Registry::CreateKey(HKEY root, std::string_view subKey) {
 }
 
 WinError Win32Registry::QueryInfoKey(HKEY root, std::string_view subKey, RegKeyInfo& info) const {
-    HKEY base = 0;
-    std::wstring path;
-    if (!Locate(root, subKey, base, path)) return ERROR_INVALID_HANDLE;
     Key key;
-    LONG rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, KEY_QUERY_VALUE, key.out());
+    LONG rc = Open(root, subKey, KEY_QUERY_VALUE, key);
     if (rc != 0) return static_cast<WinError>(rc);
     DWORD subKeys = 0, values = 0;
     rc = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values,
@@ -241,11 +253,8 @@ WinError Win32Registry::QueryInfoKey(HKEY root, std::string_view subKey, RegKeyI
 
 WinError Win32Registry::EnumKey(HKEY root, std::string_view subKey, std::uint32_t index,
                                 std::string& name) const {
-    HKEY base = 0;
-    std::wstring path;
-    if (!Locate(root, subKey, base, path)) return ERROR_INVALID_HANDLE;
     Key key;
-    LONG rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.out());
+    LONG rc = Open(root, subKey, KEY_ENUMERATE_SUB_KEYS, key);
     if (rc != 0) return static_cast<WinError>(rc);
     wchar_t buffer[256];
     DWORD length = 256;
@@ -257,11 +266,8 @@ WinError Win32Registry::EnumKey(HKEY root, std::string_view subKey, std::uint32_
 
 WinError Win32Registry::EnumValue(HKEY root, std::string_view subKey, std::uint32_t index,
                                   std::string& name, RegValue* value) const {
-    HKEY base = 0;
-    std::wstring path;
-    if (!Locate(root, subKey, base, path)) return ERROR_INVALID_HANDLE;
     Key key;
-    LONG rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, KEY_QUERY_VALUE, key.out());
+    LONG rc = Open(root, subKey, KEY_QUERY_VALUE, key);
     if (rc != 0) return static_cast<WinError>(rc);
     DWORD maxName = 0, maxData = 0;
     rc = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -293,11 +299,8 @@ WinError Win32Registry::EnumValue(HKEY root, std::string_view subKey, std::uint3
 
 WinError Win32Registry::QueryValue(HKEY root, std::string_view subKey, std::string_view name,
                                    RegValue& value) const {
-    HKEY base = 0;
-    std::wstring path;
-    if (!Locate(root, subKey, base, path)) return ERROR_INVALID_HANDLE;
     Key key;
-    LONG rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, KEY_QUERY_VALUE, key.out());
+    LONG rc = Open(root, subKey, KEY_QUERY_VALUE, key);
     if (rc != 0) return static_cast<WinError>(rc);
     const std::wstring wideName = Widen(name);
     DWORD size = 0, type = 0;
@@ -322,11 +325,8 @@ WinError Win32Registry::QueryValue(HKEY root, std::string_view subKey, std::stri
 
 WinError Win32Registry::SetValue(HKEY root, std::string_view subKey, std::string_view name,
                                  const RegValue& value) {
-    HKEY base = 0;
-    std::wstring path;
-    if (!Locate(root, subKey, base, path)) return ERROR_INVALID_HANDLE;
     Key key;
-    LONG rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, KEY_SET_VALUE, key.out());
+    LONG rc = Open(root, subKey, KEY_SET_VALUE, key);
     if (rc != 0) return static_cast<WinError>(rc);
     const std::string bytes = IsStringType(value.type) ? value.StoredUtf16() : value.data;
     return static_cast<WinError>(RegSetValueExW(key.get(), Widen(name).c_str(), 0, value.type,
@@ -335,11 +335,8 @@ WinError Win32Registry::SetValue(HKEY root, std::string_view subKey, std::string
 }
 
 WinError Win32Registry::DeleteValue(HKEY root, std::string_view subKey, std::string_view name) {
-    HKEY base = 0;
-    std::wstring path;
-    if (!Locate(root, subKey, base, path)) return ERROR_INVALID_HANDLE;
     Key key;
-    LONG rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, KEY_SET_VALUE, key.out());
+    LONG rc = Open(root, subKey, KEY_SET_VALUE, key);
     if (rc != 0) return static_cast<WinError>(rc);
     return static_cast<WinError>(RegDeleteValueW(key.get(), Widen(name).c_str()));
 }
@@ -350,11 +347,8 @@ WinError Win32Registry::DeleteKey(HKEY root, std::string_view subKey) {
     if (!Locate(root, subKey, base, path)) return ERROR_INVALID_HANDLE;
     if (Components(subKey).empty()) return ERROR_ACCESS_DENIED;
     Key key;
-    LONG rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, KEY_READ, key.out());
-    if (rc != 0) return static_cast<WinError>(rc);
-    if (family_ == OsFamily::Nt) {
-        bool deny = false;
-        if (ReadDenyDelete(key.get(), deny) == 0 && deny) return ERROR_ACCESS_DENIED;
+    if (const WinError err = OpenDeletable(base, path, family_, key); err != ERROR_SUCCESS) {
+        return err;
     }
     return static_cast<WinError>(RegDeleteKeyW(Predefined(base), path.c_str()));
 }
@@ -370,11 +364,8 @@ WinError Win32Registry::DeleteTree(HKEY root, std::string_view subKey) {
         const std::wstring current = pending.back();
         pending.pop_back();
         Key key;
-        LONG rc = RegOpenKeyExW(Predefined(base), current.c_str(), 0, KEY_READ, key.out());
-        if (rc != 0) return static_cast<WinError>(rc);
-        if (family_ == OsFamily::Nt) {
-            bool deny = false;
-            if (ReadDenyDelete(key.get(), deny) == 0 && deny) return ERROR_ACCESS_DENIED;
+        if (const WinError err = OpenDeletable(base, current, family_, key); err != ERROR_SUCCESS) {
+            return err;
         }
         wchar_t name[256];
         for (DWORD i = 0;; ++i) {
@@ -389,15 +380,27 @@ WinError Win32Registry::DeleteTree(HKEY root, std::string_view subKey) {
     return static_cast<WinError>(SHDeleteKeyW(Predefined(base), path.c_str()));
 }
 
-WinError Win32Registry::GetKeySecurity(HKEY root, std::string_view subKey,
-                                       KeySecurity& security) const {
+WinError Win32Registry::OpenSecured(HKEY root, std::string_view subKey, std::uint32_t access,
+                                    Key& key) const {
     HKEY base = 0;
     std::wstring path;
     if (!Locate(root, subKey, base, path)) return ERROR_INVALID_HANDLE;
     if (family_ != OsFamily::Nt) return ERROR_CALL_NOT_IMPLEMENTED;
+    LONG rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, access, key.out());
+    if (rc == static_cast<LONG>(ERROR_ACCESS_DENIED) && (access & WRITE_DAC) != 0) {
+        // The override: take the key over, then its access list may be written.
+        TakeOwnership(Predefined(base), path);
+        rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, access, key.out());
+    }
+    return static_cast<WinError>(rc);
+}
+
+WinError Win32Registry::GetKeySecurity(HKEY root, std::string_view subKey,
+                                       KeySecurity& security) const {
     Key key;
-    LONG rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, READ_CONTROL, key.out());
-    if (rc != 0) return static_cast<WinError>(rc);
+    if (const WinError err = OpenSecured(root, subKey, READ_CONTROL, key); err != ERROR_SUCCESS) {
+        return err;
+    }
     bool deny = false;
     if (const WinError err = ReadDenyDelete(key.get(), deny); err != ERROR_SUCCESS) return err;
     security.denyDelete = deny;
@@ -406,18 +409,10 @@ WinError Win32Registry::GetKeySecurity(HKEY root, std::string_view subKey,
 
 WinError Win32Registry::SetKeySecurity(HKEY root, std::string_view subKey,
                                        const KeySecurity& security) {
-    HKEY base = 0;
-    std::wstring path;
-    if (!Locate(root, subKey, base, path)) return ERROR_INVALID_HANDLE;
-    if (family_ != OsFamily::Nt) return ERROR_CALL_NOT_IMPLEMENTED;
     Key key;
-    LONG rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, WRITE_DAC, key.out());
-    if (rc == static_cast<LONG>(ERROR_ACCESS_DENIED)) {
-        // The override: take the key over, then its access list may be written.
-        TakeOwnership(Predefined(base), path);
-        rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, WRITE_DAC, key.out());
+    if (const WinError err = OpenSecured(root, subKey, WRITE_DAC, key); err != ERROR_SUCCESS) {
+        return err;
     }
-    if (rc != 0) return static_cast<WinError>(rc);
     return WriteAccess(key.get(), security.denyDelete);
 }
 

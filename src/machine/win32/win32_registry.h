@@ -14,6 +14,8 @@
 
 namespace veldan::machine::win32 {
 
+class RegKeyHandle;  // an open key, closed when it goes
+
 class Win32Registry final : public Registry {
   public:
     // A predefined key and the path below it ("" for the key itself).
@@ -58,6 +60,13 @@ class Win32Registry final : public Registry {
     // The predefined key and the full path below it of `subKey` of `root`;
     // false for a root the machine does not have.
     bool Locate(HKEY root, std::string_view subKey, HKEY& base, std::wstring& path) const;
+    // Open for key security, which only the NT family has; a key opened to
+    // write its access list is taken over first when the override denies it.
+    WinError OpenSecured(HKEY root, std::string_view subKey, std::uint32_t access,
+                         RegKeyHandle& key) const;
+    // Opens `subKey` of `root` with the Windows `access` rights into `key`.
+    WinError Open(HKEY root, std::string_view subKey, std::uint32_t access,
+                  RegKeyHandle& key) const;
 
     Roots roots_;
     OsFamily family_;

@@ -1,9 +1,8 @@
 #include "machine/win32/win32_api.h"
 // (the Windows headers first; see win32_api.h)
 
-#include <cstdlib>
-
 #include "host/wide_path_win32.h"
+#include "machine/url_shortcut.h"
 #include "machine/win32/win32_services.h"
 
 namespace veldan::machine::win32 {
@@ -46,14 +45,6 @@ std::string LinkText(Get get) {
     return Narrow(buffer);
 }
 
-// The number a profile value starts with (as the shell reads it); `def` when none.
-long ProfileNumber(const std::string& text, long def) {
-    if (text.empty()) return def;
-    char* end = nullptr;
-    const long n = std::strtol(text.c_str(), &end, 10);
-    return end == text.c_str() ? def : n;
-}
-
 }  // namespace
 
 WinError Win32ShellLinks::LoadShellLink(std::string_view path, ShellLinkData& link) const {
@@ -94,19 +85,7 @@ WinError Win32ShellLinks::LoadShellLink(std::string_view path, ShellLinkData& li
 WinError Win32ShellLinks::LoadUrlShortcut(std::string_view path, UrlShortcutData& link) const {
     const DWORD a = GetFileAttributesW(WidePath(path).c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return GetLastError();
-    // Read through the private-profile calls, as the shell does.
-    constexpr std::string_view kSection = "InternetShortcut";
-    UrlShortcutData data;
-    data.url = profiles_.GetString(kSection, "URL", "", path);
-    data.iconLocation = profiles_.GetString(kSection, "IconFile", "", path);
-    data.iconIndex = static_cast<int>(
-        ProfileNumber(profiles_.GetString(kSection, "IconIndex", "", path), data.iconIndex));
-    data.workingDirectory = profiles_.GetString(kSection, "WorkingDirectory", "", path);
-    data.hotKey = static_cast<std::uint16_t>(
-        ProfileNumber(profiles_.GetString(kSection, "HotKey", "", path), data.hotKey));
-    data.showCommand = static_cast<int>(
-        ProfileNumber(profiles_.GetString(kSection, "ShowCommand", "", path), data.showCommand));
-    link = std::move(data);
+    link = ReadUrlShortcut(profiles_, path);
     return ERROR_SUCCESS;
 }
 
