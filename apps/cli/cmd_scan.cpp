@@ -85,8 +85,8 @@ class CureObserver final : public engine::ScanObserver, public quarantine::Journ
         if (!line_.enabled() || total < (std::uint64_t{16} << 20)) return;
         console_.Clear();
         const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
-        line_.Show("격리 중 " + std::to_string(percent) + "% (" + std::to_string(done >> 20) +
-                   "/" + std::to_string(total >> 20) + " MB) " + std::string(path.substr(0, 50)));
+        line_.Show("격리 중 " + std::to_string(percent) + "% (" + std::to_string(done >> 20) + "/" +
+                   std::to_string(total >> 20) + " MB) " + std::string(path.substr(0, 50)));
         if (done >= total) line_.Clear();
     }
 
@@ -172,8 +172,8 @@ int RunCure(const Globals& g, const CureOptions& o) {
     // cannot be written back is found out before anything changes.
     machine::MachineError notWritable;
     if (!o.dryRun && !s.machine->CheckWritable(notWritable)) {
-        return Fail(kExitFailure, "cannot cure: the machine cannot be written: " +
-                                      notWritable.ToString());
+        return Fail(kExitFailure,
+                    "cannot cure: the machine cannot be written: " + notWritable.ToString());
     }
     engine::ScanResult result;
     std::atomic<int> cancel{0};
@@ -241,13 +241,15 @@ int RunCure(const Globals& g, const CureOptions& o) {
         if (o.dryRun) {
             doc["dryRun"] = true;
         } else {
-            doc["quarantine"] = kept.empty() ? Json() : Json{{"id", journal.cureId()}, {"folder", Utf8(kept)}};
+            doc["quarantine"] =
+                kept.empty() ? Json() : Json{{"id", journal.cureId()}, {"folder", Utf8(kept)}};
         }
         PrintJson(doc);
         return kExitOk;
     }
     PrintHeader(*s.ctx, o.machine);
-    if (o.dryRun) std::printf("Dry run: the cure would make these changes; nothing was changed.\n\n");
+    if (o.dryRun)
+        std::printf("Dry run: the cure would make these changes; nothing was changed.\n\n");
     if (result.rows.empty()) {
         std::printf("발견된 악성코드가 없습니다.\n");
         return kExitOk;
@@ -271,11 +273,7 @@ int RunCure(const Globals& g, const CureOptions& o) {
         std::printf("\n%s\n", std::string(kRetryAfterRestart).c_str());
         PrintFailures(*s.ctx);
     }
-    if (!kept.empty()) {
-        std::printf("\nRemoved items are kept in %s\n", kept.c_str());
-        std::printf("Undo with: veldan-cli quarantine --machine %s restore --id %s\n",
-                    o.machine.c_str(), journal.cureId().c_str());
-    }
+    if (!kept.empty()) PrintKept(kept, o.machine, journal.cureId());
     return kExitOk;
 }
 

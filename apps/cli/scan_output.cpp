@@ -117,6 +117,12 @@ void PrintRows(platform::Context& ctx, const engine::ScanResult& result, bool wi
     }
 }
 
+void PrintKept(const std::string& folder, const std::string& machine, const std::string& cureId) {
+    std::printf("\nRemoved items are kept in %s\n", folder.c_str());
+    std::printf("Undo with: veldan-cli quarantine --machine %s restore --id %s\n", machine.c_str(),
+                cureId.c_str());
+}
+
 void PrintFailures(platform::Context& ctx) {
     for (const auto& item : ctx.report().failed().items()) {
         std::printf("      %s %s\n", PaddedLabel(platform::TypeLabel(item.type)).c_str(),

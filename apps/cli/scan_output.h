@@ -33,6 +33,9 @@ void PrintRows(platform::Context& ctx, const engine::ScanResult& result, bool wi
 // The failures of a cure as trace lines.
 void PrintFailures(platform::Context& ctx);
 
+// Where a cure kept what it removed, and the command that puts it back.
+void PrintKept(const std::string& folder, const std::string& machine, const std::string& cureId);
+
 // Every trace of every row.
 int TotalItems(const engine::ScanResult& result);
 

@@ -23,21 +23,21 @@ struct FolderMacro {
     std::string FolderTable::*entry;
 };
 
-// The folder macros in the order they are replaced.
+// The folder macros in the order they are replaced: "%NAME%" stands for the
+// folder table's entry NAME.
+#define VELDAN_FOLDER_MACRO(name)         \
+    FolderMacro {                         \
+        "%" #name "%", &FolderTable::name \
+    }
 constexpr FolderMacro kFolderMacros[] = {
-    {"%WINDIR%", &FolderTable::WINDIR},
-    {"%SYSDIR%", &FolderTable::SYSDIR},
-    {"%FAVDIR%", &FolderTable::FAVDIR},
-    {"%TEMPLATEDIR%", &FolderTable::TEMPLATEDIR},
-    {"%PFDIR%", &FolderTable::PFDIR},
-    {"%CFDIR%", &FolderTable::CFDIR},
-    {"%AXCACHEDIR%", &FolderTable::AXCACHEDIR},
-    {"%APPDATADIR%", &FolderTable::APPDATADIR},
-    {"%CMNAPPDATADIR%", &FolderTable::CMNAPPDATADIR},
-    {"%TEMPDIR%", &FolderTable::TEMPDIR},
-    {"%STARTUPDIR%", &FolderTable::STARTUPDIR},
-    {"%CMNSTARTUPDIR%", &FolderTable::CMNSTARTUPDIR},
+    VELDAN_FOLDER_MACRO(WINDIR),        VELDAN_FOLDER_MACRO(SYSDIR),
+    VELDAN_FOLDER_MACRO(FAVDIR),        VELDAN_FOLDER_MACRO(TEMPLATEDIR),
+    VELDAN_FOLDER_MACRO(PFDIR),         VELDAN_FOLDER_MACRO(CFDIR),
+    VELDAN_FOLDER_MACRO(AXCACHEDIR),    VELDAN_FOLDER_MACRO(APPDATADIR),
+    VELDAN_FOLDER_MACRO(CMNAPPDATADIR), VELDAN_FOLDER_MACRO(TEMPDIR),
+    VELDAN_FOLDER_MACRO(STARTUPDIR),    VELDAN_FOLDER_MACRO(CMNSTARTUPDIR),
 };
+#undef VELDAN_FOLDER_MACRO
 
 int ExpandRegStrAt(platform::Context& ctx, std::string& text, int depth) {
     std::size_t start = text.find(kRegMacro);

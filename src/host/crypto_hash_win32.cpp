@@ -11,6 +11,16 @@
 
 namespace veldan::host {
 
+struct CryptoHash::State {
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+
+    ~State() {
+        if (hash != 0) CryptDestroyHash(hash);
+        if (provider != 0) CryptReleaseContext(provider, 0);
+    }
+};
+
 CryptoHash::CryptoHash(HashKind kind) {
     // SHA-256 comes from the enhanced AES provider, which Windows XP has from SP3 on.
     const bool sha256 = kind == HashKind::Sha256;
@@ -24,20 +34,18 @@ CryptoHash::CryptoHash(HashKind kind) {
         CryptReleaseContext(provider, 0);
         return;
     }
-    provider_ = provider;
-    hash_ = hash;
+    state_ = std::make_unique<State>();
+    state_->provider = provider;
+    state_->hash = hash;
 }
 
-CryptoHash::~CryptoHash() {
-    if (hash_ != 0) CryptDestroyHash(static_cast<HCRYPTHASH>(hash_));
-    if (provider_ != 0) CryptReleaseContext(static_cast<HCRYPTPROV>(provider_), 0);
-}
+CryptoHash::~CryptoHash() = default;
 
 bool CryptoHash::Update(const void* data, std::size_t size) {
     const auto* bytes = static_cast<const BYTE*>(data);
     while (valid() && size > 0) {
         const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-        if (!CryptHashData(static_cast<HCRYPTHASH>(hash_), bytes, chunk, 0)) return false;
+        if (!CryptHashData(state_->hash, bytes, chunk, 0)) return false;
         bytes += chunk;
         size -= chunk;
     }
@@ -48,7 +56,7 @@ std::string CryptoHash::HexDigest() {
     if (!valid()) return {};
     BYTE digest[32];
     DWORD len = sizeof digest;
-    if (!CryptGetHashParam(static_cast<HCRYPTHASH>(hash_), HP_HASHVAL, digest, &len, 0)) return {};
+    if (!CryptGetHashParam(state_->hash, HP_HASHVAL, digest, &len, 0)) return {};
     static const char kHex[] = "0123456789abcdef";
     std::string out;
     for (DWORD i = 0; i < len; ++i) {
