@@ -376,10 +376,10 @@ TEST_F(Journaling, AQuarantineWithoutRoomKeepsTheMachineAsItIs) {
 
     // Room for the journal, not for a file that does not compress: the file stays.
     std::string noise;
-    std::uint32_t seed = 12345;
+    std::uint32_t lcg = 12345;
     for (int i = 0; i < 5000; ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        noise.push_back(static_cast<char>(seed >> 24));
+        lcg = lcg * 1664525u + 1013904223u;
+        noise.push_back(static_cast<char>(lcg >> 24));
     }
     ASSERT_EQ(full.inner().files().WriteFile("C:\\WINDOWS\\noise.bin", noise), ERROR_SUCCESS);
     JournalingMachine roomy(std::make_unique<FullDiskMachine>(image_.Load(), 2500));

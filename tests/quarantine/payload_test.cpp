@@ -17,10 +17,10 @@ using namespace machine;
 
 std::string Noise(std::size_t n) {
     std::string s;
-    std::uint32_t seed = 7;
+    std::uint32_t lcg = 7;
     for (std::size_t i = 0; i < n; ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        s.push_back(static_cast<char>(seed >> 24));
+        lcg = lcg * 1664525u + 1013904223u;
+        s.push_back(static_cast<char>(lcg >> 24));
     }
     return s;
 }
