@@ -20,6 +20,7 @@ add_library(veldan_test_support STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/support/registry_factory.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/registry_backends_win32.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/scratch_key_win32.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/scratch_drive_win32.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir_win32.cpp)
 target_link_libraries(veldan_test_support PUBLIC machine_backends machine_memory GTest::gtest)
 target_include_directories(veldan_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
@@ -42,6 +43,10 @@ set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/text/text_test.cpp PROPE
                             COMPILE_OPTIONS "-include;${VELDAN_POSIX_COMPAT}")
 veldan_wine_test(test_registry_contract
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/machine/registry_contract_test.cpp LIBS machine_win32)
+# The machine layer's contract suites against the live backend, in scratch
+# folders of the throwaway prefix.
+veldan_wine_test(test_machine_contracts
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/machine/file_system_contract_test.cpp LIBS machine_win32)
 file(GLOB VELDAN_WIN32_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/*_test.cpp)
 veldan_wine_test(test_win32_machine SOURCES ${VELDAN_WIN32_TESTS} LIBS machine_win32 veldan_host ole32 uuid user32)
 

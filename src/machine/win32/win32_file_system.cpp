@@ -26,6 +26,34 @@ std::wstring WithoutTrailingSeparator(std::string_view path) {
     return wide;
 }
 
+// True when a running program holds the file open without letting others delete it.
+bool IsHeld(const std::wstring& path) {
+    const HANDLE file =
+        CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// The full path of `path`, "" when it has none.
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH * 2];
+    const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, buffer, nullptr);
+    return n == 0 || n >= MAX_PATH * 2 ? std::wstring() : std::wstring(buffer, n);
+}
+
+// True when `inner` lies below the folder `outer` (both as given to the calls).
+bool IsBelow(const std::wstring& inner, const std::wstring& outer) {
+    const std::wstring in = FullPath(inner), out = FullPath(outer);
+    if (in.empty() || out.empty() || in.size() <= out.size() || in[out.size()] != L'\\') {
+        return false;
+    }
+    return text::EqualsNoCase(Narrow(in.substr(0, out.size())), Narrow(out));
+}
+
 class HandleReader final : public FileReader {
   public:
     explicit HandleReader(HANDLE file) : file_(file) {}
@@ -216,12 +244,22 @@ WinError Win32FileSystem::ReadFile(std::string_view path, std::string& bytes) co
 }
 
 WinError Win32FileSystem::WriteFile(std::string_view path, std::string_view bytes) {
-    return host::WriteFileAtomic(std::string(path), bytes);
+    const WinError err = host::WriteFileAtomic(std::string(path), bytes);
+    // Replacing a file a program holds open is refused as a denied access; the
+    // machine layer tells the held file apart.
+    if (err == ERROR_ACCESS_DENIED && IsHeld(WidePath(path))) return ERROR_SHARING_VIOLATION;
+    return err;
 }
 
 WinError Win32FileSystem::OpenWrite(std::string_view path, WriteMode mode,
                                     std::unique_ptr<FileWriter>& writer) {
     if (EndsWithSeparator(path)) return ERROR_INVALID_NAME;
+    // Windows refuses a folder and a read-only file here; Wine would open either for appending.
+    const DWORD a = GetFileAttributesW(WidePath(path).c_str());
+    if (a != INVALID_FILE_ATTRIBUTES &&
+        (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+        return ERROR_ACCESS_DENIED;
+    }
     const bool append = mode == WriteMode::Append;
     const HANDLE file = CreateFileW(
         WidePath(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -234,6 +272,8 @@ WinError Win32FileSystem::OpenWrite(std::string_view path, WriteMode mode,
 WinError Win32FileSystem::MoveFile(std::string_view from, std::string_view to, bool replace) {
     const std::wstring source = WithoutTrailingSeparator(from);
     const std::wstring target = WithoutTrailingSeparator(to);
+    // A folder cannot move into itself; Windows versions and Wine refuse it with different codes.
+    if (IsBelow(target, source)) return ERROR_ACCESS_DENIED;
     const DWORD existing = GetFileAttributesW(target.c_str());
     if (existing != INVALID_FILE_ATTRIBUTES) {
         if (!replace) return ERROR_ALREADY_EXISTS;
