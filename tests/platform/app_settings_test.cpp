@@ -53,6 +53,10 @@ TEST(AppSettingsTest, ValuesAreCutAt255BytesOnACharacterBoundary) {
 }
 
 TEST(AppSettingsTest, AReadOnlyFolderKeepsTheValueUnwritten) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a folder without write permission is a POSIX notion: Windows keeps no "
+                    "such right in the attributes, and its read-only attribute refuses nothing";
+#endif
     test::TempDir dir;
     std::string folder = dir.path().string() + "/ro";
     std::filesystem::create_directory(folder);

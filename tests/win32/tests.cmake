@@ -47,6 +47,21 @@ veldan_wine_test(test_registry_contract
 # folders of the throwaway prefix.
 veldan_wine_test(test_machine_contracts
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/machine/file_system_contract_test.cpp LIBS machine_win32)
+# The engine's, the commands' and the platform layer's unit tests. Those that
+# work on a machine image on the host disk (support/platform_rig.h,
+# support/image_builder.h) or on hive files stay Linux-only: the Windows build
+# has neither backend.
+file(GLOB VELDAN_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/engine/*_test.cpp
+     ${CMAKE_CURRENT_SOURCE_DIR}/commands/*_test.cpp ${CMAKE_CURRENT_SOURCE_DIR}/platform/*_test.cpp)
+foreach(src IN LISTS VELDAN_UNIT_TESTS)
+  file(STRINGS ${src} linux_only REGEX "support/(platform_rig|image_builder)\\.h|machine/hive/")
+  if(linux_only)
+    list(REMOVE_ITEM VELDAN_UNIT_TESTS ${src})
+  endif()
+endforeach()
+veldan_wine_test(test_engine_units SOURCES ${VELDAN_UNIT_TESTS} LIBS veldan_engine)
+set_source_files_properties(${VELDAN_UNIT_TESTS} PROPERTIES
+                            COMPILE_OPTIONS "-include;${VELDAN_POSIX_COMPAT}")
 file(GLOB VELDAN_WIN32_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/*_test.cpp)
 veldan_wine_test(test_win32_machine SOURCES ${VELDAN_WIN32_TESTS} LIBS machine_win32 veldan_host ole32 uuid user32)
 
