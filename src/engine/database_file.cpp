@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "engine/scramble.h"
+#include "host/file_read.h"
 #include "text/codepage.h"
 #include "text/lines.h"
 
@@ -50,7 +51,7 @@ void DatabaseFile::Close() {
 bool DatabaseFile::OpenFile(const std::string& path) {
     Close();
     if (path.empty()) return false;
-    host::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    host::UniqueFd fd(host::OpenReadDescriptor(path));
     if (!fd) return false;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;

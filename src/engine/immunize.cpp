@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "commands/activex.h"
 #include "engine/loader.h"
 #include "engine/scramble.h"
 #include "host/file_read.h"
+#include "host/file_write.h"
 #include "text/codepage.h"
 #include "text/lines.h"
 #include "text/strings.h"
@@ -17,12 +16,9 @@
 namespace veldan::engine {
 namespace {
 
-namespace fs = std::filesystem;
-
 // Reads a host file that is a file (a folder of that name does not open).
 bool ReadRegularFile(const std::string& path, std::string& bytes) {
-    std::error_code ec;
-    if (path.empty() || fs::is_directory(path, ec)) return false;
+    if (path.empty() || !host::IsRegularFile(path)) return false;
     return host::ReadWholeFile(path, bytes);
 }
 
@@ -39,25 +35,7 @@ std::vector<std::string> SplitDataLines(std::string_view data) {
 // Writes the bytes through a temporary file beside the target and a rename, so
 // that a failure half way leaves the old list as it was.
 bool WriteHostFile(const std::string& path, std::string_view bytes) {
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(tmp, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(tmp, path, ec);
-    if (ec) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    return true;
+    return host::WriteFileAtomic(path, bytes) == 0;
 }
 
 // One line of the list file. A line break inside a name would split the entry

@@ -1,7 +1,5 @@
 #include "engine/killbit_runs.h"
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -11,14 +9,13 @@
 #include "engine/loader.h"
 #include "host/file_read.h"
 #include "host/file_write.h"
+#include "host/unique_fd.h"
 #include "text/codepage.h"
 #include "text/lines.h"
 #include "text/strings.h"
 
 namespace veldan::engine {
 namespace {
-
-namespace fs = std::filesystem;
 
 // How a line of a source list becomes its key and what is logged for it.
 enum class LineRule {
@@ -57,14 +54,14 @@ std::string SeparatorLine() {
 }
 
 std::string CorePath(const Context& ctx, std::string_view fileName) {
-    return (fs::path(ctx.programFolder()) / "core" / std::string(fileName)).string();
+    return host::JoinHostPath(ctx.programFolder(), "core/" + std::string(fileName));
 }
 
 // True when the host file opens for reading as a file (a folder of that name
 // does not open).
 bool IsReadableFile(const std::string& path) {
-    std::error_code ec;
-    return fs::is_regular_file(path, ec) && std::ifstream(path, std::ios::binary).is_open();
+    host::UniqueFd fd(host::OpenReadDescriptor(path));
+    return fd && host::IsRegularFile(path);
 }
 
 // The trimmed, non-empty lines of a text file, or false when it does not open.

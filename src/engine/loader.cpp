@@ -1,10 +1,10 @@
 #include "engine/loader.h"
 
-#include <filesystem>
 #include <limits>
 #include <unordered_set>
 
 #include "engine/script.h"
+#include "host/file_read.h"
 #include "text/strings.h"
 
 namespace veldan::engine {
@@ -100,12 +100,11 @@ void LoadDetectionDb(Context& ctx, CSignatureDb& db) {
 }  // namespace
 
 std::string PlainDatabasePath(const Context& ctx, std::string_view name) {
-    return (std::filesystem::path(ctx.programFolder()) / "core" / (std::string(name) + ".txt"))
-        .string();
+    return host::JoinHostPath(ctx.programFolder(), "core/" + std::string(name) + ".txt");
 }
 
 std::string ScrambledDatabasePath(const Context& ctx, std::string_view name) {
-    return (std::filesystem::path(ctx.programFolder()) / "data" / std::string(name)).string();
+    return host::JoinHostPath(ctx.programFolder(), "data/" + std::string(name));
 }
 
 void LoadDatabases(Context& ctx) {
@@ -127,9 +126,8 @@ std::string SignatureProblem(Context& ctx) {
     if (ctx.db().EntryCount > 0) return {};
     const std::string plain = PlainDatabasePath(ctx, "addb");
     const std::string scrambled = ScrambledDatabasePath(ctx, "addb");
-    std::error_code ec;
-    const bool plainThere = std::filesystem::exists(plain, ec);
-    const bool scrambledThere = std::filesystem::exists(scrambled, ec);
+    const bool plainThere = host::PathExists(plain);
+    const bool scrambledThere = host::PathExists(scrambled);
     if (!plainThere && !scrambledThere) {
         return "no detection database: neither " + plain + " nor " + scrambled + " exists";
     }

@@ -10,8 +10,22 @@
 
 namespace veldan::host {
 
+int OpenReadDescriptor(const std::string& path) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    UniqueFd fd(OpenReadDescriptor(path));
     if (!fd) return false;
     struct stat st {};
     std::string out;

@@ -1,5 +1,8 @@
 // Whole-file reads on Windows: UTF-8 paths, wide calls.
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <string>
 
 #include "host/file_read.h"
@@ -8,6 +11,20 @@
 #include <windows.h>
 
 namespace veldan::host {
+
+int OpenReadDescriptor(const std::string& path) {
+    // Binary: the text mode of the runtime would end a file at its first 0x1A byte.
+    return ::_wopen(WidePath(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+
+bool IsRegularFile(const std::string& path) {
+    const DWORD a = GetFileAttributesW(WidePath(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool PathExists(const std::string& path) {
+    return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
     HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ,

@@ -81,6 +81,13 @@ add_test(NAME cli_live
 set_tests_properties(cli_live PROPERTIES FIXTURES_REQUIRED wine_prefix
                      ENVIRONMENT "VELDAN_WINEPREFIX=${VELDAN_WINEPREFIX}" TIMEOUT 300)
 
+# veldan-cli.exe from a program folder whose name the ANSI code page cannot hold.
+add_test(NAME cli_program_folder_names
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/program_folder_names_test.sh
+                 ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:veldan-cli>)
+set_tests_properties(cli_program_folder_names PROPERTIES FIXTURES_REQUIRED wine_prefix
+                     ENVIRONMENT "VELDAN_WINEPREFIX=${VELDAN_WINEPREFIX}" TIMEOUT 120)
+
 # Parity: the sample machine in a prefix made by scripts/wine-machine.sh, scanned
 # and cured by veldan-cli.exe, against the Linux build's scan and cure of the image.
 add_test(NAME parity_sample_xp
