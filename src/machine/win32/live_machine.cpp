@@ -9,7 +9,20 @@ LiveMachine::LiveMachine(std::unique_ptr<Clock> clock, Win32Registry::Roots root
       registry_(std::move(roots), system_.Family()),
       files_(system_.Family(), profiles_),
       shellLinks_(profiles_),
-      user_(system_.UserName()) {}
+      user_(system_.UserName()) {
+    if (system_.Family() != OsFamily::Nt) return;  // the 9x family has no privileges
+    for (const char* privilege : {"SeDebugPrivilege", "SeTakeOwnershipPrivilege",
+                                  "SeBackupPrivilege", "SeRestorePrivilege"}) {
+        if (processes_.AdjustPrivilege(privilege, true) != ERROR_SUCCESS) {
+            missing_.emplace_back(privilege);
+        }
+    }
+}
+
+bool LiveMachine::Save(MachineError& error) {
+    const bool administrator = system_.Family() != OsFamily::Nt || RunsAsAdministrator();
+    return !denied_.Take(administrator, error);
+}
 
 std::vector<std::string> LiveMachine::PendingDeletes() const {
     return PendingFileDeletes(registry_);

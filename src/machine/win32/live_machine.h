@@ -2,13 +2,16 @@
 // The machine Veldan runs on (Windows build): every service over the Win32 API.
 // It is a LoadedMachine like an image or an installation, so that callers never
 // ask which kind they hold; changes take effect at once, so a save has nothing
-// to write, and a restart is the user's to make.
+// to write but reports a change Windows refused for lack of rights, and a
+// restart is the user's to make. On the NT family it enables the privileges a
+// cure needs when it opens.
 
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "machine/loaded_machine.h"
+#include "machine/win32/denied_writes.h"
 #include "machine/win32/win32_file_system.h"
 #include "machine/win32/win32_registry.h"
 #include "machine/win32/win32_services.h"
@@ -22,7 +25,7 @@ class LiveMachine final : public LoadedMachine {
     explicit LiveMachine(std::unique_ptr<Clock> clock = nullptr,
                          Win32Registry::Roots roots = Win32Registry::LiveRoots());
 
-    Registry& registry() override { return registry_; }
+    Registry& registry() override { return denied_; }
     FileSystem& files() override { return files_; }
     Profiles& profiles() override { return profiles_; }
     ShellLinks& shellLinks() override { return shellLinks_; }
@@ -34,7 +37,9 @@ class LiveMachine final : public LoadedMachine {
 
     const std::string& folder() const override { return folder_; }
     const std::string& userName() const override { return user_; }
-    bool Save(MachineError& error) override { return true; }
+    // Fails (kind ReadOnly) when Windows refused a change of HKEY_LOCAL_MACHINE
+    // or HKEY_CLASSES_ROOT since the last save for lack of rights.
+    bool Save(MachineError& error) override;
     bool CheckWritable(MachineError& error) const override { return true; }
     std::vector<std::string> Backups() const override { return {}; }
     // A running machine cannot be restarted from here: nothing is done.
@@ -42,10 +47,15 @@ class LiveMachine final : public LoadedMachine {
     // The deletions in the Session Manager's PendingFileRenameOperations.
     std::vector<std::string> PendingDeletes() const override;
 
+    // The privileges of a cure (SeDebugPrivilege, SeTakeOwnershipPrivilege,
+    // SeBackupPrivilege, SeRestorePrivilege) the user does not hold.
+    const std::vector<std::string>& missingPrivileges() const { return missing_; }
+
   private:
     Win32SystemInfo system_;
     std::unique_ptr<Clock> clock_;
     Win32Registry registry_;
+    DeniedWrites denied_{registry_};
     Win32Profiles profiles_;
     Win32FileSystem files_;
     Win32ShellLinks shellLinks_;
@@ -54,6 +64,7 @@ class LiveMachine final : public LoadedMachine {
     Win32Launcher launcher_;
     std::string folder_;
     std::string user_;
+    std::vector<std::string> missing_;
 };
 
 }  // namespace veldan::machine::win32
