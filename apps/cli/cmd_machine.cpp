@@ -62,7 +62,9 @@ int RunMachine(const std::string& word, const MachineCommandOptions& o) {
                     "usage: machine restart --machine M | machine convert --from DIR --to DIR "
                     "--format reg|hive");
     }
-    if (o.machine.empty()) return Fail(kExitUsage, "machine restart needs --machine M");
+    if (o.machine.empty() && !HasLiveMachine()) {
+        return Fail(kExitUsage, "machine restart needs --machine M");
+    }
     int code = kExitOk;
     auto m = LoadMachine(o.machine, o.load.Load(), code);
     if (!m) return code;
@@ -80,6 +82,11 @@ int RunMachine(const std::string& word, const MachineCommandOptions& o) {
     machine::MachineError saveError;
     if (!m->Save(saveError))
         return Fail(kExitFailure, "cannot save machine: " + saveError.ToString());
+    if (o.machine.empty()) {
+        // The machine veldan-cli runs on: its user restarts it, never this command.
+        std::printf("restart Windows to carry out %zu pending operations\n", actions.size());
+        return kExitOk;
+    }
     std::printf("restarted: %d of %zu pending operations carried out\n", done, actions.size());
     return kExitOk;
 }

@@ -3,7 +3,8 @@
 # machine it runs on (no --machine), with a copy of its program folder: kill
 # bits go into the prefix's registry and out again, the registry exports as
 # .reg text, machine folders are refused with the Linux build's name, and the
-# databases scramble and unscramble back to the same bytes.
+# databases scramble and unscramble back to the same bytes, and a restart is
+# only reported as needed.
 set -euo pipefail
 run=$1 cli=$2
 work=$(mktemp -d)
@@ -59,6 +60,9 @@ if ! cmp -s "$work/program/data/layout" "$work/layout.plain"; then
   failures=$((failures + 1))
 fi
 
-total=12
+# The machine it runs on is never restarted: the command says a restart is needed.
+check restart 0 "$run" "$exe" machine restart && contains restart "restart Windows to carry out"
+
+total=13
 echo "$((total - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

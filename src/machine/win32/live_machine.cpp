@@ -4,6 +4,8 @@
 
 namespace veldan::machine::win32 {
 
+const char* const LiveMachine::kRestartNote = "pending until Windows restarts";
+
 LiveMachine::LiveMachine(std::unique_ptr<Clock> clock, Win32Registry::Roots roots)
     : clock_(clock ? std::move(clock) : std::make_unique<RealClock>()),
       registry_(std::move(roots), system_.Family()),
@@ -25,7 +27,16 @@ bool LiveMachine::Save(MachineError& error) {
 }
 
 std::vector<std::string> LiveMachine::PendingDeletes() const {
+    if (system_.Family() != OsFamily::Nt) return WininitDeletes(profiles_);
     return PendingFileDeletes(registry_);
+}
+
+std::vector<RestartAction> LiveMachine::Restart() {
+    std::vector<RestartAction> actions;
+    for (std::string& path : PendingDeletes()) {
+        actions.push_back(RestartAction{std::move(path), {}, false, kRestartNote});
+    }
+    return actions;
 }
 
 }  // namespace veldan::machine::win32

@@ -22,6 +22,9 @@ class LiveMachine final : public LoadedMachine {
   public:
     // The live machine with the registry at `roots` (LiveRoots, or a scratch
     // key in tests); `clock` null means the real clock.
+    // The note of each deletion Restart reports.
+    static const char* const kRestartNote;
+
     explicit LiveMachine(std::unique_ptr<Clock> clock = nullptr,
                          Win32Registry::Roots roots = Win32Registry::LiveRoots());
 
@@ -42,9 +45,13 @@ class LiveMachine final : public LoadedMachine {
     bool Save(MachineError& error) override;
     bool CheckWritable(MachineError& error) const override { return true; }
     std::vector<std::string> Backups() const override { return {}; }
-    // A running machine cannot be restarted from here: nothing is done.
-    std::vector<RestartAction> Restart() override { return {}; }
-    // The deletions in the Session Manager's PendingFileRenameOperations.
+    // Never restarts the computer: the user does. Each pending deletion is
+    // reported as not done yet, with a note that Windows carries it out when it
+    // restarts.
+    std::vector<RestartAction> Restart() override;
+    // The deletions Windows carries out at its next start: the Session
+    // Manager's PendingFileRenameOperations on the NT family, Wininit.ini
+    // [Rename] on the 9x family.
     std::vector<std::string> PendingDeletes() const override;
 
     // The privileges of a cure (SeDebugPrivilege, SeTakeOwnershipPrivilege,

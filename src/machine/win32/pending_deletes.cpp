@@ -66,4 +66,12 @@ WinError ForgetPendingDeletes(Registry& registry, std::string_view folder) {
     return registry.SetValue(HKEY_LOCAL_MACHINE, kSessionManager, kPending, out);
 }
 
+std::vector<std::string> WininitDeletes(const Profiles& profiles) {
+    std::vector<std::string> deletes;
+    for (const auto& [key, path] : profiles.GetSection("Rename", "wininit.ini")) {
+        if (text::EqualsNoCase(key, "NUL") && !path.empty()) deletes.push_back(path);
+    }
+    return deletes;
+}
+
 }  // namespace veldan::machine::win32

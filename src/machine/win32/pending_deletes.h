@@ -1,11 +1,13 @@
 #pragma once
-// The deletions the NT family carries out at the next start: the pairs of
-// names in the Session Manager's PendingFileRenameOperations (MoveFileEx with
-// MOVEFILE_DELAY_UNTIL_REBOOT) whose new name is empty.
+// The deletions Windows carries out at its next start: on the NT family the
+// pairs of names in the Session Manager's PendingFileRenameOperations
+// (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT) whose new name is empty, on the
+// 9x family the [Rename] section of Wininit.ini.
 
 #include <string>
 #include <vector>
 
+#include "machine/profiles.h"
 #include "machine/registry.h"
 
 namespace veldan::machine::win32 {
@@ -17,5 +19,9 @@ std::vector<std::string> PendingFileDeletes(const Registry& registry);
 // Takes the deletions of paths that start with `folder` (without regard to
 // ASCII case) out of the list again; the other pairs are kept as they are.
 WinError ForgetPendingDeletes(Registry& registry, std::string_view folder);
+
+// The files the 9x family deletes at its next start: the "NUL=path" lines of
+// Wininit.ini [Rename] (the Windows folder's), in file order.
+std::vector<std::string> WininitDeletes(const Profiles& profiles);
 
 }  // namespace veldan::machine::win32
