@@ -2,26 +2,20 @@
 
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <system_error>
 
-#include <stdlib.h>
+#include "support/temp_dir_host.h"
 
 namespace veldan::test {
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "veldan-test-XXXXXX").string();
-    if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
-}
+TempDir::TempDir() : path_(MakeTempFolder()) {}
 
 TempDir::~TempDir() {
     std::error_code ec;
     // Read-only entries made by tests must not keep the folder alive.
     for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        MakeRemovable(it->path());
     }
     std::filesystem::remove_all(path_, ec);
 }

@@ -2,7 +2,7 @@
 # cli_live_test.sh WINE-RUN VELDAN-CLI.EXE: veldan-cli.exe under Wine on the
 # machine it runs on (no --machine), with a copy of its program folder: kill
 # bits go into the prefix's registry and out again, the registry exports as
-# .reg text, machine folders are refused with the Linux build's name, and the
+# .reg text, machine folders are refused with the Linux build's name, the
 # databases scramble and unscramble back to the same bytes, and a restart is
 # only reported as needed.
 set -euo pipefail

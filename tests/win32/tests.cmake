@@ -21,7 +21,8 @@ add_library(veldan_test_support STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/support/registry_backends_win32.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/scratch_key_win32.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/scratch_drive_win32.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir_win32.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir_host_win32.cpp)
 target_link_libraries(veldan_test_support PUBLIC machine_backends machine_memory GTest::gtest)
 target_include_directories(veldan_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 
