@@ -7,6 +7,7 @@
 #include "host/wide_path_win32.h"
 #include "machine/win32/win32_services.h"
 #include "text/codepage.h"
+#include "text/strings.h"
 
 namespace veldan::machine::win32 {
 namespace {
@@ -49,6 +50,11 @@ std::vector<std::wstring> SplitNulList(const std::wstring& list) {
         start = end + 1;
     }
     return items;
+}
+
+// True when a text given to a write would break the file into other lines.
+bool HasLineBreak(std::optional<std::string_view> text) {
+    return text && text->find_first_of("\r\n") != std::string_view::npos;
 }
 
 // The file the profile calls would use: a name without a folder lies in the Windows folder.
@@ -106,16 +112,36 @@ std::vector<std::string> Win32Profiles::GetSectionNames(std::string_view file) c
 
 WinError Win32Profiles::WriteString(std::string_view section, std::optional<std::string_view> key,
                                     std::optional<std::string_view> value, std::string_view file) {
+    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) {
+        return ERROR_INVALID_PARAMETER;
+    }
     const OptionalWide k(key), v(key ? value : std::nullopt);
-    if (!WritePrivateProfileStringW(Widen(section).c_str(), k.get(), v.get(),
-                                    Widen(file).c_str())) {
+    const std::wstring s = Widen(section), f = Widen(file);
+    if (!WritePrivateProfileStringW(s.c_str(), k.get(), v.get(), f.c_str())) {
         return GetLastError();
+    }
+    if (key) return ERROR_SUCCESS;
+    // A section deleted goes with every copy of it; the call may take the first only.
+    for (int copies = 0; copies < 64 && HasSection(section, file); ++copies) {
+        if (!WritePrivateProfileStringW(s.c_str(), nullptr, nullptr, f.c_str())) {
+            return GetLastError();
+        }
     }
     return ERROR_SUCCESS;
 }
 
+bool Win32Profiles::HasSection(std::string_view section, std::string_view file) const {
+    for (const std::string& name : GetSectionNames(file)) {
+        if (text::EqualsNoCase(text::Trim(name), text::Trim(section))) return true;
+    }
+    return false;
+}
+
 WinError Win32Profiles::AppendString(std::string_view section, std::string_view key,
                                      std::string_view value, std::string_view file) {
+    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) {
+        return ERROR_INVALID_PARAMETER;
+    }
     // The profile calls replace a key's first line; a repeated key is added to the text.
     const std::string path = ProfilePath(file);
     std::string bytes;

@@ -23,6 +23,10 @@ class Win32Profiles final : public Profiles {
                          std::optional<std::string_view> value, std::string_view file) override;
     WinError AppendString(std::string_view section, std::string_view key, std::string_view value,
                           std::string_view file) override;
+
+  private:
+    // True when the file has the section (ASCII case and surrounding blanks ignored).
+    bool HasSection(std::string_view section, std::string_view file) const;
 };
 
 class Win32ShellLinks final : public ShellLinks {
