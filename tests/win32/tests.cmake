@@ -76,7 +76,8 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/check_xp_imports.sh ${VELDAN_MINGW_TRIPLE}-objdump
                    ${CMAKE_CURRENT_SOURCE_DIR}/win32/xp_sp3_imports.txt
                    $<TARGET_FILE:test_win32_machine> $<TARGET_FILE:test_registry_contract>
-                   $<TARGET_FILE:test_text> $<TARGET_FILE:veldan-cli>)
+                   $<TARGET_FILE:test_text> $<TARGET_FILE:veldan-cli>
+                   $<TARGET_FILE:test_machine_contracts> $<TARGET_FILE:test_engine_units>)
 endif()
 
 # veldan-cli.exe on the machine it runs on: the prefix's.
