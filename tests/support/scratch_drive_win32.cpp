@@ -26,7 +26,9 @@ std::string PathOf(const std::string& path, Call call) {
     return n == 0 || n >= MAX_PATH * 2 ? std::string() : host::Narrow(std::wstring_view(buffer, n));
 }
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 // "C:\x\y" as its drive "C:" and the rest "\x\y"; false for a path without a drive.
 bool SplitDrive(std::string_view path, std::string_view& drive, std::string_view& rest) {
@@ -44,8 +46,7 @@ bool IsRoot(std::string_view rest) {
 }
 
 machine::win32::Win32Registry LiveRegistry() {
-    return machine::win32::Win32Registry(machine::win32::Win32Registry::LiveRoots(),
-                                         OsFamily::Nt);
+    return machine::win32::Win32Registry(machine::win32::Win32Registry::LiveRoots(), OsFamily::Nt);
 }
 
 }  // namespace
@@ -115,9 +116,8 @@ WinError ScratchDrive::FindFiles(std::string_view pattern,
     // A drive root has no dot entries; the scratch folder that stands for it has.
     std::string_view drive, rest;
     if (SplitDrive(pattern, drive, rest) && rest.find_first_of("\\/", 1) == std::string::npos) {
-        std::erase_if(found, [](const machine::FindData& e) {
-            return e.name == "." || e.name == "..";
-        });
+        std::erase_if(found,
+                      [](const machine::FindData& e) { return e.name == "." || e.name == ".."; });
         if (found.empty()) return ERROR_FILE_NOT_FOUND;
     }
     entries = std::move(found);
@@ -142,7 +142,9 @@ WinError ScratchDrive::GetShortPathName(std::string_view path, std::string& shor
     return ERROR_SUCCESS;
 }
 
-WinError ScratchDrive::DeleteFile(std::string_view path) { return files_.DeleteFile(Map(path)); }
+WinError ScratchDrive::DeleteFile(std::string_view path) {
+    return files_.DeleteFile(Map(path));
+}
 
 WinError ScratchDrive::RemoveDirectory(std::string_view path) {
     // A drive root cannot be removed; the scratch folder standing for it could.

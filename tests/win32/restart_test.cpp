@@ -96,7 +96,7 @@ TEST(LiveRestartTest, RestartOnlyReportsWhatWindowsWillDoAndRestartsNothing) {
     EXPECT_EQ(it->target, "");
     std::uint32_t attributes = 0;
     EXPECT_EQ(machine.files().GetAttributes(path, attributes), ERROR_SUCCESS);  // still there
-    EXPECT_EQ(machine.Restart().size(), actions.size());                      // and still pending
+    EXPECT_EQ(machine.Restart().size(), actions.size());                        // and still pending
     (void)ForgetPendingDeletes(machine.registry(), dir.str());
 }
 

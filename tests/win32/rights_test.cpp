@@ -69,8 +69,7 @@ TEST_F(DeniedWritesTest, TheFirstRefusedMachineWideChangeIsToldOnceWithItsKey) {
 TEST_F(DeniedWritesTest, UserKeysAndOtherErrorsAreNoLackOfRights) {
     EXPECT_EQ(registry_.SetValue(HKEY_CURRENT_USER, "Software\\Locked", "v", RegValue::Dword(1)),
               ERROR_ACCESS_DENIED);
-    EXPECT_EQ(registry_.DeleteKey(HKEY_LOCAL_MACHINE, "Software\\Broken"),
-              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(registry_.DeleteKey(HKEY_LOCAL_MACHINE, "Software\\Broken"), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(registry_.refused(), std::nullopt);
     MachineError error;
     EXPECT_FALSE(registry_.Take(false, error));
@@ -87,9 +86,9 @@ class LiveRightsTest : public ::testing::Test {
 
 TEST_F(LiveRightsTest, SaveSucceedsWhenNothingWasRefused) {
     ASSERT_EQ(machine_.registry().CreateKey(HKEY_LOCAL_MACHINE, "Software\\X"), ERROR_SUCCESS);
-    ASSERT_EQ(machine_.registry().SetValue(HKEY_LOCAL_MACHINE, "Software\\X", "v",
-                                           RegValue::Dword(7)),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        machine_.registry().SetValue(HKEY_LOCAL_MACHINE, "Software\\X", "v", RegValue::Dword(7)),
+        ERROR_SUCCESS);
     MachineError error;
     EXPECT_TRUE(machine_.Save(error)) << error.ToString();
     RegValue value;

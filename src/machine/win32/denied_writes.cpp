@@ -10,7 +10,8 @@ namespace veldan::machine::win32 {
 WinError DeniedWrites::Note(WinError result, HKEY root, std::string_view subKey) {
     const bool machineWide = root == HKEY_LOCAL_MACHINE || root == HKEY_CLASSES_ROOT;
     if (result == ERROR_ACCESS_DENIED && machineWide && !refused_) {
-        refused_ = std::string(RootLongName(root)) + (subKey.empty() ? "" : "\\" + std::string(subKey));
+        refused_ =
+            std::string(RootLongName(root)) + (subKey.empty() ? "" : "\\" + std::string(subKey));
     }
     return result;
 }
@@ -49,8 +50,8 @@ bool DeniedWrites::Take(bool administrator, MachineError& error) {
 bool RunsAsAdministrator() {
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     PSID administrators = nullptr;
-    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
+                                  0, 0, 0, 0, 0, &administrators)) {
         return false;
     }
     BOOL member = FALSE;
