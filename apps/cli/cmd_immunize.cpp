@@ -106,7 +106,7 @@ int RunImmunize(const Globals& g, const std::string& action, const ListOptions& 
         list = engine::FillImmunizationList(*s.ctx);
     } else {
         list = engine::SetAllImmunization(*s.ctx, action == "block-all");
-        if (!s.Save()) return kExitFailure;
+        if (!s.Save(false)) return kExitFailure;
     }
     if (o.json) {
         PrintJson(ImmunizationDocument(list));
@@ -144,7 +144,7 @@ int RunKillbit(const Globals& g, const std::string& action, const ListOptions& o
         list.UnblockAll();
     }
     if (action != "list") {
-        if (!s.Save()) return kExitFailure;
+        if (!s.Save(false)) return kExitFailure;
         if (listChanged && !list.Save()) {
             return Fail(kExitFailure,
                         "cannot write the KillBit list " +

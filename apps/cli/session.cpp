@@ -17,10 +17,14 @@
 
 namespace veldan::cli {
 
-bool Session::Save() {
+bool Session::Save(bool refusalsAreErrors) {
     machine::MachineError error;
     const std::size_t backups = machine->Backups().size();
     if (!machine->Save(error)) {
+        if (!refusalsAreErrors && error.kind == machine::MachineErrorKind::Refused) {
+            Fail(kExitOk, "warning: " + error.ToString());
+            return true;
+        }
         Fail(kExitFailure, "cannot save machine: " + error.ToString());
         return false;
     }

@@ -22,7 +22,10 @@ struct Session {
     std::unique_ptr<platform::Context> ctx;
 
     // Writes the machine back; prints the error and returns false when it cannot.
-    bool Save();
+    // With `refusalsAreErrors` false, changes that Windows refused for lack of
+    // rights (the others were made) are told as a warning and the save counts
+    // as done: kill bits and cookie blocks, whose next listing shows the real state.
+    bool Save(bool refusalsAreErrors = true);
 };
 
 // Loads a machine image or installation. On failure prints the error and

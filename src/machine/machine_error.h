@@ -24,6 +24,7 @@ enum class MachineErrorKind {
     HiveUnreadable,       // a file that is not a readable hive
     NotWritten,           // a change could not be written back
     ReadOnly,             // the machine (or a file of it) may not be written
+    Refused,              // Windows refused some changes for lack of rights; the rest were made
     InterruptedSave,      // a save that was cut short cannot be completed
     Other,
 };

@@ -80,6 +80,9 @@ QString Reason(MachineErrorKind kind, const MachineError& error) {
         case MachineErrorKind::ReadOnly:
             return QStringLiteral(
                 "읽기 전용입니다. 쓰기 권한을 주거나 쓰기 가능한 곳에 복사한 뒤 다시 시도하세요.");
+        case MachineErrorKind::Refused:
+            return QStringLiteral(
+                "권한이 없어 Windows가 일부 변경을 거부했습니다. 관리자 계정으로 다시 실행하세요.");
         case MachineErrorKind::InterruptedSave:
             return QStringLiteral(
                 "중단된 저장을 마무리할 수 없습니다. 폴더에 쓰기 권한이 있는지 확인하세요.");

@@ -53,7 +53,7 @@ TEST_F(DeniedWritesTest, TheFirstRefusedMachineWideChangeIsToldOnceWithItsKey) {
 
     MachineError error;
     ASSERT_TRUE(registry_.Take(false, error));
-    EXPECT_EQ(error.kind, MachineErrorKind::ReadOnly);
+    EXPECT_EQ(error.kind, MachineErrorKind::Refused);
     EXPECT_EQ(error.ToString(),
               "not enough rights: Windows refused to change "
               "HKEY_LOCAL_MACHINE\\Software\\Locked\\Bad (run veldan-cli as an administrator)");

@@ -40,7 +40,7 @@ WinError DeniedWrites::SetKeySecurity(HKEY root, std::string_view subKey,
 bool DeniedWrites::Take(bool administrator, MachineError& error) {
     if (!refused_) return false;
     error = MachineError{};
-    error.kind = MachineErrorKind::ReadOnly;
+    error.kind = MachineErrorKind::Refused;
     error.message = "not enough rights: Windows refused to change " + *refused_ +
                     (administrator ? "" : " (run veldan-cli as an administrator)");
     refused_.reset();

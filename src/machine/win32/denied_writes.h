@@ -29,7 +29,7 @@ class DeniedWrites final : public ForwardingRegistry {
     // The first refused key ("HKEY_LOCAL_MACHINE\Software\X") since the last Take.
     const std::optional<std::string>& refused() const { return refused_; }
 
-    // When a change was refused: fills `error` (kind ReadOnly) with one English
+    // When a change was refused: fills `error` (kind Refused) with one English
     // line that says so, names the key and, for a user who is not an
     // administrator, says to run as one; forgets the refusal and returns true.
     bool Take(bool administrator, MachineError& error);
