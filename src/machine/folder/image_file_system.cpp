@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include "host/errno_map.h"
@@ -478,6 +479,20 @@ WinError ImageFileSystem::SetFileTime(std::string_view path, const FileTimes& ti
 WinError ImageFileSystem::DeleteAtRestart(std::string_view path) {
     // The file is looked at only when the restart comes: it may not exist yet.
     return scheduleDelete_ ? scheduleDelete_(path) : ERROR_NOT_SUPPORTED;
+}
+
+WinError ImageFileSystem::GetDiskFreeSpaceEx(std::string_view path,
+                                             std::uint64_t& freeBytes) const {
+    std::string host;
+    HostEntry entry;
+    if (paths_.Resolve(path, host) != ERROR_SUCCESS || StatHost(host, entry) != ERROR_SUCCESS)
+        return ERROR_PATH_NOT_FOUND;
+    if (!entry.folder) return ERROR_DIRECTORY;
+    struct statvfs vfs {};
+    if (::statvfs(host.c_str(), &vfs) != 0) return WinErrorFromErrno(errno);
+    // f_bavail: the blocks left to a caller without the reserve kept for root.
+    freeBytes = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+    return ERROR_SUCCESS;
 }
 
 }  // namespace veldan::machine::image
