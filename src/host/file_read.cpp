@@ -6,12 +6,13 @@
 
 #include <cerrno>
 
+#include "host/quiet_open.h"
 #include "host/unique_fd.h"
 
 namespace veldan::host {
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    UniqueFd fd(OpenQuietly(path.c_str(), O_NOCTTY));
     if (!fd) return false;
     struct stat st {};
     std::string out;

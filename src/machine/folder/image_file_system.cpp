@@ -11,6 +11,7 @@
 
 #include "host/errno_map.h"
 #include "host/file_write.h"
+#include "host/quiet_open.h"
 #include "host/unique_fd.h"
 
 namespace veldan::machine::image {
@@ -85,11 +86,12 @@ WinError OpenImageFile(const HostPaths& paths, std::string_view path, UniqueFd& 
     std::string hostPath;
     if (WinError err = paths.Resolve(path, hostPath); err != ERROR_SUCCESS) return err;
     // O_NONBLOCK: a fifo in an image must not hang the scan; it is refused below.
-    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    // Read without touching the access time: a scan leaves no trace.
+    UniqueFd fd(host::OpenQuietly(hostPath.c_str(), O_NOCTTY | O_NONBLOCK));
     if (!fd) return WinErrorFromErrno(errno);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ERROR_ACCESS_DENIED;
-    ::fcntl(fd.get(), F_SETFL, 0);
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);  // O_NOATIME stays
     fdOut = std::move(fd);
     return ERROR_SUCCESS;
 }
