@@ -584,10 +584,7 @@ WinError JournalingMachine::Make(Step& step) {
     }
     if (WinError e = journal_.Append(ChangeLine(c))) {
         dropPayload();
-        // A line that failed may be on the disk in part: nothing may follow it.
-        Stop("the journal " + cureFolder() + "\\" + std::string(kCureJournalName) +
-                 " cannot be written (Windows error " + std::to_string(e) + ")",
-             false);
+        JournalFailed(e);
         return e;
     }
     c.result = step.apply();
@@ -602,12 +599,15 @@ WinError JournalingMachine::Make(Step& step) {
         changes_.push_back(c);
         if (observer_) observer_->OnChange(c);
     }
-    if (outcome != ERROR_SUCCESS && mode_ == Mode::Journal) {
-        Stop("the journal " + cureFolder() + "\\" + std::string(kCureJournalName) +
-                 " cannot be written (Windows error " + std::to_string(outcome) + ")",
-             false);
-    }
+    if (outcome != ERROR_SUCCESS && mode_ == Mode::Journal) JournalFailed(outcome);
     return c.result;
+}
+
+void JournalingMachine::JournalFailed(WinError e) {
+    // A line that failed may be on the disk in part: nothing may follow it.
+    Stop("the journal " + cureFolder() + "\\" + std::string(kCureJournalName) +
+             " cannot be written (Windows error " + std::to_string(e) + ")",
+         false);
 }
 
 void JournalingMachine::Stop(std::string problem, bool journalWhole) {

@@ -115,6 +115,8 @@ class JournalingMachine final : public machine::LoadedMachine {
     // Stops the cure with `problem`; the journal gets its end line when it can
     // still be written (`journalWhole`), else it ends with the line cut short.
     void Stop(std::string problem, bool journalWhole);
+    // Stops the cure after a journal line failed with `e`.
+    void JournalFailed(machine::WinError e);
 
     std::unique_ptr<machine::LoadedMachine> inner_;
     std::unique_ptr<Services> services_;
