@@ -9,6 +9,7 @@
 
 #include "engine/scan.h"
 #include "machine/memory/memory_machine.h"
+#include "noise.h"
 #include "platform/context.h"
 #include "quarantine/cure_room.h"
 #include "quarantine/journaling_machine.h"
@@ -22,16 +23,6 @@ namespace {
 using namespace machine;
 
 constexpr char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-std::string Noise(std::size_t n) {
-    std::string s;
-    std::uint32_t lcg = 99;
-    for (std::size_t i = 0; i < n; ++i) {
-        lcg = lcg * 1664525u + 1013904223u;
-        s.push_back(static_cast<char>(lcg >> 24));
-    }
-    return s;
-}
 
 std::uint64_t Free(const FileSystem& fs) {
     std::uint64_t free = 0;
@@ -135,7 +126,7 @@ TEST(QuarantineRoom, ADiskThatFillsDuringACureStopsItCleanly) {
     memory::MemoryMachine m;
     memory::MemoryFileSystem& fs = m.memoryFiles();
     ASSERT_TRUE(fs.CreateDirectories("C:\\WINDOWS"));
-    const std::string small(4000, 'a'), noise = Noise(60000);
+    const std::string small(4000, 'a'), noise = Noise(60000, 99);
     ASSERT_EQ(fs.WriteFile("C:\\WINDOWS\\small.dll", small), ERROR_SUCCESS);
     ASSERT_EQ(fs.WriteFile("C:\\WINDOWS\\noise.bin", noise), ERROR_SUCCESS);
     ASSERT_EQ(fs.WriteFile("C:\\WINDOWS\\later.exe", "MZ later"), ERROR_SUCCESS);
