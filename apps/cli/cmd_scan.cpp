@@ -11,6 +11,7 @@
 #include "engine/loader.h"
 #include "engine/scan.h"
 #include "program_folder.h"
+#include "quarantine/cure_room.h"
 #include "quarantine/store.h"
 #include "scan_batch.h"
 #include "scan_output.h"
@@ -211,6 +212,8 @@ int RunCure(const Globals& g, const CureOptions& o) {
                 if (row.checked) names.push_back(row.name);
             }
             std::string problem;
+            if (quarantine::CheckRoomForCure(*s.ctx, result, journal.quarantineFolder(), problem))
+                return Fail(kExitFailure, "cannot cure: " + problem + "; nothing was changed");
             if (const machine::WinError e = journal.BeginCure(names, problem)) {
                 return Fail(kExitFailure, "cannot cure: " + problem + " (Windows error " +
                                               std::to_string(e) + "); nothing was changed");
@@ -221,8 +224,10 @@ int RunCure(const Globals& g, const CureOptions& o) {
         CliCureHooks hooks(s, observer, o.json, o.dryRun);
         CureObserver cureObserver(observer, journal, g.quiet);
         journal.SetObserver(&cureObserver);
+        journal.SetCancelFlag(&cancel);
         engine::CureSession session(*s.ctx, result, hooks);
         const int completed = session.Run(cureObserver, cancel, home, saved);
+        journal.SetCancelFlag(nullptr);
         journal.SetObserver(nullptr);
         (void)journal.End(completed != 0);
         // A plan cures nothing: no row has a cure state.
@@ -235,6 +240,14 @@ int RunCure(const Globals& g, const CureOptions& o) {
     if (!saved) return kExitFailure;
     const std::vector<quarantine::Change>& changes = journal.changes();
     const std::string kept = journal.cureFolder();
+    // A cure stopped by a full quarantine disk reports what it did, then fails.
+    auto done = [&] {
+        if (journal.stopProblem().empty()) return kExitOk;
+        return Fail(kExitFailure, "the cure stopped: " + journal.stopProblem() +
+                                      "; what it changed is kept and can be undone with "
+                                      "'quarantine restore --id " +
+                                      journal.cureId() + "'");
+    };
 
     if (o.json) {
         Json doc = ScanDocument(*s.ctx, result, true, true, changes);
@@ -245,7 +258,7 @@ int RunCure(const Globals& g, const CureOptions& o) {
                 kept.empty() ? Json() : Json{{"id", journal.cureId()}, {"folder", Utf8(kept)}};
         }
         PrintJson(doc);
-        return kExitOk;
+        return done();
     }
     PrintHeader(*s.ctx, o.machine);
     if (o.dryRun)
@@ -274,7 +287,7 @@ int RunCure(const Globals& g, const CureOptions& o) {
         PrintFailures(*s.ctx);
     }
     if (!kept.empty()) PrintKept(kept, o.machine, journal.cureId());
-    return kExitOk;
+    return done();
 }
 
 }  // namespace

@@ -6,12 +6,13 @@
 
 #include <cerrno>
 
+#include "host/quiet_open.h"
 #include "host/unique_fd.h"
 
 namespace veldan::host {
 
 int OpenReadDescriptor(const std::string& path) {
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    return OpenQuietly(path.c_str(), O_NOCTTY);
 }
 
 bool IsRegularFile(const std::string& path) {

@@ -141,6 +141,12 @@ class FileSystem {
     // Schedules the file for deletion at the next restart (MoveFileEx with
     // MOVEFILE_DELAY_UNTIL_REBOOT on the NT family, Wininit.ini [Rename] on 9x).
     [[nodiscard]] virtual WinError DeleteAtRestart(std::string_view path) = 0;
+
+    // The free bytes of the disk that holds folder `path` that the caller may
+    // use (GetDiskFreeSpaceEx, lpFreeBytesAvailableToCaller). ERROR_PATH_NOT_FOUND
+    // when the folder does not exist (a drive root "C:\\" always does).
+    [[nodiscard]] virtual WinError GetDiskFreeSpaceEx(std::string_view path,
+                                                      std::uint64_t& freeBytes) const = 0;
 };
 
 }  // namespace veldan::machine
@@ -165,4 +171,5 @@ class FileSystem {
                        std::unique_ptr<FileWriter>& writer) override;                             \
     WinError MoveFile(std::string_view from, std::string_view to, bool replace) override;         \
     WinError GetFileTime(std::string_view path, FileTimes& times) const override;                 \
-    WinError SetFileTime(std::string_view path, const FileTimes& times) override
+    WinError SetFileTime(std::string_view path, const FileTimes& times) override;                 \
+    WinError GetDiskFreeSpaceEx(std::string_view path, std::uint64_t& bytes) const override

@@ -159,6 +159,9 @@ class ForwardingFileSystem : public Forwarding<FileSystem> {
     WinError SetFileTime(std::string_view path, const FileTimes& times) override {
         return inner().SetFileTime(path, times);
     }
+    WinError GetDiskFreeSpaceEx(std::string_view path, std::uint64_t& freeBytes) const override {
+        return inner().GetDiskFreeSpaceEx(path, freeBytes);
+    }
 };
 
 class ForwardingProfiles : public Forwarding<Profiles> {

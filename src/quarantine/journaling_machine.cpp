@@ -487,6 +487,7 @@ WinError JournalingMachine::BeginCure(const std::vector<std::string>& entries,
     cureId_ = id;
     changes_.clear();
     seq_ = 0;
+    stopProblem_.clear();
     mode_ = Mode::Journal;
     return ERROR_SUCCESS;
 }
@@ -574,10 +575,16 @@ WinError JournalingMachine::Make(Step& step) {
     if (step.before) c.before = step.before();
     // The content goes into the quarantine first; without it, nothing changes.
     if (step.keep) {
-        if (WinError e = step.keep(c)) return e;
+        if (WinError e = step.keep(c)) {
+            if (e == ERROR_DISK_FULL) {
+                Stop("the disk of the quarantine is full: " + c.text + " could not be kept", true);
+            }
+            return e;
+        }
     }
     if (WinError e = journal_.Append(ChangeLine(c))) {
         dropPayload();
+        JournalFailed(e);
         return e;
     }
     c.result = step.apply();
@@ -585,16 +592,33 @@ WinError JournalingMachine::Make(Step& step) {
     c.finished = true;
     // The outcome reaches the disk with the next change's line or the end line;
     // lost, the restore compares the machine with the state before instead.
-    (void)journal_.Append(OutcomeLine(c), false);
+    const WinError outcome = journal_.Append(OutcomeLine(c), false);
     if (c.result != ERROR_SUCCESS) {
         dropPayload();
-        return c.result;
-    }
-    if (!MadeNoChange(c)) {
+    } else if (!MadeNoChange(c)) {
         changes_.push_back(c);
         if (observer_) observer_->OnChange(c);
     }
-    return ERROR_SUCCESS;
+    if (outcome != ERROR_SUCCESS && mode_ == Mode::Journal) JournalFailed(outcome);
+    return c.result;
+}
+
+void JournalingMachine::JournalFailed(WinError e) {
+    // A line that failed may be on the disk in part: nothing may follow it.
+    Stop("the journal " + cureFolder() + "\\" + std::string(kCureJournalName) +
+             " cannot be written (Windows error " + std::to_string(e) + ")",
+         false);
+}
+
+void JournalingMachine::Stop(std::string problem, bool journalWhole) {
+    if (mode_ != Mode::Journal) return;
+    stopProblem_ = std::move(problem);
+    if (journalWhole) {
+        // Short enough to fit where a file did not; cut short, readers drop it.
+        (void)journal_.Append({{"end", "cure"}, {"completed", false}, {"stopped", stopProblem_}});
+    }
+    Halt();
+    if (cancel_ != nullptr) cancel_->store(1);
 }
 
 }  // namespace veldan::quarantine

@@ -10,6 +10,7 @@
 // It sits above every backend, so images, installations and a live machine
 // are journaled alike. Nothing here prints: what happens goes to a JournalObserver.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -81,6 +82,14 @@ class JournalingMachine final : public machine::LoadedMachine {
     // nor the journal is touched: the state a stop at this point leaves.
     void Halt();
 
+    // A cure stops by itself when the quarantine's disk is full (a file cannot
+    // be kept, or the journal cannot be written): the change at hand is not
+    // made, the journal ends there, every further change fails as after Halt,
+    // and `cancel` (when given) is raised so the cure ends before its next line.
+    void SetCancelFlag(std::atomic<int>* cancel) { cancel_ = cancel; }
+    // Why the cure stopped by itself; "" while it did not.
+    const std::string& stopProblem() const { return stopProblem_; }
+
     // The id and folder of the cure being journaled ("" for none).
     const std::string& cureId() const { return cureId_; }
     std::string cureFolder() const;
@@ -103,6 +112,12 @@ class JournalingMachine final : public machine::LoadedMachine {
     enum class Mode { Pass, Plan, Journal, Halted };
     class Services;
 
+    // Stops the cure with `problem`; the journal gets its end line when it can
+    // still be written (`journalWhole`), else it ends with the line cut short.
+    void Stop(std::string problem, bool journalWhole);
+    // Stops the cure after a journal line failed with `e`.
+    void JournalFailed(machine::WinError e);
+
     std::unique_ptr<machine::LoadedMachine> inner_;
     std::unique_ptr<Services> services_;
     Mode mode_ = Mode::Pass;
@@ -113,6 +128,8 @@ class JournalingMachine final : public machine::LoadedMachine {
     std::uint64_t seq_ = 0;
     int row_ = -1;
     JournalObserver* observer_ = nullptr;
+    std::atomic<int>* cancel_ = nullptr;
+    std::string stopProblem_;
 };
 
 }  // namespace veldan::quarantine

@@ -327,6 +327,60 @@ TYPED_TEST(FileSystemContract, FileTimesAreKeptAsSetAndZeroLeavesATime) {
     EXPECT_EQ(untouched, (FileTimes{1, 2, 3}));
 }
 
+TYPED_TEST(FileSystemContract, FreeSpaceIsToldForFoldersThatExist) {
+    this->Mkdir("C:\\q");
+    this->Put("C:\\q\\f.txt", "x");
+    for (const char* folder : {"C:\\", "C:\\q", "c:\\Q\\"}) {
+        std::uint64_t free = 0;
+        EXPECT_EQ(this->fs().GetDiskFreeSpaceEx(folder, free), ERROR_SUCCESS) << folder;
+        EXPECT_GT(free, 0u) << folder;
+    }
+    std::uint64_t untouched = 7;
+    EXPECT_EQ(this->fs().GetDiskFreeSpaceEx("C:\\q\\missing", untouched), ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(this->fs().GetDiskFreeSpaceEx("C:\\none\\deeper", untouched), ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(this->fs().GetDiskFreeSpaceEx("C:\\q\\f.txt", untouched), ERROR_DIRECTORY);
+    EXPECT_EQ(untouched, 7u);
+}
+
+// A drive in memory made small: what is written counts against its size.
+TEST(MemoryFileSystemCapacity, AFullDriveRefusesWritesAndKeepsWhatItHas) {
+    memory::MemoryFileSystem fs;
+    ASSERT_EQ(fs.CreateDirectory("C:\\d"), ERROR_SUCCESS);
+    ASSERT_EQ(fs.WriteFile("C:\\d\\a.bin", std::string(600, 'a')), ERROR_SUCCESS);
+    fs.SetCapacity(1000);
+    std::uint64_t free = 0;
+    ASSERT_EQ(fs.GetDiskFreeSpaceEx("C:\\d", free), ERROR_SUCCESS);
+    EXPECT_EQ(free, 400u);
+
+    // A new file, a replacement and a stream that do not fit fail and change nothing.
+    EXPECT_EQ(fs.WriteFile("C:\\d\\b.bin", std::string(401, 'b')), ERROR_DISK_FULL);
+    std::uint32_t a = 0;
+    EXPECT_EQ(fs.GetAttributes("C:\\d\\b.bin", a), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(fs.WriteFile("C:\\d\\a.bin", std::string(1001, 'c')), ERROR_DISK_FULL);
+    std::string bytes;
+    ASSERT_EQ(fs.ReadFile("C:\\d\\a.bin", bytes), ERROR_SUCCESS);
+    EXPECT_EQ(bytes, std::string(600, 'a'));
+    // Replacing a file frees its old content first.
+    EXPECT_EQ(fs.WriteFile("C:\\d\\a.bin", std::string(1000, 'r')), ERROR_SUCCESS);
+    ASSERT_EQ(fs.GetDiskFreeSpaceEx("C:\\", free), ERROR_SUCCESS);
+    EXPECT_EQ(free, 0u);
+    ASSERT_EQ(fs.DeleteFile("C:\\d\\a.bin"), ERROR_SUCCESS);
+
+    std::unique_ptr<FileWriter> w;
+    ASSERT_EQ(fs.OpenWrite("C:\\d\\s.bin", WriteMode::CreateAlways, w), ERROR_SUCCESS);
+    const std::string block(300, 's');
+    EXPECT_EQ(w->Write(block.data(), block.size()), ERROR_SUCCESS);
+    EXPECT_EQ(w->Write(block.data(), block.size()), ERROR_SUCCESS);
+    EXPECT_EQ(w->Write(block.data(), block.size()), ERROR_SUCCESS);
+    EXPECT_EQ(w->Write(block.data(), block.size()), ERROR_DISK_FULL);  // 1200 > 1000
+    EXPECT_EQ(w->Flush(), ERROR_SUCCESS);
+    w.reset();
+    ASSERT_EQ(fs.ReadFile("C:\\d\\s.bin", bytes), ERROR_SUCCESS);
+    EXPECT_EQ(bytes.size(), 900u);  // what fitted, and nothing of the refused block
+    ASSERT_EQ(fs.GetDiskFreeSpaceEx("C:\\d", free), ERROR_SUCCESS);
+    EXPECT_EQ(free, 100u);
+}
+
 #ifndef _WIN32
 namespace fs = std::filesystem;
 
@@ -370,6 +424,16 @@ TEST_F(ImageFileSystemTest, ReplacedFileKeepsPermissionsAndFoldersHaveNoSize) {
     std::uint64_t size = 7;
     EXPECT_EQ(fs().GetFileSize("C:\\", size), ERROR_ACCESS_DENIED);
     EXPECT_EQ(size, 7u);
+}
+
+TEST_F(ImageFileSystemTest, FreeSpaceIsTheHostFileSystemsForTheCaller) {
+    std::uint64_t free = 0;
+    ASSERT_EQ(fs().GetDiskFreeSpaceEx("C:\\", free), ERROR_SUCCESS);
+    const std::uint64_t host = fs::space(backend_.root()).available;
+    // Others write to the same disk meanwhile: the two agree within a margin.
+    const std::uint64_t margin = std::uint64_t{256} << 20;
+    EXPECT_LE(free, host + margin);
+    EXPECT_GE(free + margin, host);
 }
 
 TEST_F(ImageFileSystemTest, LinksAreNeverFolders) {

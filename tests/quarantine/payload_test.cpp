@@ -7,6 +7,7 @@
 
 #include "machine/forwarding.h"
 #include "machine/memory/memory_file_system.h"
+#include "noise.h"
 #include "quarantine/payload.h"
 #include "quarantine/state.h"
 
@@ -14,16 +15,6 @@ namespace veldan::quarantine {
 namespace {
 
 using namespace machine;
-
-std::string Noise(std::size_t n) {
-    std::string s;
-    std::uint32_t lcg = 7;
-    for (std::size_t i = 0; i < n; ++i) {
-        lcg = lcg * 1664525u + 1013904223u;
-        s.push_back(static_cast<char>(lcg >> 24));
-    }
-    return s;
-}
 
 TEST(Payload, RoundTripKeepsEveryByteAndReportsProgress) {
     memory::MemoryFileSystem fs;

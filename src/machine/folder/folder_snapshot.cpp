@@ -9,13 +9,14 @@
 #include <sys/stat.h>
 
 #include "host/errno_map.h"
+#include "host/quiet_open.h"
 #include "text/strings.h"
 
 namespace veldan::machine::image {
 using host::WinErrorFromErrno;
 
 WinError FolderListing::Read(const std::string& hostDir, FolderListing& out) {
-    DIR* d = ::opendir(hostDir.c_str());
+    DIR* d = host::OpenFolderQuietly(hostDir.c_str());  // leaves the access time
     if (d == nullptr) {
         const int err = errno;
         return err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND : WinErrorFromErrno(err);

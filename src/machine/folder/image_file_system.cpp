@@ -6,10 +6,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include "host/errno_map.h"
 #include "host/file_write.h"
+#include "host/quiet_open.h"
 #include "host/unique_fd.h"
 
 namespace veldan::machine::image {
@@ -84,11 +86,12 @@ WinError OpenImageFile(const HostPaths& paths, std::string_view path, UniqueFd& 
     std::string hostPath;
     if (WinError err = paths.Resolve(path, hostPath); err != ERROR_SUCCESS) return err;
     // O_NONBLOCK: a fifo in an image must not hang the scan; it is refused below.
-    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    // Read without touching the access time: a scan leaves no trace.
+    UniqueFd fd(host::OpenQuietly(hostPath.c_str(), O_NOCTTY | O_NONBLOCK));
     if (!fd) return WinErrorFromErrno(errno);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ERROR_ACCESS_DENIED;
-    ::fcntl(fd.get(), F_SETFL, 0);
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);  // O_NOATIME stays
     fdOut = std::move(fd);
     return ERROR_SUCCESS;
 }
@@ -478,6 +481,20 @@ WinError ImageFileSystem::SetFileTime(std::string_view path, const FileTimes& ti
 WinError ImageFileSystem::DeleteAtRestart(std::string_view path) {
     // The file is looked at only when the restart comes: it may not exist yet.
     return scheduleDelete_ ? scheduleDelete_(path) : ERROR_NOT_SUPPORTED;
+}
+
+WinError ImageFileSystem::GetDiskFreeSpaceEx(std::string_view path,
+                                             std::uint64_t& freeBytes) const {
+    std::string host;
+    HostEntry entry;
+    if (paths_.Resolve(path, host) != ERROR_SUCCESS || StatHost(host, entry) != ERROR_SUCCESS)
+        return ERROR_PATH_NOT_FOUND;
+    if (!entry.folder) return ERROR_DIRECTORY;
+    struct statvfs vfs {};
+    if (::statvfs(host.c_str(), &vfs) != 0) return WinErrorFromErrno(errno);
+    // f_bavail: the blocks left to a caller without the reserve kept for root.
+    freeBytes = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+    return ERROR_SUCCESS;
 }
 
 }  // namespace veldan::machine::image

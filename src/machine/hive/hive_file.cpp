@@ -15,6 +15,7 @@
 
 #include "host/file_write.h"
 #include "host/folder_sync.h"
+#include "host/quiet_open.h"
 #include "host/unique_fd.h"
 #include "machine/hive/hive_writer.h"
 #include "text/codepage.h"
@@ -39,7 +40,7 @@ using Owned = std::unique_ptr<T, FreeDeleter>;
 // not open: the first hive bin that is not where or what the header says, or
 // else damage inside the cells.
 std::string DescribeDamage(const std::string& hostPath) {
-    const host::UniqueFd file(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    const host::UniqueFd file(host::OpenQuietly(hostPath.c_str()));
     if (!file) return "cannot be read: " + ErrnoText(errno);
     const int fd = file.get();
     struct stat st {};
@@ -139,7 +140,7 @@ RegValue FromHiveValue(const RawValue& raw) {
 }
 
 bool ReadHiveHeader(const std::string& hostPath, HiveHeader& header, std::string& error) {
-    const host::UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    const host::UniqueFd fd(host::OpenQuietly(hostPath.c_str()));
     if (!fd) {
         error = hostPath + ": cannot be read: " + ErrnoText(errno);
         return false;
@@ -176,7 +177,11 @@ std::unique_ptr<HiveFile> HiveFile::Open(const std::string& hostPath, bool force
     }
     // Opened for writing, hivex reads the whole file into memory and closes it:
     // nothing is written before Commit.
-    hive_h* h = hivex_open(hostPath.c_str(), HIVEX_OPEN_WRITE);
+    // hivex opens the file by its name, which would set the hive's access time:
+    // it reads a copy in memory made without (the file itself if that fails).
+    const host::UniqueFd copy(host::QuietCopy(hostPath.c_str()));
+    const std::string source = copy ? "/proc/self/fd/" + std::to_string(copy.get()) : hostPath;
+    hive_h* h = hivex_open(source.c_str(), HIVEX_OPEN_WRITE);
     if (h == nullptr) {
         error = hostPath + ": " + DescribeDamage(hostPath);
         return nullptr;

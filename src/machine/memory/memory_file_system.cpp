@@ -89,6 +89,7 @@ class MemoryWriter final : public FileWriter {
         : fs_(fs), path_(std::move(longPath)), content_(std::move(content)) {}
     ~MemoryWriter() override { (void)Flush(); }
     WinError Write(const void* data, std::size_t size) override {
+        if (WinError e = fs_.RoomFor(path_, content_.size() + size)) return e;
         content_.append(static_cast<const char*>(data), size);
         return ERROR_SUCCESS;
     }
@@ -321,6 +322,9 @@ WinError MemoryFileSystem::AddNode(std::string_view path, bool directory, std::s
     node->name = w.last;
     node->shortName = MakeShortName(*w.parent, w.last);
     node->directory = directory;
+    if (!directory) {
+        if (WinError e = Room(nullptr, bytes.size())) return e;
+    }
     if (!directory) node->bytes = std::make_shared<const std::string>(bytes);
     w.parent->children.emplace(text::UpperAscii(w.last), std::move(node));
     return ERROR_SUCCESS;
@@ -374,6 +378,7 @@ WinError MemoryFileSystem::WriteFile(std::string_view path, std::string_view byt
     std::lock_guard<std::mutex> guard(mutex_);
     Walk w = Resolve(path);
     if (w.node == nullptr) return w.error;
+    if (WinError e = Room(w.node, bytes.size())) return e;
     // Readers that are open keep the old content: it is shared, never changed.
     w.node->bytes = std::make_shared<const std::string>(bytes);
     return ERROR_SUCCESS;
@@ -387,6 +392,7 @@ WinError MemoryFileSystem::WriteThrough(const std::string& longPath, std::string
     if (w.node->directory) return ERROR_ACCESS_DENIED;
     std::string content = truncate ? std::string() : *w.node->bytes;
     content.append(bytes);
+    if (WinError e = Room(w.node, content.size())) return e;
     w.node->bytes = std::make_shared<const std::string>(std::move(content));
     return ERROR_SUCCESS;
 }
@@ -475,6 +481,40 @@ WinError MemoryFileSystem::SetFileTime(std::string_view path, const FileTimes& t
 
 WinError MemoryFileSystem::DeleteAtRestart(std::string_view path) {
     return schedule_ ? schedule_(path) : ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+void MemoryFileSystem::SetCapacity(std::uint64_t bytes) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    capacity_ = bytes;
+}
+
+std::uint64_t MemoryFileSystem::UsedBytes(const Node& node) const {
+    std::uint64_t used = node.bytes ? node.bytes->size() : 0;
+    for (const auto& [key, child] : node.children) used += UsedBytes(*child);
+    return used;
+}
+
+WinError MemoryFileSystem::Room(const Node* replaced, std::uint64_t size) const {
+    if (capacity_ == UINT64_MAX) return ERROR_SUCCESS;
+    const std::uint64_t old = replaced != nullptr && replaced->bytes ? replaced->bytes->size() : 0;
+    const std::uint64_t others = UsedBytes(*root_) - old;
+    return others <= capacity_ && size <= capacity_ - others ? ERROR_SUCCESS : ERROR_DISK_FULL;
+}
+
+WinError MemoryFileSystem::RoomFor(const std::string& longPath, std::uint64_t size) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return Room(Resolve(longPath).node, size);
+}
+
+WinError MemoryFileSystem::GetDiskFreeSpaceEx(std::string_view path,
+                                              std::uint64_t& freeBytes) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    const Walk w = Resolve(path);
+    if (w.node == nullptr) return ERROR_PATH_NOT_FOUND;
+    if (!w.node->directory) return ERROR_DIRECTORY;
+    const std::uint64_t used = UsedBytes(*root_);
+    freeBytes = used < capacity_ ? capacity_ - used : 0;
+    return ERROR_SUCCESS;
 }
 
 }  // namespace veldan::machine::memory

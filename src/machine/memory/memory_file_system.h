@@ -36,6 +36,11 @@ class MemoryFileSystem final : public FileSystem {
     // stands in the way.
     bool CreateDirectories(std::string_view path);
 
+    // Makes the drive this large, so tests can fill it: file contents take at
+    // most `bytes` in all, and a write that would take more fails with
+    // ERROR_DISK_FULL. Without it the drive has no limit.
+    void SetCapacity(std::uint64_t bytes);
+
   private:
     struct Node {
         std::string name;       // long name as created
@@ -74,11 +79,18 @@ class MemoryFileSystem final : public FileSystem {
     bool Held(const std::string& longPath) const;
     // Appends to (or, with `truncate`, replaces) the content of a file a writer holds.
     WinError WriteThrough(const std::string& longPath, std::string_view bytes, bool truncate);
+    // ERROR_SUCCESS when the drive has room for file `replaced` (null: a new
+    // file) to hold `size` bytes. The caller holds the lock.
+    WinError Room(const Node* replaced, std::uint64_t size) const;
+    // Room for the file at `longPath` to hold `size` bytes; takes the lock.
+    WinError RoomFor(const std::string& longPath, std::uint64_t size) const;
+    std::uint64_t UsedBytes(const Node& node) const;
     friend class MemoryWriter;
 
     std::unique_ptr<Node> root_;
     HeldCheck held_;
     Scheduler schedule_;
+    std::uint64_t capacity_ = UINT64_MAX;
     mutable std::mutex mutex_;
 };
 

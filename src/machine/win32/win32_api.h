@@ -97,6 +97,7 @@
 // Calls the machine layer's services are named after.
 #undef CreateDirectory
 #undef DeleteFile
+#undef GetDiskFreeSpaceEx
 #undef GetLongPathName
 #undef GetShortPathName
 #undef PostMessage

@@ -327,4 +327,17 @@ WinError Win32FileSystem::DeleteAtRestart(std::string_view path) {
     return profiles_.AppendString("Rename", "NUL", shortPath, "wininit.ini");
 }
 
+WinError Win32FileSystem::GetDiskFreeSpaceEx(std::string_view path,
+                                             std::uint64_t& freeBytes) const {
+    std::wstring folder = WithoutTrailingSeparator(path);
+    const DWORD a = GetFileAttributesW(folder.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return ERROR_PATH_NOT_FOUND;
+    if ((a & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+    if (folder.back() != L'\\') folder += L'\\';
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)) return GetLastError();
+    freeBytes = available.QuadPart;
+    return ERROR_SUCCESS;
+}
+
 }  // namespace veldan::machine::win32
