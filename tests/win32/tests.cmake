@@ -85,3 +85,10 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/check_xp_imports.sh ${VELDAN_MINGW_TRIPLE}-objdump
                    ${CMAKE_CURRENT_SOURCE_DIR}/win32/xp_sp3_imports.txt $<TARGET_FILE:VeldanUpdate>)
 endif()
+# The updater's parts and the HTTP client's address handling in the Windows build.
+find_package(ZLIB REQUIRED)  # the test archives are deflated
+veldan_wine_test(test_updater_parts
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/win32/updater_parts.cpp ${CMAKE_CURRENT_SOURCE_DIR}/support/zip_writer.cpp
+  LIBS veldan_updater ZLIB::ZLIB)
+veldan_wine_test(test_internet_format SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/net/internet_format_test.cpp
+  LIBS veldan_net)
