@@ -74,7 +74,14 @@ expect_refused() {  # expect_refused NAME EXIT-CODE [TEXT]
   fi
 }
 
-# The happy path: the files of the release replace and join the old ones.
+# The happy path: the files of the release replace and join the old ones;
+# first with the status window (Wine's null display driver), then headless.
+wine reg delete 'HKCU\Environment' /v QT_QPA_PLATFORM /f >/dev/null 2>&1
+fresh_program
+run good
+[ "$status" = 0 ] || fail "good with the window: exit code $status: $(cat "$work/err")"
+grep -q "new release text" "$work/program/core/new.txt" || fail "good with the window: not installed"
+wine reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d offscreen /f >/dev/null 2>&1
 fresh_program
 run good
 [ "$status" = 0 ] || fail "good: exit code $status: $(cat "$work/err")"
