@@ -29,9 +29,13 @@ struct InternetCloser {
 };
 using InternetHandle = std::unique_ptr<void, InternetCloser>;
 
+// Nothing from the cache, nothing into it; no redirect, cookie or
+// authentication handling of WinINet's own (the credentials are the header
+// block's lines only, as over libcurl), and no dialog.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                                 INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_UI |
-                                INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_KEEP_CONNECTION;
+                                INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH |
+                                INTERNET_FLAG_KEEP_CONNECTION;
 
 // "scheme://host:port" of a URL, lower case; "" when it cannot be parsed.
 std::string OriginOf(const std::string& address) {
