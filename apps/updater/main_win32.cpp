@@ -17,9 +17,11 @@
 #include "text/debug.h"
 #include "updater/update_program.h"
 
+#include <windows.h>
+
+// These need windows.h before them.
 #include <commctrl.h>
 #include <shellapi.h>
-#include <windows.h>
 
 namespace {
 
