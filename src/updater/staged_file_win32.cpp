@@ -5,9 +5,6 @@
 #include <io.h>
 #include <sys/stat.h>
 
-#include <cerrno>
-#include <random>
-
 #include "host/file_write.h"
 #include "host/wide_path_win32.h"
 #include "updater/staged_file.h"
@@ -20,35 +17,21 @@ namespace {
 
 constexpr unsigned kWriteBits = 0222;
 
-}  // namespace
-
-StagedFile::~StagedFile() {
-    Discard();
+int OpenNew(const std::string& path) {
+    return ::_wopen(host::WidePath(path).c_str(),
+                    _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                    _S_IREAD | _S_IWRITE);
 }
 
+}  // namespace
+
 bool StagedFile::Create(const std::string& destination) {
-    Discard();
-    destination_ = destination;
-    const std::size_t slash = destination.find_last_of("/\\");
-    const std::string folder = slash == std::string::npos ? "" : destination.substr(0, slash + 1);
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string path = folder + ".veldan-part-" + std::to_string(random() % 1000000);
-        fd_.Reset(::_wopen(host::WidePath(path).c_str(),
-                           _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                           _S_IREAD | _S_IWRITE));
-        if (!fd_) {
-            if (errno == EEXIST) continue;
-            return false;
-        }
-        tempPath_ = path;
-        const DWORD attributes = GetFileAttributesW(host::WidePath(destination).c_str());
-        const bool readOnly =
-            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-        baseMode_ = static_cast<mode_t>(readOnly ? 0444 : 0644);
-        return true;
-    }
-    return false;
+    if (!OpenTemporary(destination, &OpenNew)) return false;
+    const DWORD attributes = GetFileAttributesW(host::WidePath(destination).c_str());
+    const bool readOnly =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    baseMode_ = static_cast<mode_t>(readOnly ? 0444 : 0644);
+    return true;
 }
 
 bool StagedFile::Write(const void* data, std::size_t length) {
