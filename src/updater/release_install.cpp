@@ -98,6 +98,7 @@ int MoveStaged(const std::string& stage, const std::string& target, InstallFailu
             fs::permissions(to, fs::status(from, ec).permissions(), ec);
             continue;
         }
+        AllowReplacing(to);
         fs::rename(from, to, ec);
         if (ec) return Fail(failure, kZipWriteFailed, Utf8Path(relative.generic_u8string()));
     }

@@ -42,6 +42,8 @@ std::string MakeTempFolder(const std::string& parent, std::string_view prefix) {
     return pattern;
 }
 
+void AllowReplacing(const std::filesystem::path&) {}
+
 void RemoveFile(const std::string& path) {
     ::unlink(path.c_str());
 }

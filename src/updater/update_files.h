@@ -26,6 +26,11 @@ std::string MakeTempFile(const std::string& folder, std::string_view prefix);
 // or "" when none can be made.
 std::string MakeTempFolder(const std::string& parent, std::string_view prefix);
 
+// Lets an existing file at `path` be replaced by a rename: Windows refuses to
+// replace a read-only file, so its read-only attribute is cleared there;
+// nothing on Linux, where the folder's permissions decide.
+void AllowReplacing(const std::filesystem::path& path);
+
 // Removes the file `path`, read-only or not; a missing file is no failure.
 void RemoveFile(const std::string& path);
 

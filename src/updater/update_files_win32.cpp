@@ -64,6 +64,14 @@ std::string MakeTempFolder(const std::string& parent, std::string_view prefix) {
     return {};
 }
 
+void AllowReplacing(const std::filesystem::path& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    }
+}
+
 void RemoveFile(const std::string& path) {
     const std::wstring wide = host::WidePath(path);
     SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -121,6 +121,8 @@ TEST_F(UpdaterOnWindows, EntriesLandUnderWideNamesWithAttributeAndTime) {
 
 TEST_F(UpdaterOnWindows, InstallMovesEverythingOrNothing) {
     WriteBytes(program_ / "core" / "addb.txt", "old database");
+    ASSERT_TRUE(SetFileAttributesW((program_ / "core" / "addb.txt").wstring().c_str(),
+                                   FILE_ATTRIBUTE_READONLY));
     test::ZipWriter good;
     good.AddFile("core/addb.txt", "new database");
     good.AddFile("data/extra.bin", std::string("\0\1\2", 3));
