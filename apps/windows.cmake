@@ -1,7 +1,7 @@
-# veldan-cli for Windows, in a program folder laid out as on Linux: the
-# program, and data/ with the scrambled databases and the shipped files. The
-# window and the updater stay Linux programs for now (Qt 6, libcurl, libzip and
-# OpenSSL are not built for MinGW here).
+# veldan-cli and VeldanUpdate for Windows, in a program folder laid out as on
+# Linux: the programs, and data/ with the scrambled databases and the shipped
+# files. The window stays a Linux program for now (Qt 6 is not built for MinGW
+# here).
 file(GLOB VELDAN_CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cli/*.cpp)
 veldan_platform_sources(VELDAN_CLI_SOURCES)
 add_executable(veldan-cli ${VELDAN_CLI_SOURCES})
@@ -16,3 +16,9 @@ set(VELDAN_BUILD_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix-build)
 include(${CMAKE_CURRENT_SOURCE_DIR}/program_data.cmake)
 veldan_program_data(${CMAKE_COMMAND} -E env VELDAN_WINEPREFIX=${VELDAN_BUILD_WINEPREFIX}
                     ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:veldan-cli>)
+
+# The updater with its Win32 status window (comctl32's progress bar); a
+# program of the GUI subsystem, so no console window opens beside it.
+add_executable(VeldanUpdate ${CMAKE_CURRENT_SOURCE_DIR}/updater/main_win32.cpp)
+target_link_libraries(VeldanUpdate PRIVATE veldan_updater veldan_host comctl32 shell32 user32 gdi32)
+target_link_options(VeldanUpdate PRIVATE -mwindows)

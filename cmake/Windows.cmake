@@ -2,11 +2,13 @@
 #
 # It builds the libraries that run on Windows — text, host, the machine
 # interfaces with the in-memory and the live (win32) backends, platform,
-# commands and engine — and veldan-cli, into a program folder laid out as on
-# Linux. The window (Qt 6), the machine image and installation backends
-# (hivex), the HTTP client (libcurl) and the updater (libzip, OpenSSL) stay
-# Linux programs. Windows replaces iconv with the code page calls, OpenSSL's
-# MD5 with CryptoAPI; zlib comes from Debian's MinGW package.
+# commands, engine, the HTTP client and the updater — and veldan-cli and
+# VeldanUpdate, into a program folder laid out as on Linux. The window (Qt 6)
+# and the machine image and installation backends (hivex) stay Linux programs.
+# Windows replaces iconv with the code page calls, OpenSSL's MD5 with
+# CryptoAPI, libcurl with WinINet; the updater's ZIP reader and its Ed25519
+# signature check are the same portable code in both builds, and zlib comes
+# from Debian's MinGW package.
 set(VELDAN_WINDOWS ON)
 option(VELDAN_BUILD_TESTS "Build the unit and contract tests (run under Wine)" ON)
 
@@ -55,6 +57,8 @@ add_subdirectory(src/platform)
 add_subdirectory(src/commands)
 add_subdirectory(src/engine)
 add_subdirectory(src/quarantine)
+add_subdirectory(src/net)
+add_subdirectory(src/updater)
 add_subdirectory(apps)
 
 if(VELDAN_BUILD_TESTS)

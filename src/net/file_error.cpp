@@ -9,7 +9,9 @@ int FileErrorCauseOf(int error) {
         case ENOENT:
         case ENOTDIR:
         case ENAMETOOLONG:
+#ifdef ELOOP  // not in MinGW's runtime
         case ELOOP:
+#endif
             return kFileBadPath;
         case EMFILE:
         case ENFILE:
@@ -23,11 +25,15 @@ int FileErrorCauseOf(int error) {
             return kFileInvalid;
         case EIO:
             return kFileHardIo;
+#ifdef ETXTBSY  // not in MinGW's runtime
         case ETXTBSY:
+#endif
         case EBUSY:
             return kFileSharingViolation;
         case ENOSPC:
+#ifdef EDQUOT  // not in MinGW's runtime
         case EDQUOT:
+#endif
         case EFBIG:
             return kFileDiskFull;
         default:

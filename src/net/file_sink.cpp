@@ -2,10 +2,9 @@
 
 #include <cerrno>
 
-#include <fcntl.h>
-
 #include "host/file_write.h"
 #include "net/file_error.h"
+#include "net/file_open.h"
 
 namespace veldan::net {
 
@@ -23,7 +22,7 @@ FileSink::~FileSink() {
 
 int FileSink::Begin() {
     Close();
-    fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    fd_.Reset(OpenTruncated(path_));
     return fd_ ? 0 : FileErrorCode(errno);
 }
 

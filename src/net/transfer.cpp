@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "host/c_handle.h"
+#include "net/http_status.h"
 #include "net/result_codes.h"
 #include "text/lines.h"
 #include "text/strings.h"
@@ -22,16 +23,6 @@ void InitCurlOnce() {
 using EasyHandle = host::CHandle<CURL, curl_easy_cleanup>;
 using HeaderList = host::CHandle<curl_slist, curl_slist_free_all>;
 using UrlHandle = host::CHandle<CURLU, curl_url_cleanup>;
-
-bool IsFollowedRedirect(long status) {
-    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-int CodeForStatus(long status) {
-    if (status == 404) return kNotFound;
-    if (status == 403 || status == 407) return kNotAuthorized;
-    return kConnectionFailed;
-}
 
 // What the callbacks learn about the response being received.
 struct Exchange {

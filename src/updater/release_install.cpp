@@ -1,13 +1,12 @@
 #include "updater/release_install.h"
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <functional>
 #include <system_error>
 #include <vector>
 
 #include "host/folder_entries.h"
+#include "updater/update_files.h"
 #include "updater/zip_archive.h"
 #include "updater/zip_result.h"
 
@@ -25,9 +24,7 @@ int Fail(InstallFailure& failure, int code, std::string entry) {
 
 // Makes a fresh staging folder inside `target`; "" when none can be made.
 std::string MakeStage(const std::string& target) {
-    std::string pattern = target + "/.VLUXXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) return {};
-    return pattern;
+    return MakeTempFolder(target, ".VLU");
 }
 
 // Calls `visit` for every entry below `folder`, each folder before what it
@@ -45,16 +42,19 @@ std::error_code WalkFolder(const fs::path& folder,
     return outer ? outer : inner;
 }
 
-// Removes the staging folder, read-only entries included.
+// Removes the staging folder, read-only entries included (a read-only file
+// cannot be removed on Windows, a file in a read-only folder not on Linux).
 void RemoveStage(const std::string& stage) {
-    WalkFolder(stage, [](const fs::directory_entry& entry) {
+    WalkFolder(HostPath(stage), [](const fs::directory_entry& entry) {
         std::error_code ec;
         if (entry.is_directory(ec)) {
             fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        } else if (entry.is_regular_file(ec) && !entry.is_symlink(ec)) {
+            fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ec);
         }
     });
     std::error_code ec;
-    fs::remove_all(stage, ec);
+    fs::remove_all(HostPath(stage), ec);
 }
 
 // Extracts every entry of the archive into `stage`. Returns kZipOk or the code
@@ -82,23 +82,25 @@ int ExtractAll(const std::string& archivePath, const std::string& stage, int buf
 int MoveStaged(const std::string& stage, const std::string& target, InstallFailure& failure) {
     // Listed before anything moves, so the walk never sees its own renames.
     std::vector<fs::path> staged;
-    std::error_code ec = WalkFolder(stage, [&](const fs::directory_entry& entry) {
-        staged.push_back(entry.path().lexically_relative(stage));
+    const fs::path stageRoot = HostPath(stage);
+    std::error_code ec = WalkFolder(stageRoot, [&](const fs::directory_entry& entry) {
+        staged.push_back(entry.path().lexically_relative(stageRoot));
     });
     if (ec) return Fail(failure, kZipWriteFailed, {});
     for (const fs::path& relative : staged) {
-        fs::path from = fs::path(stage) / relative;
-        fs::path to = fs::path(target) / relative;
+        fs::path from = stageRoot / relative;
+        fs::path to = HostPath(target) / relative;
         if (fs::is_directory(fs::symlink_status(from, ec))) {
             if (fs::is_directory(fs::symlink_status(to, ec))) continue;
             if (!fs::create_directory(to, ec) || ec) {
-                return Fail(failure, kZipWriteFailed, relative.generic_string());
+                return Fail(failure, kZipWriteFailed, Utf8Path(relative.generic_u8string()));
             }
             fs::permissions(to, fs::status(from, ec).permissions(), ec);
             continue;
         }
+        AllowReplacing(to);
         fs::rename(from, to, ec);
-        if (ec) return Fail(failure, kZipWriteFailed, relative.generic_string());
+        if (ec) return Fail(failure, kZipWriteFailed, Utf8Path(relative.generic_u8string()));
     }
     return kZipOk;
 }

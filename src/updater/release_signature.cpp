@@ -64,36 +64,6 @@ bool KeyToPem(EVP_PKEY* key, std::string& privatePem, std::string& publicPem) {
 
 }  // namespace
 
-const char* SignatureResultText(int code) {
-    switch (code) {
-        case kSignatureOk:
-            return "good signature";
-        case kSignatureNoKey:
-            return "no Ed25519 key in the key file";
-        case kSignatureNoFile:
-            return "the file cannot be read";
-        case kSignatureMalformed:
-            return "the signature is not 64 bytes long";
-        case kSignatureMismatch:
-            return "the signature does not match the file and the key";
-        case kSignatureWriteFailed:
-            return "the file cannot be written";
-        case kSignatureExists:
-            return "the file exists already";
-        case kSignatureCrypto:
-            return "OpenSSL failed";
-        default:
-            return "unknown signature result";
-    }
-}
-
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    // Regular files only: a device or a pipe would never end.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    return host::ReadWholeFile(path, bytes);
-}
-
 int WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode) {
     host::NewFile how;
     how.mode = static_cast<mode_t>(mode);
@@ -149,28 +119,6 @@ int SignReleaseFile(const std::string& privateKeyPath, const std::string& filePa
     }
     signature = std::move(out);
     return kSignatureOk;
-}
-
-int VerifyReleaseBytes(const std::string& publicKeyPath, std::string_view bytes,
-                       std::string_view signature) {
-    KeyHandle key = ReadKey(publicKeyPath, false);
-    if (!key) return kSignatureNoKey;
-    if (signature.size() != kSignatureSize) return kSignatureMalformed;
-    DigestContext md(EVP_MD_CTX_new());
-    if (!md || EVP_DigestVerifyInit(md.get(), nullptr, nullptr, nullptr, key.get()) != 1) {
-        return kSignatureCrypto;
-    }
-    const int ok = EVP_DigestVerify(
-        md.get(), reinterpret_cast<const unsigned char*>(signature.data()), signature.size(),
-        reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    return ok == 1 ? kSignatureOk : kSignatureMismatch;
-}
-
-int VerifyReleaseFile(const std::string& publicKeyPath, const std::string& filePath,
-                      std::string_view signature) {
-    std::string bytes;
-    if (!ReadWholeFile(filePath, bytes)) return kSignatureNoFile;
-    return VerifyReleaseBytes(publicKeyPath, bytes, signature);
 }
 
 }  // namespace veldan::updater

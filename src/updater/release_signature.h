@@ -1,5 +1,8 @@
 #pragma once
-// Detached Ed25519 signatures of release archives (OpenSSL's EVP interface).
+// Detached Ed25519 signatures of release archives. Keys are made and files
+// signed through OpenSSL (Linux only: release_signature.cpp); signatures are
+// checked by the portable code of ed25519_verify.h in both builds
+// (release_verify.cpp).
 // A signature is the 64 raw bytes Ed25519 makes over the whole file, stored
 // beside it as FILE.sig. Keys are PEM files: the private key as PKCS#8, the
 // public key as SubjectPublicKeyInfo.

@@ -1,7 +1,6 @@
 #include "updater/staged_file.h"
 
 #include <cerrno>
-#include <random>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,35 +8,23 @@
 
 namespace veldan::updater {
 
-StagedFile::~StagedFile() {
-    Discard();
+namespace {
+
+int OpenNew(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
+}  // namespace
+
 bool StagedFile::Create(const std::string& destination) {
-    Discard();
-    destination_ = destination;
-    // A short name in the same folder: the rename stays on one file system and
-    // a long destination name cannot make the temporary name too long.
-    const std::size_t slash = destination.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "" : destination.substr(0, slash + 1);
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string path = folder + ".veldan-part-" + std::to_string(random() % 1000000);
-        fd_.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (!fd_) {
-            if (errno == EEXIST) continue;
-            return false;
-        }
-        tempPath_ = path;
-        struct stat st {};
-        if (::stat(destination.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            baseMode_ = st.st_mode & 0777;
-        } else if (::fstat(fd_.get(), &st) == 0) {
-            baseMode_ = st.st_mode & 0777;
-        }
-        return true;
+    if (!OpenTemporary(destination, &OpenNew)) return false;
+    struct stat st {};
+    if (::stat(destination.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        baseMode_ = st.st_mode & 0777;
+    } else if (::fstat(fd_.get(), &st) == 0) {
+        baseMode_ = st.st_mode & 0777;
     }
-    return false;
+    return true;
 }
 
 bool StagedFile::Write(const void* data, std::size_t length) {

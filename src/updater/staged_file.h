@@ -41,6 +41,11 @@ class StagedFile {
     const std::string& temporaryPath() const { return tempPath_; }
 
   private:
+    // Discards what was staged, then opens a fresh temporary file beside
+    // `destination` through `openNew` (an exclusive create; -1 with errno set
+    // on failure). False when none can be made.
+    bool OpenTemporary(const std::string& destination, int (*openNew)(const std::string& path));
+
     std::string destination_;
     std::string tempPath_;
     host::UniqueFd fd_;

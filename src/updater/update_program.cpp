@@ -1,18 +1,12 @@
 #include "updater/update_program.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
-
-#include "host/unique_fd.h"
 #include "net/address.h"
 #include "net/internet.h"
 #include "platform/app_settings.h"
 #include "updater/release_install.h"
 #include "updater/release_signature.h"
 #include "updater/release_version.h"
+#include "updater/update_files.h"
 #include "updater/zip_result.h"
 
 namespace veldan::updater {
@@ -23,18 +17,6 @@ namespace {
 std::string WithoutTrailingSlash(std::string folder) {
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     return folder;
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Creates an empty, uniquely named file in `folder`; "" when none can be made.
-std::string MakeTempFile(const std::string& folder) {
-    std::string pattern = folder + "/" + std::string(kTempFilePrefix) + "XXXXXX";
-    if (!host::UniqueFd(mkstemp(pattern.data()))) return {};
-    return pattern;
 }
 
 // The user's words for an installation failure.
@@ -126,12 +108,6 @@ int DownloadAndInstall(const std::string& target, const std::string& host,
 
 }  // namespace
 
-std::string HostTempFolder() {
-    const char* env = std::getenv("TMPDIR");
-    std::string folder = env != nullptr && *env != '\0' ? env : "/tmp";
-    return WithoutTrailingSlash(folder);
-}
-
 std::string ArchiveAddress(std::string_view host) {
     return net::ServerAddress(host, "/veldan/bin.zip");
 }
@@ -153,8 +129,9 @@ int RunUpdate(const std::vector<std::string>& args, const UpdateHooks& hooks,
         options.tempFolder.empty() ? HostTempFolder() : WithoutTrailingSlash(options.tempFolder);
     const std::string host = options.host.empty() ? platform::UpdateHost(target) : options.host;
 
-    const std::string archive = MakeTempFile(tempFolder);
-    const std::string signature = archive.empty() ? std::string() : MakeTempFile(tempFolder);
+    const std::string archive = MakeTempFile(tempFolder, kTempFilePrefix);
+    const std::string signature =
+        archive.empty() ? std::string() : MakeTempFile(tempFolder, kTempFilePrefix);
     ShowStatus(hooks, kDownloadingText);
     std::string failureText;
     int result = kUpdateNoTempFile;
@@ -163,8 +140,8 @@ int RunUpdate(const std::vector<std::string>& args, const UpdateHooks& hooks,
     } else {
         result = DownloadAndInstall(target, host, archive, signature, hooks, debug, failureText);
     }
-    if (!archive.empty()) ::unlink(archive.c_str());
-    if (!signature.empty()) ::unlink(signature.c_str());
+    if (!archive.empty()) RemoveFile(archive);
+    if (!signature.empty()) RemoveFile(signature);
     if (!failureText.empty()) Message(hooks, failureText);
     if (hooks.closeStatus) hooks.closeStatus();
     if (hooks.start) hooks.start(target + "/" + std::string(kMainProgramName), target);

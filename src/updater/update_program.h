@@ -77,8 +77,8 @@ struct UpdateOptions {
     std::string host;
 };
 
-// The host's temporary folder: TMPDIR when set and not empty, else "/tmp";
-// without a trailing slash.
+// The host's temporary folder: TMPDIR when set and not empty, else "/tmp"
+// (on Windows: GetTempPath); without a trailing slash.
 std::string HostTempFolder();
 
 // The address of the release archive on `host` (net::ServerAddress):

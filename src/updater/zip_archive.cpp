@@ -4,12 +4,10 @@
 #include <cerrno>
 #include <exception>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-#include <zip.h>
 
 #include "updater/staged_file.h"
+#include "updater/update_files.h"
 #include "updater/zip_attributes.h"
 #include "updater/zip_entry_reader.h"
 #include "updater/zip_format.h"
@@ -39,10 +37,7 @@ int ZipArchive::Open(const std::string& hostPath) {
     Close();
     path_ = hostPath;
     lastError_ = kZipOk;
-    int fd;
-    do {
-        fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = OpenForReading(hostPath);
     if (fd < 0) return Fail(kZipBadArchive);
     fd_.Reset(fd);
     struct stat st {};
@@ -57,30 +52,9 @@ int ZipArchive::Open(const std::string& hostPath) {
     } catch (const std::exception&) {
         r = kZipBadArchive;  // a directory too large to hold in memory
     }
-    if (r == kZipOk) r = OpenLibzip();
     if (r != kZipOk) {
         Close();
         return Fail(r);
-    }
-    return kZipOk;
-}
-
-int ZipArchive::OpenLibzip() {
-    // libzip reads the archive behind any bytes in front of it, whose offsets
-    // it would not correct.
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_file_create(
-        path_.c_str(), bytesInFront_, static_cast<zip_int64_t>(fileSize_ - bytesInFront_), &error);
-    if (source != nullptr) {
-        archive_ = zip_open_from_source(source, ZIP_RDONLY, &error);
-        if (archive_ == nullptr) zip_source_free(source);
-    }
-    const int code = zip_error_code_zip(&error);
-    zip_error_fini(&error);
-    if (archive_ == nullptr) return code == ZIP_ER_NOZIP ? kZipNoEndRecord : kZipBadArchive;
-    if (zip_get_num_entries(archive_, 0) != static_cast<zip_int64_t>(entries_.size())) {
-        return kZipBadArchive;
     }
     return kZipOk;
 }
@@ -132,8 +106,6 @@ int ZipArchive::ReadDirectory() {
 }
 
 void ZipArchive::Close() {
-    if (archive_ != nullptr) zip_discard(archive_);
-    archive_ = nullptr;
     fd_.Reset();
     fileSize_ = 0;
     bytesInFront_ = 0;
@@ -203,7 +175,7 @@ int ZipArchive::ExtractFolder(const ZipEntry& entry, const std::vector<std::stri
     std::string path;
     if (int r = ResolveHostPath(folder, parts, true, true, path); r != kZipOk) return r;
     const mode_t mode = FolderModeFor(entry);
-    if (!parts.empty() && mode != 0 && ::chmod(path.c_str(), mode) != 0) {
+    if (!parts.empty() && mode != 0 && !SetFolderMode(path, mode)) {
         return kZipAttributesFailed;
     }
     return kZipOk;
@@ -213,7 +185,7 @@ int ZipArchive::ExtractData(const ZipEntry& entry, std::uint64_t dataOffset,
                             const std::string& destination, int bufferSize) {
     StagedFile out;  // removed again unless committed
     if (!out.Create(destination)) return kZipWriteFailed;
-    ZipEntryReader reader(archive_, entry.directoryIndex, entry.uncompressedSize);
+    ZipEntryReader reader(fd_.get(), entry, dataOffset);
     if (int r = reader.Begin(); r != kZipOk) return r;
     std::vector<unsigned char> buffer(static_cast<std::size_t>(bufferSize));
     while (reader.remaining() > 0) {

@@ -1,11 +1,11 @@
 #pragma once
 // A read-only ZIP archive (PKWARE application note format, single file, no
 // ZIP64): open it, count and list its entries, extract an entry into a folder,
-// close it. Entries are stored (method 0) or deflated (method 8); libzip reads
-// their data, inflates it and checks its CRC-32. The reader's own records of
-// the central directory give what libzip does not: the bytes in front of the
-// archive (a self-extractor's stub, whose offsets libzip would not correct),
-// the order of the entries' data, and the raw fields the safety checks need.
+// close it. Entries are stored (method 0) or deflated (method 8); zlib inflates
+// their data and the CRC-32 is checked (zip_entry_reader.h). The central
+// directory gives the bytes in front of the archive (a self-extractor's stub,
+// which shifts every offset), the order of the entries' data, and the raw
+// fields the safety checks need.
 //
 // Entries are addressed by index 0 .. Count() - 1 in the order of their data in
 // the file (the central directory sorted by disk and local header offset).
@@ -25,8 +25,6 @@
 #include "host/unique_fd.h"
 #include "updater/zip_entry.h"
 #include "updater/zip_result.h"
-
-struct zip;
 
 namespace veldan::updater {
 
@@ -74,7 +72,6 @@ class ZipArchive {
 
   private:
     int ReadDirectory();
-    int OpenLibzip();
     int Extract(const ZipEntry& entry, const std::string& folder, bool keepPath, int bufferSize);
     int Locate(const ZipEntry& entry, std::uint64_t& dataOffset) const;
     int ExtractFolder(const ZipEntry& entry, const std::vector<std::string>& parts,
@@ -90,7 +87,6 @@ class ZipArchive {
     std::uint64_t directoryStart_ = 0;  // file offset of the central directory
     std::string comment_;
     std::vector<ZipEntry> entries_;
-    struct zip* archive_ = nullptr;  // libzip's view of the same file
     int lastError_ = kZipOk;
 };
 

@@ -5,6 +5,7 @@
 
 #include "host/folder_entries.h"
 #include "text/strings.h"
+#include "updater/update_files.h"
 #include "updater/zip_result.h"
 
 namespace veldan::updater {
@@ -16,10 +17,10 @@ namespace fs = std::filesystem;
 // exists, else the first entry equal to it ignoring ASCII case, else `part`.
 std::string MatchExisting(const fs::path& dir, const std::string& part) {
     std::error_code ec;
-    if (fs::exists(fs::symlink_status(dir / part, ec))) return part;
+    if (fs::exists(fs::symlink_status(dir / HostPath(part), ec))) return part;
     std::string found = part;
     host::ForEachEntry(dir, [&](const fs::directory_entry& entry) {
-        std::string name = entry.path().filename().string();
+        std::string name = Utf8Path(entry.path().filename());
         if (!text::EqualsNoCase(name, part)) return true;
         found = std::move(name);
         return false;
@@ -63,7 +64,7 @@ int SplitStoredName(const std::string& storedName, std::vector<std::string>& par
 
 int ResolveHostPath(const std::string& folder, const std::vector<std::string>& parts,
                     bool lastIsFolder, bool createFolders, std::string& hostPath) {
-    fs::path current(folder);
+    fs::path current = HostPath(folder);
     while (current.has_relative_path() && !current.has_filename()) current = current.parent_path();
     if (createFolders) {
         std::error_code ec;
@@ -71,11 +72,11 @@ int ResolveHostPath(const std::string& folder, const std::vector<std::string>& p
         if (!fs::is_directory(current, ec)) return kZipWriteFailed;
     }
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        current /= MatchExisting(current, parts[i]);
+        current /= HostPath(MatchExisting(current, parts[i]));
         const bool isFolder = lastIsFolder || i + 1 < parts.size();
         if (createFolders && isFolder && !EnsureFolder(current)) return kZipWriteFailed;
     }
-    hostPath = current.string();
+    hostPath = Utf8Path(current);
     return kZipOk;
 }
 
