@@ -597,4 +597,11 @@ WinError JournalingMachine::Make(Step& step) {
     return ERROR_SUCCESS;
 }
 
+std::unique_ptr<JournalingMachine> Journaled(std::unique_ptr<LoadedMachine> opened,
+                                             std::string_view chosen) {
+    auto m = std::make_unique<JournalingMachine>(std::move(opened));
+    m->SetQuarantineFolder(QuarantineFolder(*m, chosen));
+    return m;
+}
+
 }  // namespace veldan::quarantine
