@@ -91,8 +91,8 @@ CQuarantineDlg::CQuarantineDlg(AppState& app, QWidget* parent) : QDialog(parent)
     list_ = new QTreeWidget(this);
     named(list_, "list", IDC_CURES);
     list_->setRootIsDecorated(false);
-    list_->setHeaderLabels({QStringLiteral("치료 시각"), QStringLiteral("치료 항목"),
-                            QStringLiteral("변경"), QStringLiteral("상태")});
+    list_->setHeaderLabels({QStringLiteral("치료 시각"), QStringLiteral("치료 항목 수"),
+                            QStringLiteral("변경 수"), QStringLiteral("상태")});
     list_->header()->setStretchLastSection(true);
     list_->setMinimumSize(520, 220);
     progress_ = new QProgressBar(this);
@@ -131,6 +131,15 @@ CQuarantineDlg::~CQuarantineDlg() = default;
 
 QString CQuarantineDlg::Caption() const {
     return QStringLiteral("치료 기록");
+}
+
+void CQuarantineDlg::Tell(const QString& text, MsgIcon icon) {
+    app_.prompter.Message(this, text, Caption(), icon, MsgButtons::Ok);
+}
+
+bool CQuarantineDlg::Ask(const QString& text, MsgIcon icon) {
+    // No is the default: both questions lead to something that is hard to undo.
+    return app_.prompter.Message(this, text, Caption(), icon, MsgButtons::YesNo, true) == IDYES;
 }
 
 void CQuarantineDlg::Refresh() {
@@ -175,23 +184,18 @@ void CQuarantineDlg::OnRestore() {
     QuarantineTask task;
     task.ids = ChosenIds();
     if (task.ids.empty()) {
-        app_.prompter.Message(this, QStringLiteral("먼저 복원할 치료 기록을 선택해야 합니다."),
-                              Caption(), MsgIcon::Information, MsgButtons::Ok);
+        Tell(QStringLiteral("먼저 복원할 치료 기록을 선택해야 합니다."), MsgIcon::Information);
         return;
     }
     if (const QString why = app_.MachineNotWritable(); !why.isEmpty()) {
-        app_.prompter.Message(
-            this, QStringLiteral("검사한 컴퓨터에 쓸 수 없어 복원할 수 없습니다.\n\n%1").arg(why),
-            Caption(), MsgIcon::Warning, MsgButtons::Ok);
+        Tell(QStringLiteral("검사한 컴퓨터에 쓸 수 없어 복원할 수 없습니다.\n\n%1").arg(why),
+             MsgIcon::Warning);
         return;
     }
-    const QString ask =
-        QStringLiteral(
-            "선택한 치료 %1건을 되돌려 치료 전 상태로 복원합니다. 치료한 악성코드도 함께 "
-            "복원됩니다. 계속하시겠습니까?")
-            .arg(task.ids.size());
-    if (app_.prompter.Message(this, ask, Caption(), MsgIcon::Question, MsgButtons::YesNo, true) !=
-        IDYES)
+    if (!Ask(QStringLiteral("선택한 치료 %1건을 되돌려 치료 전 상태로 복원합니다. 치료한 "
+                            "악성코드도 함께 복원됩니다. 계속하시겠습니까?")
+                 .arg(task.ids.size()),
+             MsgIcon::Question))
         return;
     forcedPass_ = false;
     firstPass_ = {};
@@ -204,17 +208,13 @@ void CQuarantineDlg::OnPurge() {
     task.kind = QuarantineTask::Kind::Purge;
     task.ids = ChosenIds();
     if (task.ids.empty()) {
-        app_.prompter.Message(this, QStringLiteral("먼저 삭제할 치료 기록을 선택해야 합니다."),
-                              Caption(), MsgIcon::Information, MsgButtons::Ok);
+        Tell(QStringLiteral("먼저 삭제할 치료 기록을 선택해야 합니다."), MsgIcon::Information);
         return;
     }
-    const QString ask =
-        QStringLiteral(
-            "선택한 치료 기록 %1건과 보관한 항목을 영구히 삭제합니다. 삭제한 뒤에는 복원할 수 "
-            "없습니다. 계속하시겠습니까?")
-            .arg(task.ids.size());
-    if (app_.prompter.Message(this, ask, Caption(), MsgIcon::Warning, MsgButtons::YesNo, true) !=
-        IDYES)
+    if (!Ask(QStringLiteral("선택한 치료 기록 %1건과 보관한 항목을 영구히 삭제합니다. 삭제한 "
+                            "뒤에는 복원할 수 없습니다. 계속하시겠습니까?")
+                 .arg(task.ids.size()),
+             MsgIcon::Warning))
         return;
     StartTask(std::move(task));
 }
@@ -256,8 +256,7 @@ void CQuarantineDlg::OnTaskDone() {
     if (!out.problem.empty()) app_.ctx.Debug("quarantine: " + out.problem + "\n");
     Refresh();
     if (out.error != machine::ERROR_SUCCESS) {
-        app_.prompter.Message(this, StoppedText(out, restore), Caption(), MsgIcon::Warning,
-                              MsgButtons::Ok);
+        Tell(StoppedText(out, restore), MsgIcon::Warning);
         return;
     }
     if (!restore) return;
@@ -268,13 +267,10 @@ void CQuarantineDlg::OnTaskDone() {
         report.already = std::max(0, report.already - firstPass_.restored);
     } else if (report.conflicts > 0) {
         // Changes made since the cure are overwritten only when the user says so.
-        const QString ask =
-            QStringLiteral(
-                "치료한 뒤에 바뀐 항목 %1개는 복원하지 않았습니다. 지금의 내용을 덮어쓰고 치료 "
-                "전 상태로 되돌리시겠습니까?")
-                .arg(report.conflicts);
-        if (app_.prompter.Message(this, ask, Caption(), MsgIcon::Question, MsgButtons::YesNo,
-                                  true) == IDYES) {
+        if (Ask(QStringLiteral("치료한 뒤에 바뀐 항목 %1개는 복원하지 않았습니다. 지금의 "
+                               "내용을 덮어쓰고 치료 전 상태로 되돌리시겠습니까?")
+                    .arg(report.conflicts),
+                MsgIcon::Question)) {
             forcedPass_ = true;
             firstPass_ = report;
             QuarantineTask forced = running_;
@@ -283,10 +279,8 @@ void CQuarantineDlg::OnTaskDone() {
             return;
         }
     }
-    app_.prompter.Message(
-        this, RestoreSummaryText(report), Caption(),
-        report.conflicts + report.failed > 0 ? MsgIcon::Warning : MsgIcon::Information,
-        MsgButtons::Ok);
+    Tell(RestoreSummaryText(report),
+         report.conflicts + report.failed > 0 ? MsgIcon::Warning : MsgIcon::Information);
 }
 
 void CQuarantineDlg::SetBusy(bool busy) {

@@ -71,6 +71,9 @@ class CQuarantineDlg : public QDialog {
     void OnProgress(int position, int total, const std::string& path, int percent);
     void SetBusy(bool busy);
     QString Caption() const;
+    // A message with OK; a Yes/No question (No by default), true for Yes.
+    void Tell(const QString& text, MsgIcon icon);
+    bool Ask(const QString& text, MsgIcon icon);
 
     AppState& app_;
     std::string root_;  // the quarantine folder
