@@ -11,7 +11,6 @@
 #include "machine/backends/open_machine.h"
 #include "machine/memory/memory_machine.h"
 #include "platform/folders.h"
-#include "quarantine/store.h"
 #include "text/codepage.h"
 #include "text/strings.h"
 
@@ -56,13 +55,6 @@ std::unique_ptr<machine::LoadedMachine> LoadMachine(const std::string& folder,
                         "cannot load machine: " + error.ToString());
     }
     return nullptr;
-}
-
-std::unique_ptr<quarantine::JournalingMachine> Journaled(
-    std::unique_ptr<machine::LoadedMachine> opened) {
-    auto m = std::make_unique<quarantine::JournalingMachine>(std::move(opened));
-    m->SetQuarantineFolder(quarantine::QuarantineFolder(*m, {}));
-    return m;
 }
 
 bool OpenSession(const Globals& g, const std::string& machineFolder, bool loadDatabases, Session& s,

@@ -35,10 +35,8 @@ std::unique_ptr<machine::LoadedMachine> LoadMachine(const std::string& folder,
                                                     const machine::LoadOptions& options,
                                                     int& exitCode);
 
-// The opened machine wrapped in a journaling machine whose quarantine folder is
-// the machine's default one.
-std::unique_ptr<quarantine::JournalingMachine> Journaled(
-    std::unique_ptr<machine::LoadedMachine> opened);
+// The opened machine wrapped in a journaling machine (the window opens its machine the same way).
+using quarantine::Journaled;
 
 // Loads the image, fills the folder table and (with `loadDatabases`) loads the
 // databases. On failure prints the error and returns false with exitCode 1 (2

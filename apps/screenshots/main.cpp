@@ -1,7 +1,8 @@
 // Renders every page of the main window over a copy of a machine image to PNG
 // files: the HTML page, the start page before a scan, the scan results (also
 // with an entry expanded), the result page while the cure closes the other
-// programs and after the cure, the two immunization pages, the save dialog of
+// programs and after the cure, the cure history with the cure just made, the
+// two immunization pages, the save dialog of
 // "로그 저장" and the folder dialog that asks for the machine (both with Qt's
 // Korean texts), then every page again in a larger window. Runs on the
 // offscreen platform; used by the "screenshots" build target to refresh
@@ -29,6 +30,7 @@
 #include "ui/html_ctrl.h"
 #include "ui/main_window.h"
 #include "ui/prompter.h"
+#include "ui/quarantine_dialog.h"
 #include "ui/result_list.h"
 #include "ui/scan_result_page.h"
 #include "ui/start_page.h"
@@ -117,11 +119,13 @@ int main(int argc, char** argv) {
     QDir().mkpath(out);
 
     machine::MachineError error;
-    auto machine = machine::OpenMachine(machineFolder, {}, error);
-    if (!machine) {
+    auto opened = machine::OpenMachine(machineFolder, {}, error);
+    if (!opened) {
         std::fprintf(stderr, "cannot open the machine: %s\n", error.ToString().c_str());
         return 1;
     }
+    // Journaled as the program opens it: the cure keeps what it removes.
+    auto machine = quarantine::Journaled(std::move(opened));
     text::NullDebugSink debug;
     platform::Context ctx(*machine, debug);
     ctx.setProgramFolder(program);
@@ -130,6 +134,7 @@ int main(int argc, char** argv) {
     ui::AppState app(ctx, program, prompter);
     app.homePage = "http://www.veldan.test/";
     app.layout = ui::ReadLayoutFile(program + "/data/layout");
+    app.journal = machine.get();
 
     ui::CMainDlg window(app);
     window.show();
@@ -162,6 +167,12 @@ int main(int argc, char** argv) {
     QTest::qWait(50);
     if (!QTest::qWaitFor([&] { return !scan->WorkerExists(); }, 120000)) return 1;
     failures += !Shoot(window, out, "06-cured.png");
+    {
+        ui::CQuarantineDlg history(app, &window);
+        history.show();
+        failures += !Shoot(history, out, "16-cure-history.png");
+        history.reject();
+    }
 
     window.html()->OnAppCmd("imm");
     failures += !Shoot(window, out, "07-immunization.png");

@@ -621,4 +621,11 @@ void JournalingMachine::Stop(std::string problem, bool journalWhole) {
     if (cancel_ != nullptr) cancel_->store(1);
 }
 
+std::unique_ptr<JournalingMachine> Journaled(std::unique_ptr<LoadedMachine> opened,
+                                             std::string_view chosen) {
+    auto m = std::make_unique<JournalingMachine>(std::move(opened));
+    m->SetQuarantineFolder(QuarantineFolder(*m, chosen));
+    return m;
+}
+
 }  // namespace veldan::quarantine

@@ -132,4 +132,10 @@ class JournalingMachine final : public machine::LoadedMachine {
     std::string stopProblem_;
 };
 
+// The opened machine wrapped in a journaling machine whose quarantine folder is
+// QuarantineFolder(machine, chosen): the machine's default one when `chosen` is
+// empty. Every front end opens its machine this way.
+std::unique_ptr<JournalingMachine> Journaled(std::unique_ptr<machine::LoadedMachine> opened,
+                                             std::string_view chosen = {});
+
 }  // namespace veldan::quarantine

@@ -1,8 +1,8 @@
 #pragma once
 // What the program keeps for its whole run and its windows share: the context
 // of the machine being scanned, the program folder, the home page, the layout,
-// the versions, the settings, the way to ask the user, and the hook that
-// writes the machine back after a change.
+// the versions, the settings, the way to ask the user, the journaling machine
+// a cure runs on, and the hook that writes the machine back after a change.
 
 #include <QString>
 #include <functional>
@@ -10,6 +10,7 @@
 
 #include "platform/app_settings.h"
 #include "platform/context.h"
+#include "quarantine/journaling_machine.h"
 #include "ui/layout.h"
 #include "ui/prompter.h"
 
@@ -26,6 +27,10 @@ struct AppState {
     WindowLayout layout;
     platform::CAppSettings settings;
     Prompter& prompter;
+    // The machine of `ctx` as the journaling machine it is opened in: cures are
+    // journaled and their removed items kept in its quarantine folder. Null
+    // when the machine is not journaled: then a cure keeps nothing.
+    quarantine::JournalingMachine* journal = nullptr;
     // Called on the user-interface thread after the machine was changed (a cure,
     // an immunization run, a kill bit); writes it back. May be empty.
     std::function<void()> machineChanged;

@@ -19,9 +19,10 @@ enum WindowMessage : int {
     WM_SCAN_DONE = 0x69A,     // scan worker -> scan result page; lParam 1 completed, 0 cancelled
     WM_CURE_DONE = 0x69B,     // cure worker -> scan result page; lParam 1 completed, 0 cancelled
     WM_DB_LOADED = 0x69C,     // database loader -> main window -> start page, immunization page
+    WM_KEPT_DONE = 0x69D,     // quarantine worker -> cure history dialog (restore or purge)
 };
 
-static_assert(int(WM_HTML_FIT) > int(QEvent::User) && int(WM_DB_LOADED) < int(QEvent::MaxUser));
+static_assert(int(WM_HTML_FIT) > int(QEvent::User) && int(WM_KEPT_DONE) < int(QEvent::MaxUser));
 
 // One window message as a Qt event: its two parameters and, for the page
 // command, its text.

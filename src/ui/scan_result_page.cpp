@@ -33,6 +33,7 @@ constexpr AnchorPair kAnchors[] = {
     {CScanResultDlg::IDC_CURE, kAnchorMoveY},
     {CScanResultDlg::IDC_SAVE_LOG, kAnchorMoveY},
     {CScanResultDlg::IDC_CANCEL, kAnchorMoveY},
+    {CScanResultDlg::IDC_KEPT, kAnchorStretchX | kAnchorMoveY},
     kAnchorEnd,
 };
 
@@ -55,6 +56,21 @@ QString SavedLogText(const QString& path) {
                "로그 파일을 저장했습니다.\n\n%1\n\n이 파일을 열 프로그램을 찾을 수 없습니다. "
                "텍스트 편집기로 직접 여세요.")
         .arg(QDir::toNativeSeparators(path));
+}
+
+QString KeptText(const std::string& folder) {
+    return QStringLiteral(
+               "치료한 항목은 %1 폴더에 보관했습니다. 시작 화면의 [치료 기록]에서 되돌릴 수 "
+               "있습니다.")
+        .arg(QString::fromStdString(folder));
+}
+
+QString QuarantineNotWritableText(const std::string& folder, machine::WinError error) {
+    return QStringLiteral(
+               "치료한 항목을 보관할 폴더에 쓸 수 없어 치료하지 않았습니다. 검사한 컴퓨터는 "
+               "바뀌지 않았습니다.\n\n위치: %1\n(Windows 오류 %2)")
+        .arg(QString::fromStdString(folder))
+        .arg(error);
 }
 
 CScanResultDlg::CScanResultDlg(AppState& app, QWidget* parent)
@@ -81,6 +97,11 @@ void CScanResultDlg::CreateControls() {
     AddControl(new QLabel(QStringLiteral("완료:"), this), IDC_DONE_LABEL, "static",
                Dlu(239, 241, 22, 9));
     percent_ = AddControl(new QLabel(this), IDC_PERCENT, "static", Dlu(262, 241, 91, 9));
+    // After a cure, over the progress rows: where the removed items are kept.
+    kept_ = AddControl(new QLabel(this), IDC_KEPT, "static", Dlu(7, 226, 346, 24));
+    kept_->setWordWrap(true);
+    kept_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    kept_->hide();
 
     checkAll_ = AddControl(new QPushButton(QStringLiteral("모두 선택"), this), IDC_CHECK_ALL,
                            "button", Dlu(7, 262, 50, 16));
@@ -178,6 +199,7 @@ void CScanResultDlg::OnStartScan() {
     list_->show();
     EnableResultButtons(false);
     cancel_->setText(kTextCancel);
+    ShowKept(false);
 
     scanJob_.Reset();
     model_.SetBusy(true);
@@ -220,7 +242,11 @@ void CScanResultDlg::OnStartCure() {
             kCaptionCure, MsgIcon::Warning, MsgButtons::Ok);
         return;
     }
+    // The journal and the quarantine must be writable before anything changes.
+    model_.CopyChecks(result_);
+    if (!BeginJournal()) return;
     finished_ = true;
+    ShowKept(false);
     list_->show();
     EnableResultButtons(false);
     cancel_->setText(kTextCancel);
@@ -229,11 +255,37 @@ void CScanResultDlg::OnStartCure() {
     // for them to end) runs on the cure's thread, before the cure, while the
     // page says what it is doing.
     cureSession_.Announce();
-    model_.CopyChecks(result_);
     cureJob_.Reset();
     model_.SetBusy(true);
-    cureWorker_.Start(app_.ctx, result_, cureJob_, this, MakeSink(),
-                      [this] { cureSession_.ClosePrograms(); });
+    quarantine::JournalingMachine* journal = app_.journal;
+    cureWorker_.Start(
+        app_.ctx, result_, cureJob_, this, MakeSink(), [this] { cureSession_.ClosePrograms(); },
+        [journal](int row) {
+            if (journal) journal->SetRow(row);
+        });
+}
+
+bool CScanResultDlg::BeginJournal() {
+    if (!app_.journal) return true;
+    std::vector<std::string> names;
+    for (const auto& row : result_.rows) {
+        if (row.checked) names.push_back(row.name);
+    }
+    std::string problem;
+    const machine::WinError e = app_.journal->BeginCure(names, problem);
+    if (e == machine::ERROR_SUCCESS) return true;
+    app_.ctx.Debug("BeginCure: " + problem + "\n");
+    app_.prompter.Message(this, QuarantineNotWritableText(app_.journal->quarantineFolder(), e),
+                          kCaptionCure, MsgIcon::Warning, MsgButtons::Ok);
+    return false;
+}
+
+void CScanResultDlg::ShowKept(bool shown) {
+    for (QWidget* w : {control(IDC_TARGET_LABEL), static_cast<QWidget*>(status_),
+                       static_cast<QWidget*>(progress_), control(IDC_DONE_LABEL),
+                       static_cast<QWidget*>(percent_)})
+        w->setVisible(!shown);
+    kept_->setVisible(shown);
 }
 
 void CScanResultDlg::OnProgramsToClose(const std::string& programs) {
@@ -265,6 +317,12 @@ void CScanResultDlg::OnCureDone(bool completed) {
     // The start page after a completed cure; the cure changed the machine
     // either way: it is written back before anything is asked.
     cureSession_.Finish(completed, app_.homePage);
+    if (app_.journal && !app_.journal->cureId().empty()) {
+        (void)app_.journal->End(completed);
+        kept_->setText(KeptText(app_.journal->quarantineFolder()));
+        kept_->setToolTip(QString::fromStdString(app_.journal->cureFolder()));
+        ShowKept(true);
+    }
     if (completed) {
         if (app_.ctx.report().failed().Count() > 0) {
             app_.prompter.Message(
@@ -337,6 +395,10 @@ void CScanResultDlg::OnSaveLog() {
         app_.prompter.Message(this, SavedLogText(path), QStringLiteral("로그 저장"),
                               MsgIcon::Information, MsgButtons::Ok);
     });
+}
+
+QString CScanResultDlg::keptText() const {
+    return kept_->isHidden() ? QString() : kept_->text();
 }
 
 QString CScanResultDlg::ProposedLogPath() const {

@@ -28,6 +28,11 @@ QString ClosingText(const std::string& programs);
 QString SavedLogText(const QString& path);
 // The save dialog's filter for the scan log.
 QString LogFileFilter();
+// What the page says after a cure: the removed items are kept in the
+// quarantine `folder` (a Windows path) and can be restored.
+QString KeptText(const std::string& folder);
+// Why a cure did not start: the quarantine `folder` cannot be written.
+QString QuarantineNotWritableText(const std::string& folder, machine::WinError error);
 
 class CScanResultDlg : public CEZPropertyPage, private engine::CureHooks {
     Q_OBJECT
@@ -46,6 +51,7 @@ class CScanResultDlg : public CEZPropertyPage, private engine::CureHooks {
         IDC_TARGET_LABEL = 1034,
         IDC_DONE_LABEL = 1035,
         IDC_SAVE_LOG = 1072,
+        IDC_KEPT = 1073,
     };
 
     CScanResultDlg(AppState& app, QWidget* parent);
@@ -63,6 +69,8 @@ class CScanResultDlg : public CEZPropertyPage, private engine::CureHooks {
     const ScanJob& cureJob() const { return cureJob_; }
     // The name "로그 저장" proposes: <program folder>/log/scanlog_<date>_<scan start>.txt.
     QString ProposedLogPath() const;
+    // Where the last cure kept what it removed, as the page shows it; "" while not shown.
+    QString keptText() const;
 
   protected:
     bool OnAppMessage(const AppEvent& message) override;
@@ -75,6 +83,11 @@ class CScanResultDlg : public CEZPropertyPage, private engine::CureHooks {
     void OnStartScan();
     void OnScanDone(bool completed);
     void OnStartCure();
+    // Starts journaling the cure of the checked rows; says why and returns
+    // false when the quarantine cannot be written (nothing has changed then).
+    bool BeginJournal();
+    // Shows the kept-items text in place of the progress rows, or hides it.
+    void ShowKept(bool shown);
     void OnCureDone(bool completed);
     void OnCancel();
     void OnCheckAll(bool checked);
@@ -110,6 +123,7 @@ class CScanResultDlg : public CEZPropertyPage, private engine::CureHooks {
     QPushButton* cure_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QPushButton* saveLog_ = nullptr;
+    QLabel* kept_ = nullptr;
 
     // Last members: destroyed (and joined) before everything they use.
     ScanWorker scanWorker_{ScanWorker::Kind::Scan};

@@ -49,8 +49,9 @@ namespace {
 // walk, so they are merged: one queued call at a time shows the latest text.
 class QueuedObserver final : public engine::ScanObserver {
   public:
-    QueuedObserver(ScanJob& job, QObject* receiver, std::shared_ptr<const WorkerSink> sink)
-        : job_(job), receiver_(receiver), sink_(std::move(sink)) {}
+    QueuedObserver(ScanJob& job, QObject* receiver, std::shared_ptr<const WorkerSink> sink,
+                   std::function<void(int)> cureRow)
+        : job_(job), receiver_(receiver), sink_(std::move(sink)), cureRow_(std::move(cureRow)) {}
 
     void OnRange(int total) override {
         Post([total](const WorkerSink& s) {
@@ -101,6 +102,10 @@ class QueuedObserver final : public engine::ScanObserver {
         });
     }
 
+    void OnCureRow(int index) override {
+        if (cureRow_) cureRow_(index);
+    }
+
     // Counts OnStatus calls as cure rows (the cure reports each row's name once).
     void CountCureEntries() { cureEntries_ = 0; }
 
@@ -126,6 +131,7 @@ class QueuedObserver final : public engine::ScanObserver {
     ScanJob& job_;
     QObject* receiver_;
     std::shared_ptr<const WorkerSink> sink_;
+    std::function<void(int)> cureRow_;
     std::shared_ptr<StatusSlot> status_ = std::make_shared<StatusSlot>();
     int cureEntries_ = -1;
 };
@@ -137,16 +143,17 @@ ScanWorker::~ScanWorker() {
 }
 
 bool ScanWorker::Start(platform::Context& ctx, engine::ScanResult& result, ScanJob& job,
-                       QObject* receiver, WorkerSink sink, std::function<void()> before) {
+                       QObject* receiver, WorkerSink sink, std::function<void()> before,
+                       std::function<void(int)> cureRow) {
     if (thread_.joinable()) return false;
     job_ = &job;
     running_.store(true);
     auto shared = std::make_shared<const WorkerSink>(std::move(sink));
     const Kind kind = kind_;
     thread_ = std::thread([this, &ctx, &result, &job, receiver, shared, kind,
-                           before = std::move(before)] {
+                           before = std::move(before), cureRow = std::move(cureRow)] {
         if (before) before();
-        QueuedObserver observer(job, receiver, shared);
+        QueuedObserver observer(job, receiver, shared, cureRow);
         int completed = 0;
         if (kind == Kind::Scan) {
             completed = engine::RunScan(ctx, result, observer, job.cancel);

@@ -70,9 +70,12 @@ class ScanWorker {
     // through `receiver`; returns false when a thread of this worker exists.
     // `before` (may be empty) runs first on the thread, ahead of the scan or
     // cure: the steps that must precede it without holding up the window.
+    // `cureRow` (may be empty) is called on the thread, not queued, as the cure
+    // begins each row's lines (-1 once the rows are done): the journal's row.
     // `ctx`, `result` and `job` must stay untouched by others until Join().
     bool Start(platform::Context& ctx, engine::ScanResult& result, ScanJob& job, QObject* receiver,
-               WorkerSink sink, std::function<void()> before = {});
+               WorkerSink sink, std::function<void()> before = {},
+               std::function<void(int)> cureRow = {});
     // True from Start() until Join(), also after the thread has finished.
     bool Exists() const { return thread_.joinable(); }
     // True while the thread has not finished its run.

@@ -7,6 +7,7 @@
 
 #include "text/strings.h"
 #include "ui/app_icon.h"
+#include "ui/quarantine_dialog.h"
 
 namespace veldan::ui {
 
@@ -17,6 +18,7 @@ constexpr int kPatternText = 1050;
 constexpr int kEntryText = 1049;
 constexpr int kAddressEdit = 1045;
 constexpr int kStartButton = 1046;
+constexpr int kHistoryButton = 1047;
 }  // namespace
 
 CStartDlg::CStartDlg(AppState& app, QWidget* parent) : CEZPropertyPage(kDialogId, app, parent) {
@@ -55,6 +57,13 @@ CStartDlg::CStartDlg(AppState& app, QWidget* parent) : CEZPropertyPage(kDialogId
     start_->setEnabled(false);
     connect(start_, &QPushButton::clicked, this, &CStartDlg::OnStart);
     connect(address_, &QLineEdit::returnPressed, start_, &QPushButton::click);
+
+    // Past cures can be seen and restored without a scan; a machine that is
+    // not journaled keeps none.
+    history_ = AddControl(new QPushButton(QStringLiteral("치료 기록"), this), kHistoryButton,
+                          "button", Dlu(7, 130, 75, 16));
+    history_->setEnabled(app_.journal != nullptr);
+    connect(history_, &QPushButton::clicked, this, &CStartDlg::OnHistory);
 }
 
 bool CStartDlg::OnAppMessage(const AppEvent& message) {
@@ -82,6 +91,11 @@ void CStartDlg::OnStart() {
     // A settings file that cannot be written keeps the address for this run only.
     app_.settings.WriteString("homepage", home);
     PostAppMessage(parentWidget(), WM_START_SCAN);
+}
+
+void CStartDlg::OnHistory() {
+    CQuarantineDlg dialog(app_, this);
+    dialog.exec();
 }
 
 }  // namespace veldan::ui

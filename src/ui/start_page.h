@@ -1,6 +1,7 @@
 #pragma once
 // The start page: the loaded database's version and counts, the home page the
-// browser gets back after a cure, and the "검사 시작!" button.
+// browser gets back after a cure, the "검사 시작!" button and the "치료 기록"
+// button that shows the kept cures and restores them.
 
 #include "ui/page.h"
 
@@ -18,6 +19,8 @@ class CStartDlg : public CEZPropertyPage {
     // "검사 시작!": stores the address as the home page (blank -> "about:blank"),
     // writes the setting and asks the parent for a scan.
     void OnStart();
+    // "치료 기록": the cure history dialog, modal.
+    void OnHistory();
 
   protected:
     bool OnAppMessage(const AppEvent& message) override;
@@ -28,6 +31,7 @@ class CStartDlg : public CEZPropertyPage {
     QLabel* entries_;
     QLineEdit* address_;
     QPushButton* start_;
+    QPushButton* history_;
 };
 
 }  // namespace veldan::ui

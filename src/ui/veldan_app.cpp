@@ -104,9 +104,8 @@ int CVeldanApp::Run(StartOptions options) {
         if (options.machineFolder.empty()) return 0;
     }
     machine::MachineError error;
-    auto machine =
-        machine::OpenMachine(options.machineFolder, {options.user, options.force}, error);
-    if (!machine) {
+    auto opened = machine::OpenMachine(options.machineFolder, {options.user, options.force}, error);
+    if (!opened) {
         prompter_.Message(
             nullptr,
             QStringLiteral("검사할 컴퓨터를 열 수 없습니다.\n\n%1").arg(MachineErrorText(error)),
@@ -114,6 +113,9 @@ int CVeldanApp::Run(StartOptions options) {
         return 1;
     }
     settings.WriteString("machine", options.machineFolder);
+    // Cures are journaled and keep what they remove in the machine's quarantine
+    // folder, as the command line's; scans never look inside it.
+    auto machine = quarantine::Journaled(std::move(opened));
 
     platform::Context ctx(*machine, *debug);
     ctx.setProgramFolder(options.programFolder);
@@ -130,6 +132,7 @@ int CVeldanApp::Run(StartOptions options) {
     AppState app(ctx, options.programFolder, prompter_);
     app.homePage = homePage;
     app.layout = layout;
+    app.journal = machine.get();
     app.machineChanged = [this, &machine] {
         machine::MachineError saveError;
         if (!machine->Save(saveError))
