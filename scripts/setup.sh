@@ -10,7 +10,7 @@ packages=(
   libhivex-dev
   zlib1g-dev libssl-dev libcurl4-openssl-dev
   qt6-base-dev qt6-translations-l10n fonts-nanum
-  libcli11-dev nlohmann-json3-dev libzip-dev python3-jsonschema scdoc
+  libcli11-dev nlohmann-json3-dev python3-jsonschema scdoc
   # The Windows build (presets win32, win64) and its tests under Wine.
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
   wine wine64 wine32:i386

@@ -207,16 +207,14 @@ int RunCure(const Globals& g, const CureOptions& o) {
         if (o.dryRun) {
             journal.BeginPlan();
         } else {
-            std::vector<std::string> names;
-            for (const auto& row : result.rows) {
-                if (row.checked) names.push_back(row.name);
-            }
             std::string problem;
-            if (quarantine::CheckRoomForCure(*s.ctx, result, journal.quarantineFolder(), problem))
-                return Fail(kExitFailure, "cannot cure: " + problem + "; nothing was changed");
-            if (const machine::WinError e = journal.BeginCure(names, problem)) {
-                return Fail(kExitFailure, "cannot cure: " + problem + " (Windows error " +
-                                              std::to_string(e) + "); nothing was changed");
+            if (const machine::WinError e =
+                    quarantine::BeginCheckedCure(*s.ctx, journal, result, problem)) {
+                const std::string code = e == machine::ERROR_DISK_FULL
+                                             ? ""
+                                             : " (Windows error " + std::to_string(e) + ")";
+                return Fail(kExitFailure,
+                            "cannot cure: " + problem + code + "; nothing was changed");
             }
         }
         std::string home = o.homepage.empty() ? HomePageSetting(g) : o.homepage;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "quarantine/journaling_machine.h"
+
 namespace veldan::quarantine {
 
 WinError CheckRoomForCure(platform::Context& ctx, const engine::ScanResult& result,
@@ -20,6 +22,18 @@ WinError CheckRoomForCure(platform::Context& ctx, const engine::ScanResult& resu
     }
     machine::FileSystem& fs = ctx.files();
     return CheckRoom(fs, quarantine, RoomToKeep(fs, paths, changes), problem);
+}
+
+WinError BeginCheckedCure(platform::Context& ctx, JournalingMachine& journal,
+                          const engine::ScanResult& result, std::string& problem) {
+    if (const WinError e = CheckRoomForCure(ctx, result, journal.quarantineFolder(), problem)) {
+        return e;
+    }
+    std::vector<std::string> names;
+    for (const engine::ScanRow& row : result.rows) {
+        if (row.checked) names.push_back(row.name);
+    }
+    return journal.BeginCure(names, problem);
 }
 
 }  // namespace veldan::quarantine

@@ -19,4 +19,13 @@ namespace veldan::quarantine {
 [[nodiscard]] WinError CheckRoomForCure(platform::Context& ctx, const engine::ScanResult& result,
                                         std::string_view quarantine, std::string& problem);
 
+class JournalingMachine;
+
+// Starts the journal of a cure of the checked rows of `result` once the
+// quarantine's disk has room for it. ERROR_SUCCESS when the cure may start;
+// else nothing was changed, and `problem` says why: ERROR_DISK_FULL when the
+// disk lacks room, any other code when the quarantine cannot be written.
+[[nodiscard]] WinError BeginCheckedCure(platform::Context& ctx, JournalingMachine& journal,
+                                        const engine::ScanResult& result, std::string& problem);
+
 }  // namespace veldan::quarantine

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "engine/loader.h"
+#include "quarantine/cure_room.h"
 #include "ui/result_list.h"
 
 namespace veldan::ui {
@@ -65,7 +66,19 @@ QString KeptText(const std::string& folder) {
         .arg(QString::fromStdString(folder));
 }
 
+QString CureStoppedText() {
+    return QStringLiteral(
+        "치료한 항목을 보관할 수 없어 치료를 멈췄습니다. 그때까지 바꾼 내용은 시작 화면의 "
+        "[치료 기록]에서 되돌릴 수 있습니다.");
+}
+
 QString QuarantineNotWritableText(const std::string& folder, machine::WinError error) {
+    if (error == machine::ERROR_DISK_FULL) {
+        return QStringLiteral(
+                   "치료한 항목을 보관할 디스크에 공간이 부족해 치료하지 않았습니다. 검사한 "
+                   "컴퓨터는 바뀌지 않았습니다.\n\n위치: %1")
+            .arg(QString::fromStdString(folder));
+    }
     return QStringLiteral(
                "치료한 항목을 보관할 폴더에 쓸 수 없어 치료하지 않았습니다. 검사한 컴퓨터는 "
                "바뀌지 않았습니다.\n\n위치: %1\n(Windows 오류 %2)")
@@ -258,6 +271,8 @@ void CScanResultDlg::OnStartCure() {
     cureJob_.Reset();
     model_.SetBusy(true);
     quarantine::JournalingMachine* journal = app_.journal;
+    // A quarantine that cannot keep what the cure removes stops the cure.
+    if (journal) journal->SetCancelFlag(&cureJob_.cancel);
     cureWorker_.Start(
         app_.ctx, result_, cureJob_, this, MakeSink(), [this] { cureSession_.ClosePrograms(); },
         [journal](int row) {
@@ -267,12 +282,8 @@ void CScanResultDlg::OnStartCure() {
 
 bool CScanResultDlg::BeginJournal() {
     if (!app_.journal) return true;
-    std::vector<std::string> names;
-    for (const auto& row : result_.rows) {
-        if (row.checked) names.push_back(row.name);
-    }
     std::string problem;
-    const machine::WinError e = app_.journal->BeginCure(names, problem);
+    const machine::WinError e = quarantine::BeginCheckedCure(app_.ctx, *app_.journal, result_, problem);
     if (e == machine::ERROR_SUCCESS) return true;
     app_.ctx.Debug("BeginCure: " + problem + "\n");
     app_.prompter.Message(this, QuarantineNotWritableText(app_.journal->quarantineFolder(), e),
@@ -318,6 +329,7 @@ void CScanResultDlg::OnCureDone(bool completed) {
     // either way: it is written back before anything is asked.
     cureSession_.Finish(completed, app_.homePage);
     if (app_.journal && !app_.journal->cureId().empty()) {
+        app_.journal->SetCancelFlag(nullptr);
         (void)app_.journal->End(completed);
         kept_->setText(KeptText(app_.journal->quarantineFolder()));
         kept_->setToolTip(QString::fromStdString(app_.journal->cureFolder()));
@@ -332,6 +344,11 @@ void CScanResultDlg::OnCureDone(bool completed) {
                 kCaptionCure, MsgIcon::Information, MsgButtons::Ok);
         }
     } else {
+        if (app_.journal && !app_.journal->stopProblem().empty()) {
+            app_.ctx.Debug("cure stopped: " + app_.journal->stopProblem() + "\n");
+            app_.prompter.Message(this, CureStoppedText(), kCaptionCure, MsgIcon::Warning,
+                                  MsgButtons::Ok);
+        }
         ShowStartPage();
     }
 }

@@ -33,6 +33,8 @@ QString LogFileFilter();
 QString KeptText(const std::string& folder);
 // Why a cure did not start: the quarantine `folder` cannot be written.
 QString QuarantineNotWritableText(const std::string& folder, machine::WinError error);
+// Why a cure stopped in its middle: what it removed could not be kept.
+QString CureStoppedText();
 
 class CScanResultDlg : public CEZPropertyPage, private engine::CureHooks {
     Q_OBJECT

@@ -120,6 +120,17 @@ TEST(QuarantineRoom, TheQuarantinesDiskMustHoldWhatTheCureKeeps) {
     result.rows[1].checked = true;
     EXPECT_EQ(CheckRoomForCure(ctx, result, "C:\\Q", problem), ERROR_DISK_FULL);
     EXPECT_NE(problem.find("to keep what it removes"), std::string::npos) << problem;
+
+    // A cure that lacks room does not start its journal: nothing is written.
+    JournalingMachine jm(std::make_unique<OpenedMemory>(m));
+    jm.SetQuarantineFolder("C:\\Q");
+    EXPECT_EQ(BeginCheckedCure(ctx, jm, result, problem), ERROR_DISK_FULL);
+    EXPECT_TRUE(jm.cureId().empty());
+    std::uint32_t attributes = 0;
+    EXPECT_NE(fs.GetAttributes("C:\\Q", attributes), ERROR_SUCCESS);
+    result.rows[1].checked = false;
+    EXPECT_EQ(BeginCheckedCure(ctx, jm, result, problem), ERROR_SUCCESS) << problem;
+    EXPECT_FALSE(jm.cureId().empty());
 }
 
 TEST(QuarantineRoom, ADiskThatFillsDuringACureStopsItCleanly) {
