@@ -21,15 +21,7 @@ class IniProfiles : public Profiles {
   public:
     explicit IniProfiles(std::string windowsDirectory);
 
-    std::string GetString(std::string_view section, std::string_view key, std::string_view def,
-                          std::string_view file) const final;
-    std::vector<std::pair<std::string, std::string>> GetSection(std::string_view section,
-                                                                std::string_view file) const final;
-    std::vector<std::string> GetSectionNames(std::string_view file) const final;
-    WinError WriteString(std::string_view section, std::optional<std::string_view> key,
-                         std::optional<std::string_view> value, std::string_view file) final;
-    WinError AppendString(std::string_view section, std::string_view key, std::string_view value,
-                          std::string_view file) final;
+    VELDAN_PROFILES_OPERATIONS(final);
 
   protected:
     // The text of the existing file at the Windows path; nullopt when it is

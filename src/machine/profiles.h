@@ -47,3 +47,16 @@ class Profiles {
 };
 
 }  // namespace veldan::machine
+
+// Declares every Profiles operation with the virt-specifier `virt` (override or
+// final), for a backend that implements them all (IniProfiles, Win32Profiles).
+#define VELDAN_PROFILES_OPERATIONS(virt)                                                       \
+    std::string GetString(std::string_view section, std::string_view key, std::string_view def, \
+                          std::string_view file) const virt;                                   \
+    std::vector<std::pair<std::string, std::string>> GetSection(                               \
+        std::string_view section, std::string_view file) const virt;                           \
+    std::vector<std::string> GetSectionNames(std::string_view file) const virt;                \
+    WinError WriteString(std::string_view section, std::optional<std::string_view> key,        \
+                         std::optional<std::string_view> value, std::string_view file) virt;   \
+    WinError AppendString(std::string_view section, std::string_view key,                      \
+                          std::string_view value, std::string_view file) virt

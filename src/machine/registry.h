@@ -136,11 +136,23 @@ class Registry {
 
 }  // namespace veldan::machine
 
-// Declares every Registry operation, for a backend that implements them all (HiveRegistry,
-// MemoryRegistry).
-#define VELDAN_REGISTRY_OPERATIONS                                                                 \
-    WinError OpenKey(HKEY root, std::string_view subKey) const override;                           \
+// Declares the Registry operations that change the registry, for a layer that
+// watches them (DeniedWrites).
+#define VELDAN_REGISTRY_WRITES                                                                     \
     WinError CreateKey(HKEY root, std::string_view subKey) override;                               \
+    WinError SetValue(HKEY root, std::string_view subKey, std::string_view name,                   \
+                      const RegValue& value) override;                                             \
+    WinError DeleteValue(HKEY root, std::string_view subKey, std::string_view name) override;      \
+    WinError DeleteKey(HKEY root, std::string_view subKey) override;                               \
+    WinError DeleteTree(HKEY root, std::string_view subKey) override;                              \
+    WinError SetKeySecurity(HKEY root, std::string_view subKey, const KeySecurity& security)       \
+        override
+
+// Declares every Registry operation, for a backend that implements them all (HiveRegistry,
+// MemoryRegistry, Win32Registry).
+#define VELDAN_REGISTRY_OPERATIONS                                                                 \
+    VELDAN_REGISTRY_WRITES;                                                                        \
+    WinError OpenKey(HKEY root, std::string_view subKey) const override;                           \
     WinError QueryInfoKey(HKEY root, std::string_view subKey, RegKeyInfo& info) const override;    \
     WinError EnumKey(HKEY root, std::string_view subKey, std::uint32_t index, std::string& name)   \
         const override;                                                                            \
@@ -148,12 +160,5 @@ class Registry {
                        RegValue* value) const override;                                            \
     WinError QueryValue(HKEY root, std::string_view subKey, std::string_view name,                 \
                         RegValue& value) const override;                                           \
-    WinError SetValue(HKEY root, std::string_view subKey, std::string_view name,                   \
-                      const RegValue& value) override;                                             \
-    WinError DeleteValue(HKEY root, std::string_view subKey, std::string_view name) override;      \
-    WinError DeleteKey(HKEY root, std::string_view subKey) override;                               \
-    WinError DeleteTree(HKEY root, std::string_view subKey) override;                              \
     WinError GetKeySecurity(HKEY root, std::string_view subKey, KeySecurity& security)             \
-        const override;                                                                            \
-    WinError SetKeySecurity(HKEY root, std::string_view subKey, const KeySecurity& security)       \
-        override
+        const override

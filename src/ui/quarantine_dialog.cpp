@@ -179,23 +179,28 @@ std::vector<std::string> CQuarantineDlg::ChosenIds() const {
     return ids;
 }
 
-void CQuarantineDlg::OnRestore() {
-    if (worker_.Exists() || !app_.journal) return;
-    QuarantineTask task;
+bool CQuarantineDlg::ConfirmChosen(QuarantineTask& task, const QString& none,
+                                   const QString& question, MsgIcon icon) {
     task.ids = ChosenIds();
     if (task.ids.empty()) {
-        Tell(QStringLiteral("먼저 복원할 치료 기록을 선택해야 합니다."), MsgIcon::Information);
-        return;
+        Tell(none, MsgIcon::Information);
+        return false;
     }
+    return Ask(question.arg(task.ids.size()), icon);
+}
+
+void CQuarantineDlg::OnRestore() {
+    if (worker_.Exists() || !app_.journal) return;
     if (const QString why = app_.MachineNotWritable(); !why.isEmpty()) {
         Tell(QStringLiteral("검사한 컴퓨터에 쓸 수 없어 복원할 수 없습니다.\n\n%1").arg(why),
              MsgIcon::Warning);
         return;
     }
-    if (!Ask(QStringLiteral("선택한 치료 %1건을 되돌려 치료 전 상태로 복원합니다. 치료한 "
-                            "악성코드도 함께 복원됩니다. 계속하시겠습니까?")
-                 .arg(task.ids.size()),
-             MsgIcon::Question))
+    QuarantineTask task;
+    if (!ConfirmChosen(task, QStringLiteral("먼저 복원할 치료 기록을 선택해야 합니다."),
+                       QStringLiteral("선택한 치료 %1건을 되돌려 치료 전 상태로 복원합니다. 치료한 "
+                                      "악성코드도 함께 복원됩니다. 계속하시겠습니까?"),
+                       MsgIcon::Question))
         return;
     forcedPass_ = false;
     firstPass_ = {};
@@ -206,15 +211,10 @@ void CQuarantineDlg::OnPurge() {
     if (worker_.Exists() || !app_.journal) return;
     QuarantineTask task;
     task.kind = QuarantineTask::Kind::Purge;
-    task.ids = ChosenIds();
-    if (task.ids.empty()) {
-        Tell(QStringLiteral("먼저 삭제할 치료 기록을 선택해야 합니다."), MsgIcon::Information);
-        return;
-    }
-    if (!Ask(QStringLiteral("선택한 치료 기록 %1건과 보관한 항목을 영구히 삭제합니다. 삭제한 "
-                            "뒤에는 복원할 수 없습니다. 계속하시겠습니까?")
-                 .arg(task.ids.size()),
-             MsgIcon::Warning))
+    if (!ConfirmChosen(task, QStringLiteral("먼저 삭제할 치료 기록을 선택해야 합니다."),
+                       QStringLiteral("선택한 치료 기록 %1건과 보관한 항목을 영구히 삭제합니다. "
+                                      "삭제한 뒤에는 복원할 수 없습니다. 계속하시겠습니까?"),
+                       MsgIcon::Warning))
         return;
     StartTask(std::move(task));
 }

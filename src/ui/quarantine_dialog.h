@@ -74,6 +74,10 @@ class CQuarantineDlg : public QDialog {
     // A message with OK; a Yes/No question (No by default), true for Yes.
     void Tell(const QString& text, MsgIcon icon);
     bool Ask(const QString& text, MsgIcon icon);
+    // Fills `task` with the chosen cures and asks `question` (%1: their number);
+    // false when none is chosen (`none` tells so) or the user says no.
+    bool ConfirmChosen(QuarantineTask& task, const QString& none, const QString& question,
+                       MsgIcon icon);
 
     AppState& app_;
     std::string root_;  // the quarantine folder

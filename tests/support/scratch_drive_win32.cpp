@@ -176,6 +176,9 @@ WinError ScratchDrive::OpenWrite(std::string_view path, machine::WriteMode mode,
 WinError ScratchDrive::MoveFile(std::string_view from, std::string_view to, bool replace) {
     return files_.MoveFile(Map(from), Map(to), replace);
 }
+WinError ScratchDrive::GetDiskFreeSpaceEx(std::string_view path, std::uint64_t& bytes) const {
+    return files_.GetDiskFreeSpaceEx(Map(path), bytes);
+}
 WinError ScratchDrive::GetFileTime(std::string_view path, machine::FileTimes& times) const {
     return files_.GetFileTime(Map(path), times);
 }

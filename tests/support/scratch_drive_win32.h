@@ -53,6 +53,7 @@ class ScratchDrive final : public machine::FileSystem {
     WinError OpenWrite(std::string_view path, machine::WriteMode mode,
                        std::unique_ptr<machine::FileWriter>& writer) override;
     WinError MoveFile(std::string_view from, std::string_view to, bool replace) override;
+    WinError GetDiskFreeSpaceEx(std::string_view path, std::uint64_t& bytes) const override;
     WinError GetFileTime(std::string_view path, machine::FileTimes& times) const override;
     WinError SetFileTime(std::string_view path, const machine::FileTimes& times) override;
 

@@ -17,14 +17,7 @@ class DeniedWrites final : public ForwardingRegistry {
   public:
     using ForwardingRegistry::ForwardingRegistry;
 
-    WinError CreateKey(HKEY root, std::string_view subKey) override;
-    WinError SetValue(HKEY root, std::string_view subKey, std::string_view name,
-                      const RegValue& value) override;
-    WinError DeleteValue(HKEY root, std::string_view subKey, std::string_view name) override;
-    WinError DeleteKey(HKEY root, std::string_view subKey) override;
-    WinError DeleteTree(HKEY root, std::string_view subKey) override;
-    WinError SetKeySecurity(HKEY root, std::string_view subKey,
-                            const KeySecurity& security) override;
+    VELDAN_REGISTRY_WRITES;
 
     // The first refused key ("HKEY_LOCAL_MACHINE\Software\X") since the last Take.
     const std::optional<std::string>& refused() const { return refused_; }

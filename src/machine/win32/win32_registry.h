@@ -34,24 +34,7 @@ class Win32Registry final : public Registry {
 
     Win32Registry(Roots roots, OsFamily family);
 
-    WinError OpenKey(HKEY root, std::string_view subKey) const override;
-    WinError CreateKey(HKEY root, std::string_view subKey) override;
-    WinError QueryInfoKey(HKEY root, std::string_view subKey, RegKeyInfo& info) const override;
-    WinError EnumKey(HKEY root, std::string_view subKey, std::uint32_t index,
-                     std::string& name) const override;
-    WinError EnumValue(HKEY root, std::string_view subKey, std::uint32_t index, std::string& name,
-                       RegValue* value) const override;
-    WinError QueryValue(HKEY root, std::string_view subKey, std::string_view name,
-                        RegValue& value) const override;
-    WinError SetValue(HKEY root, std::string_view subKey, std::string_view name,
-                      const RegValue& value) override;
-    WinError DeleteValue(HKEY root, std::string_view subKey, std::string_view name) override;
-    WinError DeleteKey(HKEY root, std::string_view subKey) override;
-    WinError DeleteTree(HKEY root, std::string_view subKey) override;
-    WinError GetKeySecurity(HKEY root, std::string_view subKey,
-                            KeySecurity& security) const override;
-    WinError SetKeySecurity(HKEY root, std::string_view subKey,
-                            const KeySecurity& security) override;
+    VELDAN_REGISTRY_OPERATIONS;
 
     // Deletes the scratch key of ScratchRoots with everything below it.
     static WinError DeleteScratch(std::string_view scratch);

@@ -14,15 +14,7 @@ namespace veldan::machine::win32 {
 
 class Win32Profiles final : public Profiles {
   public:
-    std::string GetString(std::string_view section, std::string_view key, std::string_view def,
-                          std::string_view file) const override;
-    std::vector<std::pair<std::string, std::string>> GetSection(
-        std::string_view section, std::string_view file) const override;
-    std::vector<std::string> GetSectionNames(std::string_view file) const override;
-    WinError WriteString(std::string_view section, std::optional<std::string_view> key,
-                         std::optional<std::string_view> value, std::string_view file) override;
-    WinError AppendString(std::string_view section, std::string_view key, std::string_view value,
-                          std::string_view file) override;
+    VELDAN_PROFILES_OPERATIONS(override);
 
   private:
     // True when the file has the section (ASCII case and surrounding blanks ignored).
