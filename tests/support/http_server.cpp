@@ -1,16 +1,9 @@
 #include "support/http_server.h"
 
-#include <cerrno>
+#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "text/strings.h"
 
@@ -86,6 +79,13 @@ HttpRequest ParseRequest(std::string_view head) {
     return request;
 }
 
+// The line that opens a chunk of `size` bytes.
+std::string ChunkHead(std::size_t size) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, size, 16).ptr;
+    return std::string(digits, end) + "\r\n";
+}
+
 bool ReadFile(const std::filesystem::path& file, std::string& bytes) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return false;
@@ -111,30 +111,14 @@ std::size_t HttpRequest::HeaderCount(std::string_view name) const {
 }
 
 HttpServer::HttpServer() {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    wakeRead_.Reset(pipeFds[0]);
-    wakeWrite_.Reset(pipeFds[1]);
-
-    listen_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof(address);
-    if (!listen_ || ::bind(listen_.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(listen_.get(), 64) != 0 ||
-        ::getsockname(listen_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("cannot listen on 127.0.0.1");
-    }
-    port_ = ntohs(address.sin_port);
+    if (!MakeWakePair(wakeRead_, wakeWrite_)) throw std::runtime_error("no wake sockets");
+    listen_ = ListenOnLoopback(port_);
+    if (!listen_) throw std::runtime_error("cannot listen on 127.0.0.1");
     thread_ = std::thread([this] { Run(); });
 }
 
 HttpServer::~HttpServer() {
-    const char stop = 'x';
-    while (::write(wakeWrite_.get(), &stop, 1) < 0 && errno == EINTR) {
-    }
+    Send(wakeWrite_, "x");
     thread_.join();
 }
 
@@ -199,59 +183,57 @@ std::optional<HttpAnswer> HttpServer::Find(const std::string& target) const {
 }
 
 bool HttpServer::Stopping(std::chrono::milliseconds wait) const {
-    pollfd fd = {wakeRead_.get(), POLLIN, 0};
-    for (;;) {
-        const int ready = ::poll(&fd, 1, static_cast<int>(wait.count()));
-        if (ready < 0 && errno == EINTR) continue;
-        return ready > 0;
-    }
+    SocketWait waits[] = {{&wakeRead_}};
+    return WaitForSockets(waits, wait) > 0;
 }
 
-bool HttpServer::WaitReadable(int fd, std::chrono::milliseconds timeout) const {
-    pollfd fds[2] = {{wakeRead_.get(), POLLIN, 0}, {fd, POLLIN, 0}};
-    for (;;) {
-        const int ready = ::poll(fds, 2, static_cast<int>(timeout.count()));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return false;
-        if (fds[0].revents != 0) return false;  // stopping
-        return true;
-    }
+bool HttpServer::WaitReadable(const Socket& socket, std::chrono::milliseconds timeout) const {
+    SocketWait waits[] = {{&wakeRead_}, {&socket}};
+    if (WaitForSockets(waits, timeout) <= 0) return false;
+    return !waits[0].ready;  // not when stopping
 }
 
-bool HttpServer::SendAll(int fd, std::string_view bytes) const {
+bool HttpServer::SendAll(const Socket& socket, std::string_view bytes) const {
     while (!bytes.empty()) {
-        const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const long sent = Send(socket, bytes);
         if (sent >= 0) {
             bytes.remove_prefix(static_cast<std::size_t>(sent));
             continue;
         }
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        if (sent != kSocketWouldBlock) return false;
         // A client that does not read must not keep the server from stopping.
-        pollfd fds[2] = {{wakeRead_.get(), POLLIN, 0}, {fd, POLLOUT, 0}};
-        const int ready = ::poll(fds, 2, static_cast<int>(kClientPatience.count()));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0 || fds[0].revents != 0) return false;
+        SocketWait waits[] = {{&wakeRead_}, {&socket, true}};
+        if (WaitForSockets(waits, kClientPatience) <= 0 || waits[0].ready) return false;
     }
     return true;
 }
 
 void HttpServer::Run() {
     for (;;) {
-        if (!WaitReadable(listen_.get(), std::chrono::milliseconds(-1))) return;
-        host::UniqueFd client(::accept4(listen_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (client) Serve(client.get());
+        if (!WaitReadable(listen_, std::chrono::milliseconds(-1))) return;
+        const Socket client = AcceptConnection(listen_);
+        if (client) Serve(client);
     }
 }
 
-void HttpServer::Serve(int client) {
+// Reads from `client` until it closes, fails or the server stops; every byte
+// read is thrown away.
+void HttpServer::Drain(const Socket& client, std::chrono::milliseconds patience) const {
+    char buffer[4096];
+    while (WaitReadable(client, patience)) {
+        const long got = Receive(client, buffer, sizeof(buffer));
+        if (got == 0 || got == -1) break;
+    }
+}
+
+void HttpServer::Serve(const Socket& client) {
     // The request head: everything up to the empty line.
     std::string head;
     char buffer[4096];
     while (head.find("\r\n\r\n") == std::string::npos) {
         if (head.size() > kMaxRequestHead || !WaitReadable(client, kClientPatience)) return;
-        const ssize_t got = ::recv(client, buffer, sizeof(buffer), 0);
-        if (got < 0 && errno == EINTR) continue;
+        const long got = Receive(client, buffer, sizeof(buffer));
+        if (got == kSocketWouldBlock) continue;
         if (got <= 0) return;
         head.append(buffer, static_cast<std::size_t>(got));
     }
@@ -267,6 +249,10 @@ void HttpServer::Serve(int client) {
     std::optional<HttpAnswer> found = Find(target);
     HttpAnswer answer;
     if (found) answer = std::move(*found);
+    if (answer.silent) {
+        Drain(client, std::chrono::milliseconds(-1));
+        return;
+    }
     if (!found || (!answer.bodyFile.empty() && !ReadFile(answer.bodyFile, answer.body))) {
         answer = HttpAnswer{};
         answer.status = 404;
@@ -278,30 +264,35 @@ void HttpServer::Serve(int client) {
                            "\r\n";
     for (const auto& [name, value] : answer.headers) response += name + ": " + value + "\r\n";
     if (!answer.location.empty()) response += "Location: " + answer.location + "\r\n";
-    if (answer.contentLength) {
+    if (answer.chunked) {
+        response += "Transfer-Encoding: chunked\r\n";
+    } else if (answer.contentLength) {
         response += "Content-Length: " + std::to_string(answer.body.size()) + "\r\n";
     }
     response += "Connection: close\r\n\r\n";
 
-    std::string_view body = answer.body;
-    if (answer.cutAfter && *answer.cutAfter < body.size()) body = body.substr(0, *answer.cutAfter);
-    if (headOnly) body = {};
-    bool sending = SendAll(client, response);
+    const std::string_view body = headOnly ? std::string_view() : std::string_view(answer.body);
+    const bool cut = answer.cutAfter && *answer.cutAfter < body.size();
+    const std::size_t end = cut ? *answer.cutAfter : body.size();
     const std::size_t piece = answer.chunkSize > 0 ? answer.chunkSize : body.size();
-    for (bool first = true; sending && !body.empty(); first = false) {
-        if (!first && answer.chunkDelay.count() > 0 && Stopping(answer.chunkDelay)) return;
-        const std::string_view now = body.substr(0, piece);
-        sending = SendAll(client, now);
-        body.remove_prefix(now.size());
+    bool sending = SendAll(client, response);
+    for (std::size_t at = 0; sending && at < end; at += piece) {
+        if (at > 0 && answer.chunkDelay.count() > 0 && Stopping(answer.chunkDelay)) return;
+        const std::string_view whole = body.substr(at, piece);
+        const std::string_view now = whole.substr(0, end - at);
+        if (answer.chunked) {
+            sending = SendAll(client, ChunkHead(whole.size())) && SendAll(client, now) &&
+                      (now.size() < whole.size() || SendAll(client, "\r\n"));
+        } else {
+            sending = SendAll(client, now);
+        }
     }
+    if (sending && answer.chunked && !cut && !headOnly) SendAll(client, "0\r\n\r\n");
 
     // A graceful end: no more from this side, then wait for the client to
     // close, so that nothing it has not read yet is thrown away by a reset.
-    ::shutdown(client, SHUT_WR);
-    while (WaitReadable(client, kDrainPatience)) {
-        const ssize_t got = ::recv(client, buffer, sizeof(buffer), 0);
-        if (got == 0 || (got < 0 && errno != EINTR)) break;
-    }
+    ShutdownSending(client);
+    Drain(client, kDrainPatience);
 }
 
 }  // namespace veldan::test

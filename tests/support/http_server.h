@@ -1,10 +1,10 @@
 #pragma once
-// A small HTTP/1.1 server on 127.0.0.1 for tests. It listens on a port of its
-// own choosing, answers one connection after the other on its own thread
-// (every answer carries "Connection: close"), and records the requests it
-// received. Answers are set per path and may be changed while it runs; a path
-// without an answer gets 404. The destructor stops the thread and closes
-// every socket.
+// A small HTTP/1.1 server on 127.0.0.1 for tests, on Linux and Windows
+// (support/loopback_socket.h). It listens on a port of its own choosing,
+// answers one connection after the other on its own thread (every answer
+// carries "Connection: close"), and records the requests it received. Answers
+// are set per path and may be changed while it runs; a path without an answer
+// gets 404. The destructor stops the thread and closes every socket.
 
 #include <chrono>
 #include <condition_variable>
@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/unique_fd.h"
+#include "support/loopback_socket.h"
 
 namespace veldan::test {
 
@@ -37,6 +37,12 @@ struct HttpAnswer {
     std::chrono::milliseconds chunkDelay{0};
     // A broken body: Content-Length announces the whole body, only this many bytes are sent.
     std::optional<std::size_t> cutAfter;
+    // The body in the chunked transfer coding (a chunk per piece, no
+    // Content-Length); a body cut short ends inside a chunk, without the last one.
+    bool chunked = false;
+    // No answer at all: the request is read and the connection held open,
+    // silent, until the client gives up or the server stops.
+    bool silent = false;
 };
 
 struct HttpRequest {
@@ -84,17 +90,19 @@ class HttpServer {
 
   private:
     void Run();
-    void Serve(int client);
+    void Serve(const Socket& client);
     std::optional<HttpAnswer> Find(const std::string& target) const;
-    // Waits up to `timeout` for `fd` to become readable; false on stop or time-out.
-    bool WaitReadable(int fd, std::chrono::milliseconds timeout) const;
+    // Waits up to `timeout` (negative: without limit) for `socket` to become
+    // readable; false on stop or time-out.
+    bool WaitReadable(const Socket& socket, std::chrono::milliseconds timeout) const;
     // Waits up to `wait`; true when the server is stopping.
     bool Stopping(std::chrono::milliseconds wait) const;
-    bool SendAll(int fd, std::string_view bytes) const;
+    bool SendAll(const Socket& socket, std::string_view bytes) const;
+    void Drain(const Socket& client, std::chrono::milliseconds patience) const;
 
-    host::UniqueFd listen_;
-    host::UniqueFd wakeRead_;
-    host::UniqueFd wakeWrite_;
+    Socket listen_;
+    Socket wakeRead_;
+    Socket wakeWrite_;
     int port_ = 0;
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
