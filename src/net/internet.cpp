@@ -46,7 +46,8 @@ int TInternet::GetPage(std::string_view address, std::string& body, int& code, s
 
     ++sessionCounter;
     PageSink sink;
-    const GetOutcome outcome = RunGet({url, BuildRequestHeaders(), HeaderSafe(userAgent)}, sink);
+    const GetOutcome outcome =
+        RunGet({url, BuildRequestHeaders(), HeaderSafe(userAgent), timeoutSeconds}, sink);
     if (!outcome.rejectedByStatus) body = sink.text();
     return Finish(outcome.code, code, text);
 }
@@ -61,7 +62,8 @@ int TInternet::GetFile(std::string_view address, const std::string& localHostPat
 
     ++sessionCounter;
     FileSink sink(localHostPath);
-    const GetOutcome outcome = RunGet({url, BuildRequestHeaders(), HeaderSafe(userAgent)}, sink);
+    const GetOutcome outcome =
+        RunGet({url, BuildRequestHeaders(), HeaderSafe(userAgent), timeoutSeconds}, sink);
     // Closing may still report a failed write; a transfer that failed keeps its code.
     const int closed = sink.Close();
     return Finish(outcome.code != kSuccessful ? outcome.code : closed, code, text);

@@ -28,6 +28,8 @@ class TInternet {
     std::string user;  // non-empty: the server credentials are sent
     std::string password;
     std::string userAgent = "Mozilla";
+    // Seconds to wait for a connection, and for a stalled transfer to move.
+    long timeoutSeconds = 60;
 
     // Fetches `address` into `body`. Returns 1 when `code` is 0, else 0;
     // `text` is always ErrorText(code). `body` is set after a complete read

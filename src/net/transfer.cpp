@@ -126,8 +126,9 @@ HeaderList MakeHeaderList(std::string_view block, bool withAuthorization) {
     return list;
 }
 
-void SetOptions(CURL* curl, const std::string& url, curl_slist* headers,
-                const std::string& userAgent, Exchange& ex) {
+void SetOptions(CURL* curl, const std::string& url, curl_slist* headers, const GetRequest& request,
+                Exchange& ex) {
+    const std::string& userAgent = request.userAgent;
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -135,9 +136,9 @@ void SetOptions(CURL* curl, const std::string& url, curl_slist* headers,
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, userAgent.empty() ? nullptr : userAgent.c_str());
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, request.timeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, request.timeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &ex);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnBody);
@@ -158,7 +159,7 @@ GetOutcome RunGet(const GetRequest& request, BodySink& sink) {
         Exchange ex;
         ex.curl = curl.get();
         ex.sink = &sink;
-        SetOptions(curl.get(), url, headers.get(), request.userAgent, ex);
+        SetOptions(curl.get(), url, headers.get(), request, ex);
         const CURLcode res = curl_easy_perform(curl.get());
         if (ex.code != 0 || ex.rejectedByStatus) return {ex.code, ex.rejectedByStatus};
         if (ex.redirect) {
@@ -167,7 +168,7 @@ GetOutcome RunGet(const GetRequest& request, BodySink& sink) {
             if (url.empty()) return {kConnectionFailed, false};
             continue;
         }
-        if (res != CURLE_OK) return {kConnectionFailed, false};
+        if (res != CURLE_OK) return {kConnectionFailed, false, static_cast<long>(res)};
         if (!ex.begun) return {sink.Begin(), false};
         return {kSuccessful, false};
     }

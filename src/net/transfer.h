@@ -11,6 +11,7 @@
 // Time-outs: connecting gives up after kConnectTimeoutSeconds, and a transfer
 // that moves less than one byte per second for kStallSeconds is abandoned
 // (in the spirit of WinInet's default time-outs, which have no total limit).
+// A request may set both to another number of seconds.
 //
 // Proxy: libcurl's proxy environment variables (http_proxy, no_proxy ...)
 // stand for the system's preconfigured proxy settings.
@@ -39,11 +40,16 @@ struct GetRequest {
     std::string url;          // an absolute http URL (see HttpUrl)
     std::string headerBlock;  // header lines, each ending "\r\n", closed by an empty line
     std::string userAgent;
+    long timeoutSeconds = kConnectTimeoutSeconds;  // for connecting, and for a stalled transfer
 };
+static_assert(kConnectTimeoutSeconds == kStallSeconds);
 
 struct GetOutcome {
     int code = 0;                   // 0, or the result code of the failure
     bool rejectedByStatus = false;  // the status was 400 or above; no body was read
+    // The transport's own reason for a failure, for diagnostics and tests: the
+    // CURLcode over libcurl, the Windows error over WinINet; 0 when none.
+    long transportError = 0;
 };
 
 // Sends the request and feeds the final response's body to `sink`. The code

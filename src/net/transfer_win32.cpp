@@ -1,10 +1,17 @@
 // One HTTP GET over WinINet, with the behaviour of the libcurl version
-// (transfer.h): InternetOpenUrl with the header block, redirects followed here
-// (not by WinINet) so that the same statuses, the same limit and the same
-// rule for the Authorization line apply, the status read by HttpQueryInfo,
-// the body by InternetReadFile. WinINet's proxy is the system's preconfigured
-// one. A body shorter than its Content-Length is a transport failure, as it
-// is for libcurl.
+// (transfer.h): InternetConnect, HttpOpenRequest and HttpSendRequest with the
+// header block, redirects followed here (not by WinINet) so that the same
+// statuses, the same limit and the same rule for the Authorization line
+// apply, the status read by HttpQueryInfo, the body by InternetReadFile.
+// WinINet's proxy is the system's preconfigured one. A body shorter than its
+// Content-Length is a transport failure, as it is for libcurl.
+//
+// The request is opened before it is sent so that its time-outs can be set on
+// it: Wine takes no send or receive time-out from the session handle, and
+// InternetOpenUrl would wait for an answer before giving the handle back. The
+// request names no accept types, so the header block's Accept line is the
+// only one. A server certificate the machine does not trust fails the send
+// (no SECURITY_FLAG_IGNORE_* is ever set).
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,7 +72,7 @@ std::string ResolveRedirect(const std::string& base, const std::string& location
     return HttpUrl(host::Narrow(std::wstring_view(out.data(), size)));
 }
 
-// The lines of the header block for InternetOpenUrl, without the
+// The lines of the header block for the request, without the
 // Authorization line when it is not for this server.
 std::wstring RequestHeaders(std::string_view block, bool withAuthorization) {
     std::string lines;
@@ -112,12 +119,53 @@ int ReadBody(HINTERNET request, BodySink& sink) {
     return kSuccessful;
 }
 
-void SetTimeouts(HINTERNET session) {
-    DWORD connect = static_cast<DWORD>(kConnectTimeoutSeconds * 1000);
-    DWORD stall = static_cast<DWORD>(kStallSeconds * 1000);
-    InternetSetOptionW(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
-    InternetSetOptionW(session, INTERNET_OPTION_SEND_TIMEOUT, &stall, sizeof stall);
-    InternetSetOptionW(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &stall, sizeof stall);
+void SetTimeouts(HINTERNET handle, long seconds) {
+    DWORD milliseconds = static_cast<DWORD>(seconds * 1000);
+    InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &milliseconds, sizeof milliseconds);
+    InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &milliseconds, sizeof milliseconds);
+    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &milliseconds, sizeof milliseconds);
+}
+
+// The handles of one request sent.
+struct Sent {
+    InternetHandle connection;
+    InternetHandle request;
+    HINTERNET handle() const { return static_cast<HINTERNET>(request.get()); }
+};
+
+// Opens and sends the GET of `url` (an address HttpUrl accepted) with
+// `headers`; false with the thread's last error set on failure.
+bool SendGet(HINTERNET session, const std::string& url, const std::wstring& headers,
+             long timeoutSeconds, Sent& sent) {
+    const std::wstring wide = host::Widen(url);
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = 1;
+    parts.dwUrlPathLength = 1;
+    parts.dwExtraInfoLength = 1;
+    if (!InternetCrackUrlW(wide.c_str(), static_cast<DWORD>(wide.size()), 0, &parts)) return false;
+    const std::wstring hostName(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring target(parts.lpszUrlPath, parts.dwUrlPathLength);
+    target.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    target = target.substr(0, target.find(L'#'));  // a fragment stays with the client
+    if (target.empty()) target = L"/";
+    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+
+    sent.connection.reset(InternetConnectW(session, hostName.c_str(), parts.nPort, nullptr, nullptr,
+                                           INTERNET_SERVICE_HTTP, 0, 0));
+    if (!sent.connection) return false;
+    sent.request.reset(HttpOpenRequestW(static_cast<HINTERNET>(sent.connection.get()), L"GET",
+                                        target.c_str(), nullptr, nullptr, nullptr,
+                                        kRequestFlags | (secure ? INTERNET_FLAG_SECURE : 0), 0));
+    if (!sent.request) return false;
+    SetTimeouts(sent.handle(), timeoutSeconds);
+    return HttpSendRequestW(sent.handle(), headers.empty() ? nullptr : headers.c_str(),
+                            static_cast<DWORD>(headers.size()), nullptr, 0) != 0;
+}
+
+// A transport failure with WinINet's reason.
+GetOutcome Failed() {
+    return {kConnectionFailed, false, static_cast<long>(GetLastError())};
 }
 
 }  // namespace
@@ -126,20 +174,20 @@ GetOutcome RunGet(const GetRequest& request, BodySink& sink) {
     const std::wstring agent = host::Widen(request.userAgent);
     InternetHandle session(InternetOpenW(agent.empty() ? nullptr : agent.c_str(),
                                          INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!session) return {kConnectionFailed, false};
-    SetTimeouts(static_cast<HINTERNET>(session.get()));
+    if (!session) return Failed();
+    SetTimeouts(static_cast<HINTERNET>(session.get()), request.timeoutSeconds);
     const std::string firstOrigin = OriginOf(request.url);
     std::string url = request.url;
     for (long redirects = 0;; ++redirects) {
         // Credentials of the server are for the server first asked only.
         const std::wstring headers =
             RequestHeaders(request.headerBlock, OriginOf(url) == firstOrigin);
-        const std::wstring wideUrl = host::Widen(url);
-        InternetHandle req(InternetOpenUrlW(static_cast<HINTERNET>(session.get()), wideUrl.c_str(),
-                                            headers.empty() ? nullptr : headers.c_str(),
-                                            static_cast<DWORD>(headers.size()), kRequestFlags, 0));
-        if (!req) return {kConnectionFailed, false};
-        HINTERNET handle = static_cast<HINTERNET>(req.get());
+        Sent sent;
+        if (!SendGet(static_cast<HINTERNET>(session.get()), url, headers, request.timeoutSeconds,
+                     sent)) {
+            return Failed();
+        }
+        HINTERNET handle = sent.handle();
         DWORD status = 0;
         if (!QueryNumber(handle, HTTP_QUERY_STATUS_CODE, status) || status == 0) status = 200;
         if (IsFollowedRedirect(status)) {

@@ -125,3 +125,21 @@ veldan_wine_test(test_updater_parts
   LIBS veldan_updater ZLIB::ZLIB)
 veldan_wine_test(test_internet_format SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/net/internet_format_test.cpp
   LIBS veldan_net)
+
+# The HTTP client over WinINet against the loopback test server of the Linux
+# tests (Winsock here): the same cases as for libcurl, and a TLS server with a
+# self-signed certificate (internet_tls_test.sh) that must be refused.
+veldan_wine_test(test_internet
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/net/internet_test.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/win32/internet_tls.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/support/http_server.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/support/loopback_socket_win32.cpp
+  LIBS veldan_net veldan_text wininet ws2_32)
+set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/net/internet_test.cpp PROPERTIES
+                            COMPILE_OPTIONS "-include;${VELDAN_POSIX_COMPAT}")
+set_tests_properties(test_internet PROPERTIES TIMEOUT 120)
+add_test(NAME internet_tls_wine
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/internet_tls_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+                 $<TARGET_FILE:test_internet>)
+set_tests_properties(internet_tls_wine PROPERTIES FIXTURES_REQUIRED wine_prefix
+                     ENVIRONMENT "VELDAN_WINEPREFIX=${VELDAN_WINEPREFIX}" TIMEOUT 120)
