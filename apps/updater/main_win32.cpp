@@ -15,6 +15,7 @@
 
 #include "host/wide_path_win32.h"
 #include "text/debug.h"
+#include "updater/update_files.h"
 #include "updater/update_program.h"
 
 #include <windows.h>
@@ -166,6 +167,8 @@ DWORD WINAPI RunSteps(void* parameter) {
         Ask(work.window, kShowMessage, &text);
     };
     hooks.start = &StartDetached;
+    // The Windows package may hold no Veldan.exe: then nothing is started.
+    hooks.canStart = [](const std::string& program) { return updater::IsFile(program + ".exe"); };
     std::unique_ptr<veldan::text::DebugSink> debug = veldan::text::MakeDefaultDebugSink();
     work.result = updater::RunUpdate(work.args, hooks, *debug);
     return 0;

@@ -30,6 +30,11 @@ bool IsFolder(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsFile(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
 std::string MakeTempFile(const std::string& folder, std::string_view prefix) {
     std::string pattern = folder + "/" + std::string(prefix) + "XXXXXX";
     if (!host::UniqueFd(mkstemp(pattern.data()))) return {};

@@ -18,6 +18,9 @@ bool SetFolderMode(const std::string& path, unsigned mode);
 // True when `path` names an existing folder.
 bool IsFolder(const std::string& path);
 
+// True when `path` names an existing file (not a folder).
+bool IsFile(const std::string& path);
+
 // Creates an empty, uniquely named file "<folder>/<prefix>XXXXXX"; its path,
 // or "" when none can be made.
 std::string MakeTempFile(const std::string& folder, std::string_view prefix);

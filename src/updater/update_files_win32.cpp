@@ -41,6 +41,12 @@ bool IsFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool IsFile(const std::string& path) {
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesW(host::WidePath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 std::string MakeTempFile(const std::string& folder, std::string_view prefix) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string path = folder + "\\" + std::string(prefix) + UniqueSuffix();

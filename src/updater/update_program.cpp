@@ -1,5 +1,7 @@
 #include "updater/update_program.h"
 
+#include <filesystem>
+
 #include "net/address.h"
 #include "net/internet.h"
 #include "platform/app_settings.h"
@@ -25,6 +27,27 @@ std::string FailureReason(const InstallFailure& failure, const std::string& targ
         return std::string(kCannotWriteText) + (failure.entry.empty() ? target : failure.entry);
     }
     return std::string(kArchiveDamagedText);
+}
+
+// The number of files below `folder`.
+std::size_t CountFiles(const std::string& folder) {
+    std::size_t files = 0;
+    std::error_code ec;
+    for (std::filesystem::recursive_directory_iterator it(HostPath(folder), ec), end;
+         !ec && it != end; it.increment(ec)) {
+        if (it->is_regular_file(ec)) ++files;
+    }
+    return files;
+}
+
+// The final message when nothing is started: the failure already reported,
+// or what was installed, or that nothing was downloaded.
+std::string NothingStartedText(int result, const std::string& failureText,
+                               const std::string& installed) {
+    std::string text = failureText;
+    if (result == kUpdateDone) text = installed;
+    if (text.empty()) text = std::string(kNotDownloadedText);
+    return text + "\n" + std::string(kNothingStartedText);
 }
 
 // Hooks may be left empty; these call them when set.
@@ -67,7 +90,8 @@ int VerifyDownload(const std::string& target, const std::string& archive,
 // Returns an UpdateResult; `failureText` is set for what the user is told.
 int DownloadAndInstall(const std::string& target, const std::string& host,
                        const std::string& archive, const std::string& signature,
-                       const UpdateHooks& hooks, text::DebugSink& debug, std::string& failureText) {
+                       const UpdateHooks& hooks, text::DebugSink& debug, std::string& failureText,
+                       std::string& installedText) {
     net::TInternet internet;
     int code = 0;
     std::string codeText;
@@ -85,8 +109,10 @@ int DownloadAndInstall(const std::string& target, const std::string& host,
     // archive replayed by someone on the way would undo later fixes.
     const std::string installed = FolderDatabaseVersion(target);
     std::string offered;
-    auto notOlder = [&installed, &offered](const std::string& stage) {
+    std::size_t files = 0;
+    auto notOlder = [&installed, &offered, &files](const std::string& stage) {
         offered = FolderDatabaseVersion(stage);
+        files = CountFiles(stage);
         return !IsOlderRelease(offered, installed);
     };
     InstallFailure failure;
@@ -103,6 +129,9 @@ int DownloadAndInstall(const std::string& target, const std::string& host,
                     failure.entry + "\n");
         return Refuse(kUpdateInstallFailed, FailureReason(failure, target), hooks, failureText);
     }
+    installedText = std::string(kUpdatedText) + "\n" + std::string(kUpdatedVersionText) +
+                    (offered.empty() ? "-" : offered) + "\n" + std::string(kUpdatedFilesText) +
+                    std::to_string(files);
     return kUpdateDone;
 }
 
@@ -134,17 +163,25 @@ int RunUpdate(const std::vector<std::string>& args, const UpdateHooks& hooks,
         archive.empty() ? std::string() : MakeTempFile(tempFolder, kTempFilePrefix);
     ShowStatus(hooks, kDownloadingText);
     std::string failureText;
+    std::string installedText;
     int result = kUpdateNoTempFile;
     if (archive.empty() || signature.empty()) {
         debug.Write("mkstemp... " + tempFolder + "\n");
     } else {
-        result = DownloadAndInstall(target, host, archive, signature, hooks, debug, failureText);
+        result = DownloadAndInstall(target, host, archive, signature, hooks, debug, failureText,
+                                    installedText);
     }
     if (!archive.empty()) RemoveFile(archive);
     if (!signature.empty()) RemoveFile(signature);
-    if (!failureText.empty()) Message(hooks, failureText);
+    const std::string program = target + "/" + std::string(kMainProgramName);
+    const bool startable = !hooks.canStart || hooks.canStart(program);
+    if (!startable) {
+        Message(hooks, NothingStartedText(result, failureText, installedText));
+    } else if (!failureText.empty()) {
+        Message(hooks, failureText);
+    }
     if (hooks.closeStatus) hooks.closeStatus();
-    if (hooks.start) hooks.start(target + "/" + std::string(kMainProgramName), target);
+    if (hooks.start && startable) hooks.start(program, target);
     return result;
 }
 

@@ -40,6 +40,16 @@ inline constexpr std::string_view kNoReleaseKeyText = "업데이트를 확인할
 inline constexpr std::string_view kOlderReleaseText =
     "받은 업데이트가 설치된 버전보다 오래되었습니다: ";
 
+// The final message when the program folder holds no main program to start
+// (the Windows package has no window program yet): what was updated, or that
+// nothing was, and that nothing was started.
+inline constexpr std::string_view kUpdatedText = "업데이트를 설치했습니다.";
+inline constexpr std::string_view kUpdatedVersionText = "데이터베이스 버전: ";
+inline constexpr std::string_view kUpdatedFilesText = "설치한 파일 수: ";
+inline constexpr std::string_view kNotDownloadedText = "업데이트를 다운로드하지 못했습니다.";
+inline constexpr std::string_view kNothingStartedText =
+    "프로그램 폴더에 Veldan 프로그램이 없어 아무것도 실행하지 않았습니다.";
+
 // The name of the main program in the program folder.
 inline constexpr std::string_view kMainProgramName = "Veldan";
 // The prefix of the temporary archive file.
@@ -67,6 +77,9 @@ struct UpdateHooks {
     std::function<void(const std::string& text)> message;
     // Starts `program` with `workingFolder` as its working folder, detached.
     std::function<void(const std::string& program, const std::string& workingFolder)> start;
+    // True when `start` has a program file to run for `program`; unset: it
+    // always has.
+    std::function<bool(const std::string& program)> canStart;
 };
 
 struct UpdateOptions {
@@ -97,8 +110,11 @@ std::string SignatureAddress(std::string_view host);
 // files, reports a refusal or an installation failure (status text and
 // message box kInstallFailedText with the reason), closes the status window
 // and starts <folder>/Veldan in the folder, whatever happened before. A
-// failed download of the archive itself stays silent. Diagnostics go to
-// `debug`. Returns an UpdateResult.
+// failed download of the archive itself stays silent. When hooks.canStart
+// finds no program to start, nothing is started and the final message says
+// so after what was updated (kUpdatedText with the database version and the
+// number of files), why nothing was (the refusal, or kNotDownloadedText).
+// Diagnostics go to `debug`. Returns an UpdateResult.
 int RunUpdate(const std::vector<std::string>& args, const UpdateHooks& hooks,
               text::DebugSink& debug, const UpdateOptions& options = {});
 

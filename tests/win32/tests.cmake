@@ -110,7 +110,8 @@ set_tests_properties(parity_sample_xp PROPERTIES TIMEOUT 1500
 # VeldanUpdate.exe against a loopback HTTP server: a signed release installed;
 # a bad signature, a download cut short and a 404 refused as on Linux.
 add_test(NAME updater_wine
-         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/updater_test.sh $<TARGET_FILE:VeldanUpdate>)
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/updater_test.sh $<TARGET_FILE:VeldanUpdate>
+                 $<TARGET_FILE:updater_start_marker>)
 set_tests_properties(updater_wine PROPERTIES FIXTURES_REQUIRED wine_prefix
                      ENVIRONMENT "VELDAN_WINEPREFIX=${VELDAN_WINEPREFIX}" TIMEOUT 600)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
@@ -143,3 +144,7 @@ add_test(NAME internet_tls_wine
                  $<TARGET_FILE:test_internet>)
 set_tests_properties(internet_tls_wine PROPERTIES FIXTURES_REQUIRED wine_prefix
                      ENVIRONMENT "VELDAN_WINEPREFIX=${VELDAN_WINEPREFIX}" TIMEOUT 120)
+
+# A stand-in Veldan.exe for updater_wine: it marks its working folder.
+add_executable(updater_start_marker ${CMAKE_CURRENT_SOURCE_DIR}/win32/updater_start_marker.cpp)
+set_target_properties(updater_start_marker PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)

@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# updater_test.sh VELDANUPDATE.EXE: VeldanUpdate.exe under Wine against a
-# loopback HTTP server (update_server.py) serving a release archive signed
-# with OpenSSL directly (not by our own signing code). The good release is
-# installed into the program folder, also when reached through a redirect; a
+# updater_test.sh VELDANUPDATE.EXE MARKER.EXE: VeldanUpdate.exe under Wine
+# against a loopback HTTP server (update_server.py) serving a release archive
+# signed with OpenSSL directly (not by our own signing code). The good release
+# is installed into the program folder, also when reached through a redirect; a
 # signature by another key, a download cut short and a missing archive (404)
 # fail with the Linux program's texts and exit codes and leave the program
 # folder as it was.
+#
+# The Windows package has no Veldan.exe: without one the updater starts
+# nothing and its final message says what was updated (or that nothing was).
+# With one (MARKER.EXE, which leaves started.txt in its working folder) it is
+# started in the program folder, and a failed download stays silent, as on
+# Linux.
 #
 # Wine does not hand QT_* variables of the Unix environment to Windows
 # programs, so the headless switch (QT_QPA_PLATFORM=offscreen, as for the Linux
 # program) is set in the prefix's user environment instead.
 set -euo pipefail
 updater=$1
+marker=$2
 here=$(cd "$(dirname "$0")" && pwd)
 : "${WINEPREFIX:=${VELDAN_WINEPREFIX:?set WINEPREFIX or VELDAN_WINEPREFIX}}"
 export WINEPREFIX WINEDEBUG=-all
@@ -70,17 +77,31 @@ expect_refused() {  # expect_refused NAME EXIT-CODE [TEXT]
   if [ -n "${3:-}" ]; then
     grep -qF "$3" "$work/err" || fail "$1: no \"$3\" in: $(cat "$work/err")"
   else
-    [ ! -s "$work/err" ] || fail "$1: a failed download is silent, yet: $(cat "$work/err")"
+    grep -qF "업데이트를 다운로드하지 못했습니다." "$work/err" || fail "$1: no download failure text"
   fi
+  grep -qF "$nothing_started" "$work/err" || fail "$1: does not say that nothing was started"
+  [ ! -e "$work/program/started.txt" ] || fail "$1: something was started"
+}
+nothing_started="프로그램 폴더에 Veldan 프로그램이 없어 아무것도 실행하지 않았습니다."
+with_veldan() {  # a program folder with a Veldan.exe that marks its start
+  fresh_program
+  cp "$marker" "$work/program/Veldan.exe"
+}
+expect_started() {  # expect_started NAME: Veldan.exe ran in the program folder
+  for _ in $(seq 100); do [ -e "$work/program/started.txt" ] && break; sleep 0.1; done
+  [ -e "$work/program/started.txt" ] || fail "$1: Veldan.exe was not started in the program folder"
+  if grep -qF "$nothing_started" "$work/err"; then fail "$1: says nothing was started"; fi
 }
 
 # The happy path: the files of the release replace and join the old ones;
 # first with the status window (Wine's null display driver), then headless.
+# (With a Veldan.exe to start: a final message box would wait for a click.)
 wine reg delete 'HKCU\Environment' /v QT_QPA_PLATFORM /f >/dev/null 2>&1
-fresh_program
+with_veldan
 run good
 [ "$status" = 0 ] || fail "good with the window: exit code $status: $(cat "$work/err")"
 grep -q "new release text" "$work/program/core/new.txt" || fail "good with the window: not installed"
+expect_started "good with the window"
 wine reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d offscreen /f >/dev/null 2>&1
 fresh_program
 run good
@@ -90,6 +111,22 @@ cmp -s "$work/program/core/new.txt" <(python3 -c 'print("new release text\n" * 2
 cmp -s "$work/program/data/blob.bin" <(python3 -c 'import sys; sys.stdout.buffer.write(bytes(range(256)) * 4)') ||
   fail "good: data/blob.bin is not the release's"
 [ -z "$(find "$work/program" -name '.VLU*' -o -name '.veldan-part-*')" ] || fail "good: staging left behind"
+# No Veldan.exe: the final message says what was installed and that nothing started.
+for line in "업데이트를 설치했습니다." "데이터베이스 버전: -" "설치한 파일 수: 2" "$nothing_started"; do
+  grep -qF "$line" "$work/err" || fail "good: no \"$line\" in: $(cat "$work/err")"
+done
+[ ! -e "$work/program/started.txt" ] || fail "good: something was started"
+# With a Veldan.exe it is started, and a success or a failed download is silent.
+with_veldan
+run good
+[ "$status" = 0 ] || fail "good with Veldan.exe: exit code $status: $(cat "$work/err")"
+expect_started "good with Veldan.exe"
+[ ! -s "$work/err" ] || fail "good with Veldan.exe: not silent: $(cat "$work/err")"
+with_veldan
+run missing
+[ "$status" = 3 ] || fail "missing with Veldan.exe: exit code $status, not 3"
+expect_started "missing with Veldan.exe"
+[ ! -s "$work/err" ] || fail "missing with Veldan.exe: a failed download is silent, yet: $(cat "$work/err")"
 # The same through a redirect, which the updater follows itself.
 fresh_program
 run moved
