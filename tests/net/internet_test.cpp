@@ -31,6 +31,21 @@ HttpAnswer WithBody(std::string body, int status = 200) {
     return answer;
 }
 
+// Numbered text lines, at least `size` bytes.
+std::string NumberedLines(std::size_t size) {
+    std::string lines;
+    for (int i = 0; lines.size() < size; ++i) lines += "line " + std::to_string(i) + "\n";
+    return lines;
+}
+
+// `answer` in chunks of 700 bytes.
+HttpAnswer Chunked(HttpAnswer answer) {
+    answer.chunked = true;
+    answer.chunkSize = 700;
+    answer.chunkDelay = std::chrono::milliseconds(1);
+    return answer;
+}
+
 // Bytes 0..255 over and over, zeros included.
 std::string BinaryBytes(std::size_t size) {
     std::string bytes(size, '\0');
@@ -70,6 +85,18 @@ class InternetTest : public ::testing::Test {
         Download download;
         download.result = internet.GetFile(address, path, download.code, download.text);
         return download;
+    }
+
+    // Serves `answer` at `path` cut short after `cut` bytes: the page is a
+    // failed connection with the bytes that arrived.
+    void ExpectCutShort(const std::string& path, HttpAnswer answer, std::size_t cut) {
+        answer.cutAfter = cut;
+        server.Answer(path, answer);
+        const Page page = Fetch(server.Url(path));
+        EXPECT_EQ(page.result, 0);
+        EXPECT_EQ(page.code, 3);
+        EXPECT_EQ(page.text, "Connection failed");
+        EXPECT_EQ(page.body, answer.body.substr(0, cut));
     }
 
     std::string LocalPath(const std::string& name) const { return (dir.path() / name).string(); }
@@ -215,6 +242,7 @@ TEST_F(InternetTest, RedirectsAreFollowedUpToTheLimit) {
     server.ClearRequests();
     const Page page = Fetch(server.Url(step(0)));
     EXPECT_EQ(page.code, 3);
+    EXPECT_EQ(page.text, "Connection failed");
     EXPECT_EQ(page.body, "");
     EXPECT_EQ(server.RequestCount(), static_cast<std::size_t>(kMaxRedirects + 1));
 }
@@ -301,35 +329,15 @@ TEST_F(InternetTest, BodyWithoutLengthEndsWithTheConnection) {
 }
 
 TEST_F(InternetTest, CutOffBodyKeepsWhatArrived) {
-    std::string body;
-    for (int i = 0; body.size() < 5000; ++i) body += "line " + std::to_string(i) + "\n";
-    HttpAnswer answer = WithBody(body);
-    answer.cutAfter = 2100;
-    server.Answer("/cut", answer);
-
-    const Page page = Fetch(server.Url("/cut"));
-    EXPECT_EQ(page.result, 0);
-    EXPECT_EQ(page.code, 3);
-    EXPECT_EQ(page.text, "Connection failed");
-    EXPECT_EQ(page.body, body.substr(0, 2100));
-}
-
-// A body of 5000 bytes or more in chunks of 700.
-HttpAnswer ChunkedAnswer(std::string& body) {
-    for (int i = 0; body.size() < 5000; ++i) body += "chunk line " + std::to_string(i) + "\n";
-    HttpAnswer answer = WithBody(body);
-    answer.chunked = true;
-    answer.chunkSize = 700;
-    answer.chunkDelay = std::chrono::milliseconds(1);
-    return answer;
+    ExpectCutShort("/cut", WithBody(NumberedLines(5000)), 2100);
 }
 
 TEST_F(InternetTest, ChunkedBodyIsReadWhole) {
-    std::string body;
-    server.Answer("/chunked", ChunkedAnswer(body));
+    const HttpAnswer answer = Chunked(WithBody(NumberedLines(5000)));
+    server.Answer("/chunked", answer);
     const Page page = Fetch(server.Url("/chunked"));
     EXPECT_EQ(page.code, 0);
-    EXPECT_EQ(page.body, body);
+    EXPECT_EQ(page.body, answer.body);
 }
 
 TEST_F(InternetTest, ChunkedBodyCutShortFails) {
@@ -339,16 +347,8 @@ TEST_F(InternetTest, ChunkedBodyCutShortFails) {
                     "cannot be told from a whole one (a release archive cut so fails its "
                     "signature check)";
 #endif
-    std::string body;
-    HttpAnswer answer = ChunkedAnswer(body);
     // The connection ends inside the fourth chunk: no last chunk, no success.
-    answer.cutAfter = 2500;
-    server.Answer("/chunked", answer);
-    const Page cut = Fetch(server.Url("/chunked"));
-    EXPECT_EQ(cut.result, 0);
-    EXPECT_EQ(cut.code, 3);
-    EXPECT_EQ(cut.text, "Connection failed");
-    EXPECT_EQ(cut.body, body.substr(0, 2500));
+    ExpectCutShort("/chunked", Chunked(WithBody(NumberedLines(5000))), 2500);
 }
 
 TEST_F(InternetTest, GetPageCutsEachReadBlockAtAZeroByte) {
