@@ -236,6 +236,8 @@ void HttpServer::Serve(const Socket& client) {
         if (got == kSocketWouldBlock) continue;
         if (got <= 0) return;
         head.append(buffer, static_cast<std::size_t>(got));
+        // Not a request line (a TLS handshake, say): the connection ends now.
+        if (head[0] < 'A' || head[0] > 'Z') return;
     }
     HttpRequest request = ParseRequest(head);
     const std::string target = request.target;
