@@ -7,6 +7,7 @@
 
 #include "host/wide_path_win32.h"
 #include "machine/reg_file.h"
+#include "machine/registry_paths.h"
 
 namespace veldan::test {
 namespace fs = std::filesystem;
@@ -25,6 +26,7 @@ ImageBuilder& ImageBuilder::Ini(std::string_view text) {
         ADD_FAILURE() << "machine.ini does not parse: line " << error.line << ": "
                       << error.message;
     }
+    scratch_->pendingProtection = ini.protectedKeys;
     scratch_->ini = std::move(ini);
     return *this;
 }
@@ -63,6 +65,20 @@ std::unique_ptr<BuiltMachine> ImageBuilder::Load() const {
         }
     }
     scratch_->pendingRegs.clear();
+    // The keys the user may not delete get a security descriptor that denies
+    // deletion, once, as the machine would have them.
+    for (const std::string& key : scratch_->pendingProtection) {
+        machine::HKEY root = 0;
+        std::string sub;
+        machine::KeySecurity denied;
+        denied.denyDelete = true;
+        if (!machine::SplitKeyPath(key, root, sub) ||
+            m->registry().SetKeySecurity(root, sub, denied) != machine::ERROR_SUCCESS) {
+            ADD_FAILURE() << "image does not load: protected key " << key;
+            return nullptr;
+        }
+    }
+    scratch_->pendingProtection.clear();
     return m;
 }
 

@@ -24,6 +24,7 @@
 #include "machine/win32/win32_registry.h"
 #include "machine/win32/win32_services.h"
 #include "support/scratch_drive_win32.h"
+#include "support/scratch_key_win32.h"  // RunningUnderWine
 
 namespace veldan::test {
 
@@ -39,6 +40,8 @@ struct ScratchImage {
     machine::image::MachineIni ini;
     // .reg texts not yet applied, by file name (applied in that order).
     std::map<std::string, std::string> pendingRegs;
+    // Keys of machine.ini [protected] not yet protected.
+    std::vector<std::string> pendingProtection;
 };
 
 // Records what would be started; programs of a test image never run.

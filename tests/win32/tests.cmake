@@ -73,6 +73,8 @@ foreach(src IN LISTS VELDAN_UNIT_TESTS)
   endif()
 endforeach()
 veldan_wine_test(test_engine_units SOURCES ${VELDAN_UNIT_TESTS} LIBS veldan_engine)
+# Shortcuts and INI files of the test images hold Korean text in code page 949.
+set_property(TEST test_engine_units APPEND PROPERTY ENVIRONMENT "LC_ALL=ko_KR.UTF-8")
 set_source_files_properties(${VELDAN_UNIT_TESTS} PROPERTIES
                             COMPILE_OPTIONS "-include;${VELDAN_POSIX_COMPAT}")
 file(GLOB VELDAN_WIN32_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/*_test.cpp)
