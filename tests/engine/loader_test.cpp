@@ -27,7 +27,7 @@ const std::string kB = "{BBBBBBBB-1111-2222-3333-444444444444}";
 class LoaderTest : public ::testing::Test {
   protected:
     test::TempDir dir;
-    std::unique_ptr<machine::image::ImageMachine> machine =
+    std::unique_ptr<test::BuiltMachine> machine =
         test::ImageBuilder(dir)
             .Reg("1.reg", "[HKEY_LOCAL_MACHINE\\Software\\V]\r\n\"Dir\"=\"C:\\\\V\"\r\n")
             .Load();

@@ -15,7 +15,7 @@ namespace {
 class MacrosTest : public ::testing::Test {
   protected:
     test::TempDir dir;
-    std::unique_ptr<machine::image::ImageMachine> machine =
+    std::unique_ptr<test::BuiltMachine> machine =
         test::ImageBuilder(dir)
             .Reg("1.reg",
                  "[HKEY_LOCAL_MACHINE\\Software\\App]\r\n"

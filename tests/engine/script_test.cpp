@@ -23,7 +23,7 @@ const std::string kId = "{11111111-2222-3333-4444-555555555555}";
 class ScriptTest : public ::testing::Test {
   protected:
     test::TempDir dir;
-    std::unique_ptr<machine::image::ImageMachine> machine = test::ImageBuilder(dir).Load();
+    std::unique_ptr<test::BuiltMachine> machine = test::ImageBuilder(dir).Load();
     text::CaptureDebugSink sink;
     platform::Context ctx{*machine, sink};
 

@@ -86,12 +86,7 @@ TEST_F(Hosts, DeleteHostsFilesRemovesAReadOnlyFileAndSchedulesALockedOne) {
     EXPECT_EQ(DeleteHostsFiles(ctx), 1);
     EXPECT_FALSE(Exists("C:\\WINDOWS\\hosts"));
     EXPECT_EQ(Failed(), (std::vector<std::string>{sys}));
-    RegValue pending;
-    ASSERT_EQ(rig.raw().QueryValue(HKEY_LOCAL_MACHINE,
-                                   "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                                   "PendingFileRenameOperations", pending),
-              ERROR_SUCCESS);
-    EXPECT_EQ(pending.AsMultiString().at(0), "\\??\\" + sys);
+    EXPECT_EQ(rig.machine->image().PendingDeletes(), std::vector<std::string>{sys});
 }
 
 TEST_F(Hosts, UnknownFoldersNeverPutPathsAtADriveRoot) {

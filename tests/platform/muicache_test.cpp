@@ -41,9 +41,16 @@ TEST_F(MuiCache, ListHoldsTheValueNamesInOrder) {
     Context& ctx = Load();
     ctx.muiCache() = {"stale"};
     BuildMuiCacheList(ctx);
-    EXPECT_EQ(ctx.muiCache(),
-              (std::vector<std::string>{"C:\\WINDOWS\\bad.exe", "C:\\WINDOWS\\bad.exe.old",
-                                        "C:\\Program Files\\Good\\good.exe", "LangID"}));
+    std::vector<std::string> written = {"C:\\WINDOWS\\bad.exe", "C:\\WINDOWS\\bad.exe.old",
+                                        "C:\\Program Files\\Good\\good.exe", "LangID"};
+#ifdef _WIN32
+    // Wine keeps values sorted by name, Windows in the order they were written.
+    if (test::RunningUnderWine()) {
+        written = {"C:\\Program Files\\Good\\good.exe", "C:\\WINDOWS\\bad.exe",
+                   "C:\\WINDOWS\\bad.exe.old", "LangID"};
+    }
+#endif
+    EXPECT_EQ(ctx.muiCache(), written);
     EXPECT_EQ(rig.debug.Text(), "");
 
     // Without the key the list is empty: nothing is found, nothing fails.
@@ -56,6 +63,12 @@ TEST_F(MuiCache, ListHoldsTheValueNamesInOrder) {
 }
 
 TEST_F(MuiCache, UnreadableNamesAreSkippedWithADebugLine) {
+#ifdef _WIN32
+    if (test::RunningUnderWine()) {
+        GTEST_SKIP() << "Wine keeps values sorted by name, not in the order they were written: "
+                        "the index the fault hides and the order of the list differ";
+    }
+#endif
     Context& ctx = Load();
     // With its NUL, a name must fit 260 bytes.
     const std::string fits = "C:\\" + std::string(256, 'a');

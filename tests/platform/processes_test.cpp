@@ -8,6 +8,7 @@
 #include "machine/folder/machine_ini.h"
 #include "platform/registry_ops.h"
 #include "support/platform_rig.h"
+#include "text/strings.h"
 
 namespace veldan::platform {
 namespace {
@@ -67,8 +68,20 @@ TEST_F(Processes, ListHoldsEveryRunningProcessWithItsImagePath) {
 }
 
 TEST_F(Processes, MatchesThroughLongAndShortFormIgnoringCase) {
-    Context& ctx = Load(std::string("[process ie]\nimage=") + kIe +
-                            "\n[process ie2]\nimage=C:\\PROGRA~1\\INTERN~1\\iexplore.exe\n"
+    // The short form of the browser's folder as the file system makes it: Wine
+    // makes short names with a hash (PROGR~XX), Windows and images PROGRA~1.
+    std::string shortFolder = "C:\\PROGRA~1\\INTERN~1";
+#ifdef _WIN32
+    rig.image.File(kIe);
+    ASSERT_EQ(rig.image.Load()->files().GetShortPathName(
+                  "C:\\Program Files\\Internet Explorer", shortFolder),
+              ERROR_SUCCESS);
+#endif
+    const std::string lowerShort = text::LowerAscii(shortFolder);
+    const std::string mixed =
+        "c:\\program files" + lowerShort.substr(lowerShort.rfind('\\'));  // long, then short
+    Context& ctx = Load(std::string("[process ie]\nimage=") + kIe + "\n[process ie2]\nimage=" +
+                            shortFolder + "\\iexplore.exe\n"
                             "[process ghost]\nimage=C:\\nowhere\\iexplore.exe\n"
                             "[process other]\nimage=C:\\WINDOWS\\explorer.exe\n",
                         {kIe, "C:\\WINDOWS\\explorer.exe"});
@@ -76,9 +89,9 @@ TEST_F(Processes, MatchesThroughLongAndShortFormIgnoringCase) {
     // image that does not exist never does.
     EXPECT_EQ(KillProcessesByPath(ctx, "\\iexplore.exe", false), 2);
     EXPECT_EQ(KillProcessesByPath(ctx, "\\IEXPLORE.EXE", false), 2);
-    EXPECT_EQ(KillProcessesByPath(ctx, "c:\\progra~1\\intern~1\\", false), 2);
+    EXPECT_EQ(KillProcessesByPath(ctx, lowerShort + "\\", false), 2);
     EXPECT_EQ(KillProcessesByPath(ctx, "C:\\Program Files\\Internet Explorer", false), 2);
-    EXPECT_EQ(KillProcessesByPath(ctx, "c:\\program files\\intern~1", false), 0);  // mixed forms
+    EXPECT_EQ(KillProcessesByPath(ctx, mixed, false), 0);  // mixed forms
     EXPECT_EQ(KillProcessesByPath(ctx, "EXPLORE", false), 3);
     EXPECT_EQ(KillProcessesByPath(ctx, "\\nowhere\\", false), 0);
     // Counting ends nothing.

@@ -108,6 +108,11 @@ TEST_F(RegistryOps, SingleKeyOperations) {
     RegValue v;
     ASSERT_EQ(rig.raw().QueryValue(HKEY_CURRENT_USER, "New\\Path", "n", v), ERROR_SUCCESS);
     EXPECT_EQ(v.type, REG_SZ);
+#ifdef _WIN32
+    // Wine reads a string stored without its NUL back with one added; Windows
+    // reads it back as stored.
+    if (test::RunningUnderWine() && v.data == std::string("abc\0", 4)) v.data.pop_back();
+#endif
     EXPECT_EQ(v.data, "abc");  // exactly 3 bytes, no NUL
 
     rig.faults().ClearCalls();
@@ -154,10 +159,16 @@ TEST_F(RegistryOps, EnumerationSkipsUnreadableEntriesWithADebugLine) {
         longName +
         "]\r\n"
         "[HKEY_LOCAL_MACHINE\\Software\\T\\gamma]\r\n");
+#ifdef _WIN32
+    // Windows makes no key whose name is over 255 characters: nothing to skip.
+    const std::string skipped;
+#else
+    const std::string skipped = "RegEnumKey... HKLM\\Software\\T\n";
+#endif
     std::vector<std::string> names = {"stale"};
     EXPECT_EQ(EnumSubKeyNames(ctx, HKEY_LOCAL_MACHINE, "Software\\T", names), 3);
     EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "beta", "gamma"}));
-    EXPECT_EQ(rig.debug.Text(), "RegEnumKey... HKLM\\Software\\T\n");
+    EXPECT_EQ(rig.debug.Text(), skipped);
 
     rig.debug.Clear();
     rig.faults().hook = [](const test::RegCall& c) {
@@ -165,7 +176,7 @@ TEST_F(RegistryOps, EnumerationSkipsUnreadableEntriesWithADebugLine) {
     };
     EXPECT_EQ(EnumSubKeyNames(ctx, HKEY_LOCAL_MACHINE, "Software\\T", names), 2);
     EXPECT_EQ(names, (std::vector<std::string>{"beta", "gamma"}));
-    EXPECT_EQ(rig.debug.Lines().size(), 2u);
+    EXPECT_EQ(rig.debug.Lines().size(), skipped.empty() ? 1u : 2u) << rig.debug.Text();
     EXPECT_EQ(EnumSubKeyNames(ctx, HKEY_LOCAL_MACHINE, "Software\\T\\gamma", names), 0);
     EXPECT_TRUE(names.empty());
 }
@@ -244,6 +255,10 @@ TEST_F(RegistryOps, FailedDeleteKeyTreeRestoresTheTopKeyOnly) {
 }
 
 TEST_F(RegistryOps, DeleteKeyTreeOn9xCannotOverrideProtection) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the 9x family has no key security: Windows cannot refuse a deletion the way "
+                    "a protected key of a 9x machine image does";
+#endif
     rig.image.Ini("[machine]\nos=9x\n[protected]\nkey=HKLM\\Software\\Bad\\Locked\n");
     rig.image.Reg("a.reg",
                   "[HKEY_LOCAL_MACHINE\\Software\\Bad\\Locked]\r\n[HKEY_LOCAL_"

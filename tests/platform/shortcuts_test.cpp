@@ -112,7 +112,11 @@ TEST_F(Shortcuts, ReadersTakeEveryFieldAndCutLongOnesToTheBuffer) {
     EXPECT_EQ(link.iconPath, lnk.iconLocation);
     EXPECT_EQ(link.iconIndex, -3);
     EXPECT_EQ(link.hotKey, 0x0641);
-    EXPECT_EQ(link.showCommand, 7);
+#ifdef _WIN32
+    // Wine's IShellLink reports SW_SHOWNORMAL for a link saved with SW_SHOWMINNOACTIVE.
+    if (!test::RunningUnderWine())
+#endif
+        EXPECT_EQ(link.showCommand, 7);
 
     CUrlShellLink url(*ctx);
     ASSERT_EQ(url.Load(kFav + "\\ad.url"), 1);
@@ -252,12 +256,7 @@ TEST_F(Shortcuts, FolderCuresRemoveMatchesOnlyAndScheduleLockedFiles) {
     EXPECT_TRUE(Exists(kDesktop + "\\Sub\\ad.lnk"));
     EXPECT_TRUE(Exists(kDesktop + "\\junk.lnk"));
     EXPECT_EQ(Failed(), Strings{held});
-    RegValue pending;
-    ASSERT_EQ(rig.raw().QueryValue(HKEY_LOCAL_MACHINE,
-                                   "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                                   "PendingFileRenameOperations", pending),
-              ERROR_SUCCESS);
-    EXPECT_EQ(pending.AsMultiString()[0], "\\??\\" + held);
+    EXPECT_EQ(rig.machine->image().PendingDeletes(), std::vector<std::string>{held});
     EXPECT_TRUE(rig.debug.Contains("CShellLink::Load... " + kDesktop + "\\junk.lnk\n"));
 
     EXPECT_EQ(CureUrlsInFolder(*ctx, kFav, "ads", kFieldIcon), 1);
@@ -304,7 +303,13 @@ TEST_F(Shortcuts, FavDirWorksInTheSubFolderOfBothFavouritesFolders) {
     Load();
 
     EXPECT_EQ(ScanFavDir(*ctx, "sponsored", "ads.example"), 1);
-    EXPECT_EQ(Found(), (Strings{kFav + "\\Sponsored\\a.url", kCmnFav + "\\Sponsored\\b.url"}));
+#ifdef _WIN32
+    // GetLongPathName of Windows keeps a long name in the case it was given.
+    const std::string sub = "\\sponsored";
+#else
+    const std::string sub = "\\Sponsored";
+#endif
+    EXPECT_EQ(Found(), (Strings{kFav + sub + "\\a.url", kCmnFav + sub + "\\b.url"}));
     EXPECT_EQ(ScanFavDir(*ctx, "Sponsored", "ads.example"), 0);
     EXPECT_EQ(ScanFavDir(*ctx, "Links", "ads.example"), 1);  // the common folder alone
 

@@ -29,12 +29,7 @@ ImageBuilder& ImageBuilder::Ini(std::string_view text) {
 }
 
 ImageBuilder& ImageBuilder::Reg(std::string_view fileName, std::string_view regText) {
-    std::string body(regText);
-    if (body.rfind("REGEDIT4", 0) != 0 && body.rfind("Windows Registry Editor", 0) != 0 &&
-        body.rfind("\xEF\xBB\xBF", 0) != 0 && body.rfind("\xFF\xFE", 0) != 0) {
-        body = "Windows Registry Editor Version 5.00\r\n\r\n" + body;
-    }
-    WriteBytes(fs::path(folder_) / "registry" / std::string(fileName), body);
+    WriteBytes(fs::path(folder_) / "registry" / std::string(fileName), WithRegHeader(regText));
     return *this;
 }
 
@@ -63,19 +58,6 @@ std::unique_ptr<machine::image::ImageMachine> ImageBuilder::Load() const {
                                                 std::make_unique<machine::ManualClock>());
     if (!m) ADD_FAILURE() << "image does not load: " << error.ToString();
     return m;
-}
-
-void CreateShellFolders(machine::Machine& m) {
-    using namespace machine;
-    for (int csidl : {CSIDL_APPDATA, CSIDL_COMMON_APPDATA, CSIDL_COMMON_DESKTOPDIRECTORY,
-                      CSIDL_COMMON_FAVORITES, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTMENU,
-                      CSIDL_COMMON_STARTUP, CSIDL_DESKTOPDIRECTORY, CSIDL_FAVORITES, CSIDL_FONTS,
-                      CSIDL_LOCAL_APPDATA, CSIDL_PERSONAL, CSIDL_PROFILE, CSIDL_PROGRAMS,
-                      CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILES_COMMON, CSIDL_SENDTO,
-                      CSIDL_STARTMENU, CSIDL_STARTUP, CSIDL_TEMPLATES}) {
-        std::string path;
-        (void)m.system().GetSpecialFolderPath(csidl, true, path);
-    }
 }
 
 }  // namespace veldan::test

@@ -1,15 +1,28 @@
 #pragma once
 // Builds machine images in a temporary folder for tests: machine.ini, .reg
-// files and files on drive C:, then loads them.
+// files and files on drive C:, then loads them. In the Windows build the same
+// image is made on the machine the tests run on, below a scratch key and a
+// scratch folder, and loads as a ScratchMachine over the live backend.
 
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "machine/image/image_machine.h"
 #include "support/temp_dir.h"
+#ifdef _WIN32
+#include "support/scratch_machine_win32.h"
+#else
+#include "machine/image/image_machine.h"
+#endif
 
 namespace veldan::test {
+
+// The machine a test image loads as.
+#ifdef _WIN32
+using BuiltMachine = ScratchMachine;
+#else
+using BuiltMachine = machine::image::ImageMachine;
+#endif
 
 class ImageBuilder {
   public:
@@ -32,11 +45,17 @@ class ImageBuilder {
 
     // Loads the image with a manual clock; fails the test and returns null when
     // it cannot be loaded.
-    std::unique_ptr<machine::image::ImageMachine> Load() const;
+    std::unique_ptr<BuiltMachine> Load() const;
 
   private:
     std::string folder_;
+#ifdef _WIN32
+    std::shared_ptr<ScratchImage> scratch_;
+#endif
 };
+
+// `regText` with the 5.00 header in front when it has no header of its own.
+std::string WithRegHeader(std::string_view regText);
 
 // Creates the shell's special folders the folder table names, as a machine
 // that has been in use has them (looking at a machine never creates them).

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "machine/forwarding.h"
-#include "machine/image/image_machine.h"
 #include "machine/machine.h"
+#include "support/image_builder.h"
 
 namespace veldan::test {
 
@@ -89,13 +89,13 @@ class FakeSystemInfo final : public machine::ForwardingSystemInfo {
 // An image machine seen through FaultRegistry and FakeSystemInfo.
 class TestMachine final : public machine::ForwardingMachine {
   public:
-    explicit TestMachine(std::unique_ptr<machine::image::ImageMachine> image)
+    explicit TestMachine(std::unique_ptr<BuiltMachine> image)
         : machine::ForwardingMachine(*image),
           image_(std::move(image)),
           registry_(image_->registry()),
           system_(image_->system()) {}
 
-    machine::image::ImageMachine& image() { return *image_; }
+    BuiltMachine& image() { return *image_; }
     FaultRegistry& faults() { return registry_; }
     FakeSystemInfo& fakeSystem() { return system_; }
 
@@ -106,7 +106,7 @@ class TestMachine final : public machine::ForwardingMachine {
     machine::SystemInfo& system() override { return system_; }
 
   private:
-    std::unique_ptr<machine::image::ImageMachine> image_;
+    std::unique_ptr<BuiltMachine> image_;
     FaultRegistry registry_;
     FakeSystemInfo system_;
 };

@@ -22,8 +22,16 @@ add_library(veldan_test_support STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/support/scratch_key_win32.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/scratch_drive_win32.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir_host_win32.cpp)
-target_link_libraries(veldan_test_support PUBLIC machine_backends machine_memory GTest::gtest)
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir_host_win32.cpp
+  # Test images on the machine itself (support/image_builder.h), read from the
+  # same machine.ini texts as on Linux.
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/image_builder_win32.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/image_builder_shared.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/scratch_machine_win32.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/lnk_writer.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/lnk_parts.cpp
+  ${PROJECT_SOURCE_DIR}/src/machine/folder/machine_ini.cpp)
+target_link_libraries(veldan_test_support PUBLIC machine_backends machine_memory machine_win32 GTest::gtest)
 target_include_directories(veldan_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 
 # One test program per list of sources; ctest runs each whole under Wine.
@@ -52,19 +60,21 @@ veldan_wine_test(test_machine_contracts
   LIBS machine_win32)
 # The machines Veldan cleans are Korean: the profile calls read INI files in code page 949.
 set_property(TEST test_machine_contracts APPEND PROPERTY ENVIRONMENT "LC_ALL=ko_KR.UTF-8")
-# The engine's, the commands' and the platform layer's unit tests. Those that
-# work on a machine image on the host disk (support/platform_rig.h,
-# support/image_builder.h) or on hive files stay Linux-only: the Windows build
-# has neither backend.
+# The engine's, the commands' and the platform layer's unit tests, on test
+# images made on the machine itself below a scratch key and folder
+# (support/scratch_machine_win32.h). Those that read hive files stay
+# Linux-only: the Windows build has no offline-installation backend.
 file(GLOB VELDAN_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/engine/*_test.cpp
      ${CMAKE_CURRENT_SOURCE_DIR}/commands/*_test.cpp ${CMAKE_CURRENT_SOURCE_DIR}/platform/*_test.cpp)
 foreach(src IN LISTS VELDAN_UNIT_TESTS)
-  file(STRINGS ${src} linux_only REGEX "support/(platform_rig|image_builder)\\.h|machine/hive/")
+  file(STRINGS ${src} linux_only REGEX "machine/hive/")
   if(linux_only)
     list(REMOVE_ITEM VELDAN_UNIT_TESTS ${src})
   endif()
 endforeach()
 veldan_wine_test(test_engine_units SOURCES ${VELDAN_UNIT_TESTS} LIBS veldan_engine)
+# Shortcuts and INI files of the test images hold Korean text in code page 949.
+set_property(TEST test_engine_units APPEND PROPERTY ENVIRONMENT "LC_ALL=ko_KR.UTF-8")
 set_source_files_properties(${VELDAN_UNIT_TESTS} PROPERTIES
                             COMPILE_OPTIONS "-include;${VELDAN_POSIX_COMPAT}")
 file(GLOB VELDAN_WIN32_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/*_test.cpp)

@@ -85,6 +85,9 @@ WinError Win32ShellLinks::LoadShellLink(std::string_view path, ShellLinkData& li
 WinError Win32ShellLinks::LoadUrlShortcut(std::string_view path, UrlShortcutData& link) const {
     const DWORD a = GetFileAttributesW(WidePath(path).c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return GetLastError();
+    // A folder is no Internet shortcut, though the profile calls would read it
+    // as an empty one.
+    if ((a & FILE_ATTRIBUTE_DIRECTORY) != 0) return ERROR_ACCESS_DENIED;
     link = ReadUrlShortcut(profiles_, path);
     return ERROR_SUCCESS;
 }
