@@ -19,24 +19,6 @@ using machine::WinError;
 ScratchImage::ScratchImage() : key(NewScratchKey()) {}
 ScratchImage::~ScratchImage() { DeleteScratchKey(key); }
 
-WinError RecordingLauncher::RunAndWait(std::string_view commandLine, std::uint32_t& exitCode) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    requests_.emplace_back(commandLine);
-    exitCode = 0;
-    return ERROR_NOT_SUPPORTED;
-}
-
-WinError RecordingLauncher::ShellOpen(std::string_view file, std::string_view parameters) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    requests_.push_back(std::string(file) + " " + std::string(parameters));
-    return ERROR_NOT_SUPPORTED;
-}
-
-std::vector<std::string> RecordingLauncher::requests() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return requests_;
-}
-
 std::string DriveProfiles::Map(std::string_view file) const {
     if (file.find_first_of("\\/:") == std::string_view::npos) {
         return drive_.Map(windir_ + "\\" + std::string(file));
