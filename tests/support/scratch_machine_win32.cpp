@@ -37,11 +37,16 @@ std::vector<std::string> RecordingLauncher::requests() const {
     return requests_;
 }
 
+// The profile calls of Wine keep the sections that IniFileMapping lists (the
+// [windows] section of win.ini among them) in the live user's registry for
+// every file of that name, wherever it lies; the scratch drive's win.ini is a
+// file of the image, not the machine's own. A trailing dot keeps the name out
+// of the mapping, and the file system drops it again when the file is opened.
 std::string DriveProfiles::Map(std::string_view file) const {
     if (file.find_first_of("\\/:") == std::string_view::npos) {
-        return drive_.Map(windir_ + "\\" + std::string(file));
+        return drive_.Map(windir_ + "\\" + std::string(file)) + ".";
     }
-    return drive_.Map(file);
+    return drive_.Map(file) + ".";
 }
 
 std::string DriveProfiles::GetString(std::string_view section, std::string_view key,
