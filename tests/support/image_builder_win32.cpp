@@ -7,6 +7,8 @@
 
 #include "host/wide_path_win32.h"
 #include "machine/reg_file.h"
+#include "machine/registry_paths.h"
+#include "machine/win32/win32_registry.h"
 
 namespace veldan::test {
 namespace fs = std::filesystem;
@@ -60,6 +62,23 @@ std::unique_ptr<BuiltMachine> ImageBuilder::Load() const {
         if (!machine::ApplyRegFile(WithRegHeader(text), name, m->registry(), error)) {
             ADD_FAILURE() << "image does not load: " << error.ToString();
             return nullptr;
+        }
+    }
+    // The protected keys of machine.ini deny their deletion through their access
+    // lists, as a key the machine refuses to delete does; an NT registry over
+    // the same scratch key writes them whatever the image's family.
+    if (!scratch_->pendingRegs.empty()) {
+        machine::win32::Win32Registry nt(machine::win32::Win32Registry::ScratchRoots(scratch_->key),
+                                         machine::OsFamily::Nt);
+        for (const std::string& key : scratch_->ini.protectedKeys) {
+            machine::HKEY root = 0;
+            std::string sub;
+            if (!machine::SplitKeyPath(key, root, sub) ||
+                nt.SetKeySecurity(root, sub, machine::KeySecurity{true}) !=
+                    machine::ERROR_SUCCESS) {
+                ADD_FAILURE() << "protected key cannot be protected: " << key;
+                return nullptr;
+            }
         }
     }
     scratch_->pendingRegs.clear();
