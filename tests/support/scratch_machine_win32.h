@@ -41,8 +41,6 @@ struct ScratchImage {
     machine::image::MachineIni ini;
     // .reg texts not yet applied, by file name (applied in that order).
     std::map<std::string, std::string> pendingRegs;
-    // Keys of machine.ini [protected] not yet protected.
-    std::vector<std::string> pendingProtection;
 };
 
 // INI files of the scratch drive; a bare file name is the Windows folder's, as
