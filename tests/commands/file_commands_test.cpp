@@ -10,6 +10,7 @@
 #include "engine/dispatch.h"
 #include "platform/folders.h"
 #include "platform/muicache.h"
+#include "support/on_windows.h"
 #include "support/platform_rig.h"
 
 namespace veldan::platform {
@@ -255,7 +256,11 @@ TEST_F(FileCommands, FileFamiliesTakeASize) {
     LoadInitialised();
     EXPECT_EQ(Scan("FileFromWin", {"x.dll|4"}), 0);
     EXPECT_EQ(Scan("FileFromWin", {"x.dll | 3 | note"}), 1);
-    EXPECT_EQ(Found(), std::vector<std::string>{"C:\\WINDOWS\\x.dll"});
+    // The path before the bar keeps its blank. The file system drops it when it
+    // looks for the file; the image gives the long form with the names on its
+    // disk, where Windows keeps a path that holds no short name as it was given.
+    EXPECT_EQ(Found(), std::vector<std::string>{test::OnWindows() ? "C:\\WINDOWS\\x.dll "
+                                                                  : "C:\\WINDOWS\\x.dll"});
     EXPECT_EQ(Cure("FileFromWin", {"x.dll|4"}), 1);  // removed whatever its size
     EXPECT_FALSE(Exists("C:\\WINDOWS\\x.dll"));
 }
@@ -289,7 +294,15 @@ TEST_F(FileCommands, FileDirAndFilesFrom) {
     rig.image.File("C:\\WINDOWS\\a.tmp").File("C:\\WINDOWS\\Temp\\b.tmp");
     LoadInitialised("[process bar]\nimage=C:\\Program Files\\Bad Bar\\bar.exe\n");
     EXPECT_EQ(Scan("File", {exe}), 1);
-    EXPECT_EQ(Scan("Dir", {"C:\\PROGRA~1\\BADBAR~1"}), 1);
+    // Wine makes short names of its own (a hash after the tilde): the folder is
+    // named by the short form the machine gives.
+    std::string shortDir = "C:\\PROGRA~1\\BADBAR~1";
+    if (test::OnWine()) {
+        ASSERT_EQ(rig.ctx->files().GetShortPathName("C:\\Program Files\\Bad Bar", shortDir),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(shortDir.find(' '), std::string::npos) << shortDir;
+    }
+    EXPECT_EQ(Scan("Dir", {shortDir}), 1);
     EXPECT_EQ(Scan("FilesFrom", {"*.TMP", "C:\\WINDOWS"}), 1);
     EXPECT_EQ(Found(),
               (std::vector<std::string>{exe, "C:\\Program Files\\Bad Bar", "C:\\WINDOWS\\a.tmp"}));

@@ -10,6 +10,7 @@
 #include "platform/muicache.h"
 #include "platform/registry_ops.h"
 #include "platform/reports.h"
+#include "support/on_windows.h"
 #include "support/platform_rig.h"
 
 namespace veldan::platform {
@@ -262,9 +263,7 @@ TEST_F(FileOps, AFailedSchedulingIsLoggedAndTheFileStillReported) {
 }
 
 TEST_F(FileOps, CureFileLeavesAFolderOfThatNameAlone) {
-#ifdef _WIN32
-    if (test::RunningUnderWine()) GTEST_SKIP() << "Wine keeps no read-only attribute on folders";
-#endif
+    if (test::OnWine()) GTEST_SKIP() << "Wine keeps no read-only attribute on folders";
     rig.image.Folder("C:\\WINDOWS\\odd.dll");
     Context& ctx = Load("", Traces("C:\\WINDOWS\\odd.dll"));
     MakeReadOnly("C:\\WINDOWS\\odd.dll");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/registry_ops.h"
+#include "support/on_windows.h"
 #include "support/platform_rig.h"
 
 namespace veldan::platform {
@@ -43,13 +44,11 @@ TEST_F(MuiCache, ListHoldsTheValueNamesInOrder) {
     BuildMuiCacheList(ctx);
     std::vector<std::string> written = {"C:\\WINDOWS\\bad.exe", "C:\\WINDOWS\\bad.exe.old",
                                         "C:\\Program Files\\Good\\good.exe", "LangID"};
-#ifdef _WIN32
     // Wine keeps values sorted by name, Windows in the order they were written.
-    if (test::RunningUnderWine()) {
+    if (test::OnWine()) {
         written = {"C:\\Program Files\\Good\\good.exe", "C:\\WINDOWS\\bad.exe",
                    "C:\\WINDOWS\\bad.exe.old", "LangID"};
     }
-#endif
     EXPECT_EQ(ctx.muiCache(), written);
     EXPECT_EQ(rig.debug.Text(), "");
 
@@ -63,12 +62,10 @@ TEST_F(MuiCache, ListHoldsTheValueNamesInOrder) {
 }
 
 TEST_F(MuiCache, UnreadableNamesAreSkippedWithADebugLine) {
-#ifdef _WIN32
-    if (test::RunningUnderWine()) {
+    if (test::OnWine()) {
         GTEST_SKIP() << "Wine keeps values sorted by name, not in the order they were written: "
                         "the index the fault hides and the order of the list differ";
     }
-#endif
     Context& ctx = Load();
     // With its NUL, a name must fit 260 bytes.
     const std::string fits = "C:\\" + std::string(256, 'a');

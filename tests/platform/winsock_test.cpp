@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+#include "support/on_windows.h"
 #include "support/platform_rig.h"
 #include "text/strings.h"
 
@@ -255,9 +256,7 @@ TEST_F(Winsock, RenumberedEntriesKeepValuesOfLaterWindowsVersions) {
     EXPECT_EQ(after.at(Num(3)), before.at(Num(4)));
     EXPECT_EQ(after.at(Num(3)).at("ODD").StoredUtf16(), std::string("\x00\xd8\x41", 3));
     // In the order they were written (Wine keeps values sorted by name instead).
-#ifdef _WIN32
-    if (test::RunningUnderWine()) return;
-#endif
+    if (test::OnWine()) return;
     std::string first;
     ASSERT_EQ(R().raw().EnumValue(HKEY_LOCAL_MACHINE, std::string(kProtocolEntriesKey) + "\\" + Num(2),
                                   1, first, nullptr),

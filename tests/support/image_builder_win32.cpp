@@ -8,6 +8,7 @@
 #include "host/wide_path_win32.h"
 #include "machine/reg_file.h"
 #include "machine/registry_paths.h"
+#include "machine/win32/win32_registry.h"
 
 namespace veldan::test {
 namespace fs = std::filesystem;
@@ -26,7 +27,6 @@ ImageBuilder& ImageBuilder::Ini(std::string_view text) {
         ADD_FAILURE() << "machine.ini does not parse: line " << error.line << ": "
                       << error.message;
     }
-    scratch_->pendingProtection = ini.protectedKeys;
     scratch_->ini = std::move(ini);
     return *this;
 }
@@ -64,21 +64,24 @@ std::unique_ptr<BuiltMachine> ImageBuilder::Load() const {
             return nullptr;
         }
     }
-    scratch_->pendingRegs.clear();
-    // The keys the user may not delete get a security descriptor that denies
-    // deletion, once, as the machine would have them.
-    for (const std::string& key : scratch_->pendingProtection) {
-        machine::HKEY root = 0;
-        std::string sub;
-        machine::KeySecurity denied;
-        denied.denyDelete = true;
-        if (!machine::SplitKeyPath(key, root, sub) ||
-            m->registry().SetKeySecurity(root, sub, denied) != machine::ERROR_SUCCESS) {
-            ADD_FAILURE() << "image does not load: protected key " << key;
-            return nullptr;
+    // The protected keys of machine.ini deny their deletion through their access
+    // lists, as a key the machine refuses to delete does; an NT registry over
+    // the same scratch key writes them whatever the image's family.
+    if (!scratch_->pendingRegs.empty()) {
+        machine::win32::Win32Registry nt(machine::win32::Win32Registry::ScratchRoots(scratch_->key),
+                                         machine::OsFamily::Nt);
+        for (const std::string& key : scratch_->ini.protectedKeys) {
+            machine::HKEY root = 0;
+            std::string sub;
+            if (!machine::SplitKeyPath(key, root, sub) ||
+                nt.SetKeySecurity(root, sub, machine::KeySecurity{true}) !=
+                    machine::ERROR_SUCCESS) {
+                ADD_FAILURE() << "protected key cannot be protected: " << key;
+                return nullptr;
+            }
         }
     }
-    scratch_->pendingProtection.clear();
+    scratch_->pendingRegs.clear();
     return m;
 }
 

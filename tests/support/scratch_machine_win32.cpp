@@ -7,6 +7,7 @@
 #include <set>
 
 #include "host/wide_path_win32.h"
+#include "machine/registry_paths.h"
 #include "machine/win32/pending_deletes.h"
 #include "support/scratch_key_win32.h"
 
@@ -17,31 +18,31 @@ using machine::ERROR_SUCCESS;
 using machine::WinError;
 
 ScratchImage::ScratchImage() : key(NewScratchKey()) {}
-ScratchImage::~ScratchImage() { DeleteScratchKey(key); }
-
-WinError RecordingLauncher::RunAndWait(std::string_view commandLine, std::uint32_t& exitCode) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    requests_.emplace_back(commandLine);
-    exitCode = 0;
-    return ERROR_NOT_SUPPORTED;
+ScratchImage::~ScratchImage() {
+    // Windows refuses to delete a key whose access list denies it: the keys
+    // machine.ini protected get full control back first.
+    machine::win32::Win32Registry nt(machine::win32::Win32Registry::ScratchRoots(key),
+                                     machine::OsFamily::Nt);
+    for (const std::string& path : ini.protectedKeys) {
+        machine::HKEY root = 0;
+        std::string sub;
+        if (machine::SplitKeyPath(path, root, sub)) {
+            (void)nt.SetKeySecurity(root, sub, machine::KeySecurity::FullControl());
+        }
+    }
+    DeleteScratchKey(key);
 }
 
-WinError RecordingLauncher::ShellOpen(std::string_view file, std::string_view parameters) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    requests_.push_back(std::string(file) + " " + std::string(parameters));
-    return ERROR_NOT_SUPPORTED;
-}
-
-std::vector<std::string> RecordingLauncher::requests() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return requests_;
-}
-
+// The profile calls of Wine keep the sections that IniFileMapping lists (the
+// [windows] section of win.ini among them) in the live user's registry for
+// every file of that name, wherever it lies; the scratch drive's win.ini is a
+// file of the image, not the machine's own. A trailing dot keeps the name out
+// of the mapping, and the file system drops it again when the file is opened.
 std::string DriveProfiles::Map(std::string_view file) const {
     if (file.find_first_of("\\/:") == std::string_view::npos) {
-        return drive_.Map(windir_ + "\\" + std::string(file));
+        return drive_.Map(windir_ + "\\" + std::string(file)) + ".";
     }
-    return drive_.Map(file);
+    return drive_.Map(file) + ".";
 }
 
 std::string DriveProfiles::GetString(std::string_view section, std::string_view key,

@@ -20,6 +20,7 @@
 #include "machine/folder/machine_ini.h"
 #include "machine/launcher.h"
 #include "machine/loaded_machine.h"
+#include "machine/memory/memory_machine.h"  // MemoryLauncher
 #include "machine/memory/memory_processes.h"
 #include "machine/win32/win32_registry.h"
 #include "machine/win32/win32_services.h"
@@ -40,21 +41,6 @@ struct ScratchImage {
     machine::image::MachineIni ini;
     // .reg texts not yet applied, by file name (applied in that order).
     std::map<std::string, std::string> pendingRegs;
-    // Keys of machine.ini [protected] not yet protected.
-    std::vector<std::string> pendingProtection;
-};
-
-// Records what would be started; programs of a test image never run.
-class RecordingLauncher final : public machine::Launcher {
-  public:
-    machine::WinError RunAndWait(std::string_view commandLine, std::uint32_t& exitCode) override;
-    machine::WinError ShellOpen(std::string_view file, std::string_view parameters) override;
-    // Every request in order: the command line, or the file, a blank and the parameters.
-    std::vector<std::string> requests() const;
-
-  private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> requests_;
 };
 
 // INI files of the scratch drive; a bare file name is the Windows folder's, as
@@ -118,7 +104,8 @@ class ScratchMachine final : public machine::LoadedMachine,
     std::vector<machine::RestartAction> Restart() override;
     std::vector<std::string> PendingDeletes() const override;
 
-    const RecordingLauncher& imageLauncher() const { return launcher_; }
+    // Records what would be started; programs of a test image never run.
+    const machine::memory::MemoryLauncher& imageLauncher() const { return launcher_; }
 
     // Processes: those of machine.ini.
     std::vector<machine::ProcessInfo> List() const override { return running_->List(); }
@@ -150,7 +137,7 @@ class ScratchMachine final : public machine::LoadedMachine,
     std::mutex heldMutex_;
     std::multimap<std::uint32_t, void*> held_;  // process id -> file it keeps open
     machine::ManualClock clock_;
-    RecordingLauncher launcher_;
+    machine::memory::MemoryLauncher launcher_;
 };
 
 }  // namespace veldan::test

@@ -155,12 +155,14 @@ WinError WriteAccess(::HKEY key, bool denyDelete) {
 }
 
 // Opens `path` below `base` for reading into `key`; ERROR_ACCESS_DENIED when
-// the key carries the deletion override (NT family only).
-WinError OpenDeletable(HKEY base, const std::wstring& path, OsFamily family, Key& key) {
+// the key's access list denies its deletion. The family decides only whether
+// the override may lift that; a registry without access lists (the 9x family)
+// has nothing to read and refuses nothing here.
+WinError OpenDeletable(HKEY base, const std::wstring& path, Key& key) {
     const LONG rc = RegOpenKeyExW(Predefined(base), path.c_str(), 0, KEY_READ, key.out());
     if (rc != 0) return static_cast<WinError>(rc);
     bool deny = false;
-    if (family == OsFamily::Nt && ReadDenyDelete(key.get(), deny) == 0 && deny) {
+    if (ReadDenyDelete(key.get(), deny) == 0 && deny) {
         return ERROR_ACCESS_DENIED;
     }
     return ERROR_SUCCESS;
@@ -347,7 +349,7 @@ WinError Win32Registry::DeleteKey(HKEY root, std::string_view subKey) {
     if (!Locate(root, subKey, base, path)) return ERROR_INVALID_HANDLE;
     if (Components(subKey).empty()) return ERROR_ACCESS_DENIED;
     Key key;
-    if (const WinError err = OpenDeletable(base, path, family_, key); err != ERROR_SUCCESS) {
+    if (const WinError err = OpenDeletable(base, path, key); err != ERROR_SUCCESS) {
         return err;
     }
     return static_cast<WinError>(RegDeleteKeyW(Predefined(base), path.c_str()));
@@ -364,7 +366,7 @@ WinError Win32Registry::DeleteTree(HKEY root, std::string_view subKey) {
         const std::wstring current = pending.back();
         pending.pop_back();
         Key key;
-        if (const WinError err = OpenDeletable(base, current, family_, key); err != ERROR_SUCCESS) {
+        if (const WinError err = OpenDeletable(base, current, key); err != ERROR_SUCCESS) {
             return err;
         }
         wchar_t name[256];
