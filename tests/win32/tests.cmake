@@ -52,6 +52,18 @@ veldan_wine_test(test_machine_contracts
   LIBS machine_win32)
 # The machines Veldan cleans are Korean: the profile calls read INI files in code page 949.
 set_property(TEST test_machine_contracts APPEND PROPERTY ENVIRONMENT "LC_ALL=ko_KR.UTF-8")
+# Shell links against the live backend too.
+target_sources(test_machine_contracts PRIVATE
+  ${CMAKE_CURRENT_SOURCE_DIR}/machine/shell_links_contract_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/lnk_writer.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/shell_link_backends_win32.cpp)
+# Wine gives Korean file names to the host in the Unix locale's character set:
+# a ko_KR.UTF-8 locale made for the run (the host need not have it installed).
+set(VELDAN_LOCPATH ${CMAKE_BINARY_DIR}/locale)
+add_test(NAME ko_locale_make COMMAND sh -c "mkdir -p '${VELDAN_LOCPATH}' && localedef -i ko_KR -f UTF-8 '${VELDAN_LOCPATH}/ko_KR.UTF-8'")
+set_tests_properties(ko_locale_make PROPERTIES FIXTURES_SETUP ko_locale)
+set_property(TEST test_machine_contracts APPEND PROPERTY FIXTURES_REQUIRED ko_locale)
+set_property(TEST test_machine_contracts APPEND PROPERTY ENVIRONMENT "LOCPATH=${VELDAN_LOCPATH}")
 # The engine's, the commands' and the platform layer's unit tests. Those that
 # work on a machine image on the host disk (support/platform_rig.h,
 # support/image_builder.h) or on hive files stay Linux-only: the Windows build
