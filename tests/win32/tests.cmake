@@ -52,11 +52,16 @@ veldan_wine_test(test_machine_contracts
   LIBS machine_win32)
 # The machines Veldan cleans are Korean: the profile calls read INI files in code page 949.
 set_property(TEST test_machine_contracts APPEND PROPERTY ENVIRONMENT "LC_ALL=ko_KR.UTF-8")
-# Shell links against the live backend too.
+# Shell links, system information and the clock against the live backend too;
+# the system information suite checks the version the prefix is set to.
 target_sources(test_machine_contracts PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/machine/shell_links_contract_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/machine/system_info_contract_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/machine/clock_contract_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/lnk_writer.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/shell_link_backends_win32.cpp)
+set_property(TEST test_machine_contracts APPEND PROPERTY ENVIRONMENT
+             "VELDAN_WINE_VERSION=${VELDAN_WINE_VERSION}")
 # Wine gives Korean file names to the host in the Unix locale's character set:
 # a ko_KR.UTF-8 locale made for the run (the host need not have it installed).
 set(VELDAN_LOCPATH ${CMAKE_BINARY_DIR}/locale)
