@@ -127,8 +127,7 @@ TEST_F(ShellLinksTest, LongFieldsComeBackWhole) {
     lnk.description = std::string(3000, 'd') + "끝";
     ASSERT_GT(lnk.arguments.size(), 3000u);
     ShellLinkData link;
-    ASSERT_EQ(links_.LoadShellLink(Put("long.lnk", test::MakeShellLink(lnk)), link),
-              ERROR_SUCCESS);
+    ASSERT_EQ(links_.LoadShellLink(Put("long.lnk", test::MakeShellLink(lnk)), link), ERROR_SUCCESS);
     EXPECT_EQ(link.arguments, lnk.arguments);
     EXPECT_EQ(link.description, lnk.description);
     EXPECT_EQ(link.target, lnk.target);

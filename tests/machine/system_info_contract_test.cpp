@@ -20,7 +20,13 @@
 #include "machine/win32/win32_registry.h"
 #include "machine/win32/win32_services.h"
 #else
+#include <filesystem>
+
+#include "machine/configured_system_info.h"
+#include "machine/folder/host_paths.h"
+#include "machine/folder/image_file_system.h"
 #include "machine/memory/memory_machine.h"
+#include "machine/memory_registry.h"
 #endif
 
 namespace veldan::machine {
@@ -81,16 +87,40 @@ class ConfiguredBackend {
     memory::MemoryMachine machine_{Settings()};
 };
 
+// An NT machine image whose drive C: is an empty host folder.
+class ImageDriveBackend {
+  public:
+    SystemInfo& system() { return system_; }
+    FileSystem& files() { return files_; }
+    Registry& registry() { return registry_; }
+    std::string ScratchFolder() const { return "C:\\임시 폴더"; }
+    static std::optional<Version> ExpectedVersion() { return Version{5, 1}; }
+
+  private:
+    static std::string MakeDrive(const test::TempDir& dir) {
+        std::filesystem::create_directory(dir.path() / "drive_c");
+        return (dir.path() / "drive_c").string();
+    }
+
+    test::TempDir dir_;
+    image::HostPaths paths_{MakeDrive(dir_)};
+    image::ImageFileSystem files_{paths_, [](const std::string&) { return false; },
+                                  [](std::string_view) { return ERROR_SUCCESS; }};
+    MemoryRegistry registry_;
+    ConfiguredSystemInfo system_{SystemSettings{}, registry_, files_};
+};
+
 using NtBackend = ConfiguredBackend<OsFamily::Nt>;
 using NineXBackend = ConfiguredBackend<OsFamily::Win9x>;
-using SystemInfoBackends = ::testing::Types<NtBackend, NineXBackend>;
+using SystemInfoBackends = ::testing::Types<NtBackend, NineXBackend, ImageDriveBackend>;
 
 #endif
 
 // "X:\..." with a drive letter.
 bool HasDrive(const std::string& path) {
-    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
-           path[1] == ':' && path[2] == '\\';
+    if (path.size() < 3 || path[1] != ':' || path[2] != '\\') return false;
+    const char letter = static_cast<char>(path[0] & ~0x20);  // upper case
+    return letter >= 'A' && letter <= 'Z';
 }
 
 // True when `inner` is `outer` or lies below it.
@@ -102,13 +132,26 @@ bool LiesIn(const std::string& inner, const std::string& outer) {
 
 // The special folders the engine asks for.
 constexpr int kEngineFolders[] = {
-    CSIDL_PROGRAMS,       CSIDL_PERSONAL,         CSIDL_FAVORITES,
-    CSIDL_STARTUP,        CSIDL_SENDTO,           CSIDL_STARTMENU,
-    CSIDL_DESKTOPDIRECTORY, CSIDL_FONTS,          CSIDL_TEMPLATES,
-    CSIDL_APPDATA,        CSIDL_LOCAL_APPDATA,    CSIDL_COMMON_STARTMENU,
-    CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTUP,  CSIDL_COMMON_DESKTOPDIRECTORY,
-    CSIDL_COMMON_FAVORITES, CSIDL_COMMON_APPDATA, CSIDL_PROFILE,
-    CSIDL_PROGRAM_FILES,  CSIDL_PROGRAM_FILES_COMMON,
+    CSIDL_PROGRAMS,
+    CSIDL_PERSONAL,
+    CSIDL_FAVORITES,
+    CSIDL_STARTUP,
+    CSIDL_SENDTO,
+    CSIDL_STARTMENU,
+    CSIDL_DESKTOPDIRECTORY,
+    CSIDL_FONTS,
+    CSIDL_TEMPLATES,
+    CSIDL_APPDATA,
+    CSIDL_LOCAL_APPDATA,
+    CSIDL_COMMON_STARTMENU,
+    CSIDL_COMMON_PROGRAMS,
+    CSIDL_COMMON_STARTUP,
+    CSIDL_COMMON_DESKTOPDIRECTORY,
+    CSIDL_COMMON_FAVORITES,
+    CSIDL_COMMON_APPDATA,
+    CSIDL_PROFILE,
+    CSIDL_PROGRAM_FILES,
+    CSIDL_PROGRAM_FILES_COMMON,
 };
 
 // Those the 9x family has too; the others are NT's alone.
@@ -177,9 +220,11 @@ TYPED_TEST(SystemInfoTest, EnvironmentAgreesWithTheCalls) {
     SystemInfo& info = this->info_;
     const std::string windir = info.WindowsDirectory();
     EXPECT_TRUE(text::EqualsNoCase(info.ExpandEnvironment("%windir%"), windir));
-    EXPECT_TRUE(text::EqualsNoCase(info.ExpandEnvironment("%SystemRoot%\\x.dll"), windir + "\\x.dll"));
+    EXPECT_TRUE(
+        text::EqualsNoCase(info.ExpandEnvironment("%SystemRoot%\\x.dll"), windir + "\\x.dll"));
     EXPECT_TRUE(text::EqualsNoCase(info.ExpandEnvironment("%TEMP%") + "\\", info.TempPath()));
-    EXPECT_TRUE(text::EqualsNoCase(info.ExpandEnvironment("[%USERNAME%]"), "[" + info.UserName() + "]"));
+    EXPECT_TRUE(
+        text::EqualsNoCase(info.ExpandEnvironment("[%USERNAME%]"), "[" + info.UserName() + "]"));
     EXPECT_EQ(info.ExpandEnvironment("a %NO_SUCH_VELDAN_NAME% b 100%"),
               "a %NO_SUCH_VELDAN_NAME% b 100%");
 
@@ -216,17 +261,17 @@ TYPED_TEST(SystemInfoTest, SpecialFoldersNest) {
         LiesIn(this->Folder(CSIDL_PROGRAM_FILES_COMMON), this->Folder(CSIDL_PROGRAM_FILES)));
     if (!this->Nt()) return;
     EXPECT_TRUE(LiesIn(this->Folder(CSIDL_COMMON_STARTUP), this->Folder(CSIDL_COMMON_PROGRAMS)));
-    EXPECT_TRUE(
-        LiesIn(this->Folder(CSIDL_COMMON_PROGRAMS), this->Folder(CSIDL_COMMON_STARTMENU)));
+    EXPECT_TRUE(LiesIn(this->Folder(CSIDL_COMMON_PROGRAMS), this->Folder(CSIDL_COMMON_STARTMENU)));
     const std::string profile = this->Folder(CSIDL_PROFILE);
-    for (int csidl : {CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_DESKTOPDIRECTORY,
-                      CSIDL_STARTMENU}) {
+    for (int csidl :
+         {CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU}) {
         EXPECT_TRUE(LiesIn(this->Folder(csidl), profile)) << csidl;
     }
 }
 
 TYPED_TEST(SystemInfoTest, FoldersAskedWithCreateExist) {
-    for (int csidl : {CSIDL_STARTUP, CSIDL_APPDATA, CSIDL_DESKTOPDIRECTORY, CSIDL_FAVORITES}) {
+    for (int csidl : kEngineFolders) {
+        if (!this->Nt() && !NineXHas(csidl)) continue;
         SCOPED_TRACE(csidl);
         std::string path;
         ASSERT_EQ(this->info_.GetSpecialFolderPath(csidl, true, path), ERROR_SUCCESS);

@@ -28,10 +28,10 @@ namespace veldan::test {
 
 // Where a backend cannot behave as Windows does for a reason outside Veldan.
 enum class ShellLinksQuirk {
-    AnsiCodePage,         // CP949 strings of a link are not read as CP949
-    ShowCommand,          // the header's show command is not read
-    UnicodeLocalPath,     // the UTF-16 copy of the LinkInfo's local path is not read
-    EnvironmentTarget,    // the environment-variable target block is not read
+    AnsiCodePage,       // CP949 strings of a link are not read as CP949
+    ShowCommand,        // the header's show command is not read
+    UnicodeLocalPath,   // the UTF-16 copy of the LinkInfo's local path is not read
+    EnvironmentTarget,  // the environment-variable target block is not read
 };
 
 // "a/b c/d.lnk" as the Windows path "C:\a\b c\d.lnk".
@@ -64,8 +64,7 @@ class ScratchShellLinks final : public machine::ShellLinks {
     WinError LoadShellLink(std::string_view path, machine::ShellLinkData& link) const override {
         return live_.LoadShellLink(drive_.Map(path), link);
     }
-    WinError LoadUrlShortcut(std::string_view path,
-                             machine::UrlShortcutData& link) const override {
+    WinError LoadUrlShortcut(std::string_view path, machine::UrlShortcutData& link) const override {
         return live_.LoadUrlShortcut(drive_.Map(path), link);
     }
 
