@@ -14,20 +14,6 @@ namespace {
 
 using test::ShellLinksQuirk;
 
-class ShellLinksTest : public ::testing::Test {
-  protected:
-    // Writes a file below C:\ and returns its Windows path.
-    std::string Put(std::string_view relative, std::string_view bytes) {
-        return backend_.Put(relative, bytes);
-    }
-    static std::string Differs(ShellLinksQuirk quirk) {
-        return test::ShellLinksBackend::Differs(quirk);
-    }
-
-    test::ShellLinksBackend backend_;
-    ShellLinks& links_ = backend_.links();
-};
-
 // Every field but the show command, which has cases of its own.
 void ExpectSameFields(const test::LnkSpec& lnk, const ShellLinkData& link) {
     EXPECT_EQ(link.target, lnk.target);
@@ -39,13 +25,29 @@ void ExpectSameFields(const test::LnkSpec& lnk, const ShellLinkData& link) {
     EXPECT_EQ(link.hotKey, lnk.hotKey);
 }
 
+class ShellLinksTest : public ::testing::Test {
+  protected:
+    // Writes a file below C:\ and returns its Windows path.
+    std::string Put(std::string_view relative, std::string_view bytes) {
+        return backend_.Put(relative, bytes);
+    }
+    static std::string Differs(ShellLinksQuirk quirk) {
+        return test::ShellLinksBackend::Differs(quirk);
+    }
+    // Writes `lnk` as the file `relative` of drive C: and expects its fields back.
+    void ExpectLoadsBack(const test::LnkSpec& lnk, std::string_view relative) {
+        ShellLinkData link;
+        ASSERT_EQ(links_.LoadShellLink(Put(relative, test::MakeShellLink(lnk)), link),
+                  ERROR_SUCCESS);
+        ExpectSameFields(lnk, link);
+    }
+
+    test::ShellLinksBackend backend_;
+    ShellLinks& links_ = backend_.links();
+};
+
 TEST_F(ShellLinksTest, EveryFieldInUtf16) {
-    const test::LnkSpec lnk = test::EveryFieldLink();
-    const std::string path =
-        Put("Documents and Settings/Owner/바탕 화면/툴바.lnk", test::MakeShellLink(lnk));
-    ShellLinkData link;
-    ASSERT_EQ(links_.LoadShellLink(path, link), ERROR_SUCCESS);
-    ExpectSameFields(lnk, link);
+    ExpectLoadsBack(test::EveryFieldLink(), "Documents and Settings/Owner/바탕 화면/툴바.lnk");
 }
 
 // Windows 98 writes the strings in the ANSI code page.
@@ -55,10 +57,7 @@ TEST_F(ShellLinksTest, EveryFieldInCp949) {
     }
     test::LnkSpec lnk = test::EveryFieldLink();
     lnk.unicode = false;
-    const std::string path = Put("WINDOWS/바탕 화면/툴바.lnk", test::MakeShellLink(lnk));
-    ShellLinkData link;
-    ASSERT_EQ(links_.LoadShellLink(path, link), ERROR_SUCCESS);
-    ExpectSameFields(lnk, link);
+    ExpectLoadsBack(lnk, "WINDOWS/바탕 화면/툴바.lnk");
 }
 
 TEST_F(ShellLinksTest, ShowCommandOfTheHeader) {
