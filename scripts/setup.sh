@@ -14,6 +14,8 @@ packages=(
   # The Windows build (presets win32, win64) and its tests under Wine.
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
   wine wine64 wine32:i386
+  # The Korean locale's sources: the Wine tests make ko_KR.UTF-8 for Korean file names.
+  locales
 )
 
 missing=()

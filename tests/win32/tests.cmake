@@ -60,6 +60,22 @@ veldan_wine_test(test_machine_contracts
   LIBS machine_win32)
 # The machines Veldan cleans are Korean: the profile calls read INI files in code page 949.
 set_property(TEST test_machine_contracts APPEND PROPERTY ENVIRONMENT "LC_ALL=ko_KR.UTF-8")
+# Shell links, system information and the clock against the live backend too;
+# the system information suite checks the version the prefix is set to.
+target_sources(test_machine_contracts PRIVATE
+  ${CMAKE_CURRENT_SOURCE_DIR}/machine/shell_links_contract_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/machine/system_info_contract_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/machine/clock_contract_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/shell_link_backends_win32.cpp)
+set_property(TEST test_machine_contracts APPEND PROPERTY ENVIRONMENT
+             "VELDAN_WINE_VERSION=${VELDAN_WINE_VERSION}")
+# Wine gives Korean file names to the host in the Unix locale's character set:
+# a ko_KR.UTF-8 locale made for the run (the host need not have it installed).
+set(VELDAN_LOCPATH ${CMAKE_BINARY_DIR}/locale)
+add_test(NAME ko_locale_make COMMAND sh -c "mkdir -p '${VELDAN_LOCPATH}' && localedef -i ko_KR -f UTF-8 '${VELDAN_LOCPATH}/ko_KR.UTF-8'")
+set_tests_properties(ko_locale_make PROPERTIES FIXTURES_SETUP ko_locale)
+set_property(TEST test_machine_contracts APPEND PROPERTY FIXTURES_REQUIRED ko_locale)
+set_property(TEST test_machine_contracts APPEND PROPERTY ENVIRONMENT "LOCPATH=${VELDAN_LOCPATH}")
 # The engine's, the commands' and the platform layer's unit tests, on test
 # images made on the machine itself below a scratch key and folder
 # (support/scratch_machine_win32.h). Those that read hive files stay
@@ -73,8 +89,11 @@ foreach(src IN LISTS VELDAN_UNIT_TESTS)
   endif()
 endforeach()
 veldan_wine_test(test_engine_units SOURCES ${VELDAN_UNIT_TESTS} LIBS veldan_engine)
-# Shortcuts and INI files of the test images hold Korean text in code page 949.
-set_property(TEST test_engine_units APPEND PROPERTY ENVIRONMENT "LC_ALL=ko_KR.UTF-8")
+# Shortcuts and INI files of the test images hold Korean text in code page 949,
+# and some of their files have Korean names.
+set_property(TEST test_engine_units APPEND PROPERTY ENVIRONMENT "LC_ALL=ko_KR.UTF-8"
+             "LOCPATH=${VELDAN_LOCPATH}")
+set_property(TEST test_engine_units APPEND PROPERTY FIXTURES_REQUIRED ko_locale)
 set_source_files_properties(${VELDAN_UNIT_TESTS} PROPERTIES
                             COMPILE_OPTIONS "-include;${VELDAN_POSIX_COMPAT}")
 file(GLOB VELDAN_WIN32_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/*_test.cpp)

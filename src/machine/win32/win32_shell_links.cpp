@@ -37,21 +37,30 @@ class ComPtr {
     T* p_ = nullptr;
 };
 
-// A string getter of IShellLinkW with its fixed buffer.
+// A string getter of IShellLinkW. The buffer holds the longest string a link
+// can keep (a 16-bit count of characters), so that no field comes back cut.
 template <typename Get>
 std::string LinkText(Get get) {
-    wchar_t buffer[1024] = L"";
-    if (FAILED(get(buffer, 1024))) return {};
-    return Narrow(buffer);
+    constexpr int kLongest = 65536;
+    std::wstring buffer(kLongest, L'\0');
+    if (FAILED(get(buffer.data(), kLongest))) return {};
+    buffer[kLongest - 1] = L'\0';
+    return Narrow(buffer.c_str());
+}
+
+// Whether the shortcut file can be opened: its error when it is missing, and
+// ERROR_ACCESS_DENIED for a folder, as opening one as a file gives.
+WinError CheckShortcutFile(const std::wstring& path) {
+    const DWORD a = GetFileAttributesW(path.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return GetLastError();
+    return (a & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
 }
 
 }  // namespace
 
 WinError Win32ShellLinks::LoadShellLink(std::string_view path, ShellLinkData& link) const {
     const std::wstring wide = WidePath(path);
-    const DWORD a = GetFileAttributesW(wide.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES) return GetLastError();
-    if ((a & FILE_ATTRIBUTE_DIRECTORY) != 0) return ERROR_ACCESS_DENIED;
+    if (const WinError err = CheckShortcutFile(wide); err != ERROR_SUCCESS) return err;
     ComScope com;
     ComPtr<IShellLinkW> shellLink;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
@@ -83,11 +92,7 @@ WinError Win32ShellLinks::LoadShellLink(std::string_view path, ShellLinkData& li
 }
 
 WinError Win32ShellLinks::LoadUrlShortcut(std::string_view path, UrlShortcutData& link) const {
-    const DWORD a = GetFileAttributesW(WidePath(path).c_str());
-    if (a == INVALID_FILE_ATTRIBUTES) return GetLastError();
-    // A folder is no Internet shortcut, though the profile calls would read it
-    // as an empty one.
-    if ((a & FILE_ATTRIBUTE_DIRECTORY) != 0) return ERROR_ACCESS_DENIED;
+    if (const WinError err = CheckShortcutFile(WidePath(path)); err != ERROR_SUCCESS) return err;
     link = ReadUrlShortcut(profiles_, path);
     return ERROR_SUCCESS;
 }

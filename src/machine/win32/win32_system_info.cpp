@@ -39,9 +39,13 @@ std::string Win32SystemInfo::UserName() const {
 }
 
 WinError Win32SystemInfo::GetSpecialFolderPath(int csidl, bool create, std::string& path) {
-    wchar_t buffer[MAX_PATH];
-    const int flags = csidl | (create ? CSIDL_FLAG_CREATE : 0);
-    if (FAILED(SHGetFolderPathW(nullptr, flags, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
+    // A folder the registry or the defaults name is reported even while it does
+    // not exist (without CSIDL_FLAG_DONT_VERIFY the shell refuses it); asked
+    // with create, it is made.
+    wchar_t buffer[MAX_PATH] = L"";
+    const int flags = csidl | (create ? CSIDL_FLAG_CREATE : CSIDL_FLAG_DONT_VERIFY);
+    if (SHGetFolderPathW(nullptr, flags, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK ||
+        buffer[0] == L'\0') {
         return ERROR_FILE_NOT_FOUND;
     }
     path = Narrow(buffer);
