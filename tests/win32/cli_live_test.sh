@@ -3,10 +3,11 @@
 # machine it runs on (no --machine), with a copy of its program folder: kill
 # bits go into the prefix's registry and out again, the registry exports as
 # .reg text, machine folders are refused with the Linux build's name, the
-# databases scramble and unscramble back to the same bytes, and a restart is
-# only reported as needed.
+# databases scramble and unscramble back to the same bytes, a restart is only
+# reported as needed, and a change Windows refuses for lack of rights is told in
+# one line (DENY-KEY.EXE locks a key as an administrator would).
 set -euo pipefail
-run=$1 cli=$2
+run=$1 cli=$2 deny=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -r "$(dirname "$cli")" "$work/program"
@@ -63,6 +64,22 @@ fi
 # The machine it runs on is never restarted: the command says a restart is needed.
 check restart 0 "$run" "$exe" machine restart && contains restart "restart Windows to carry out"
 
-total=13
+# Lack of rights, last: the keys stay locked in the prefix. A kill bit Windows
+# refuses is a warning; a cure it refuses fails, and the detected entry stays.
+locked_clsid='{1B2C3D4E-5F60-7182-93A4-B5C6D7E8F901}'
+ax='Software\Microsoft\Internet Explorer\ActiveX Compatibility'
+run_key='Software\Microsoft\Windows\CurrentVersion\Run'
+"$run" "$deny" "$ax\\$locked_clsid"
+check killbit-locked 0 "$run" "$exe" killbit add "$locked_clsid" "Locked"
+check killbit-refused 0 "$run" "$exe" killbit block-all &&
+  contains killbit-refused "warning: not enough rights: Windows refused to change HKEY_LOCAL_MACHINE\\$ax\\{"
+"$run" reg add "HKLM\\$run_key" /v "AdWidget Update" /d '"C:\Program Files\AdWidget\adwupd.exe" /background' /f >/dev/null
+"$run" "$deny" "$run_key"
+check cure-refused 1 "$run" "$exe" cure --entry "AdWidget Toolbar" &&
+  contains cure-refused "not enough rights: Windows refused to change HKEY_LOCAL_MACHINE\\$run_key"
+check still-there 0 "$run" "$exe" reg export "HKLM\\$run_key" &&
+  contains still-there '"AdWidget Update"='
+
+total=17
 echo "$((total - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

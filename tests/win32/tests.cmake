@@ -110,9 +110,12 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
 endif()
 
 # veldan-cli.exe on the machine it runs on: the prefix's.
+add_executable(deny_key ${CMAKE_CURRENT_SOURCE_DIR}/win32/deny_key.cpp)
+target_link_options(deny_key PRIVATE -municode)
+set_target_properties(deny_key PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 add_test(NAME cli_live
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win32/cli_live_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
-                 $<TARGET_FILE:veldan-cli>)
+                 $<TARGET_FILE:veldan-cli> $<TARGET_FILE:deny_key>)
 set_tests_properties(cli_live PROPERTIES FIXTURES_REQUIRED wine_prefix
                      ENVIRONMENT "VELDAN_WINEPREFIX=${VELDAN_WINEPREFIX}" TIMEOUT 300)
 
