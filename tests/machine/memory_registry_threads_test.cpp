@@ -18,9 +18,11 @@ TEST(MemoryRegistryThreads, ReadersAndWritersOnTheSameKeysDoNotTearTheTree) {
     std::atomic<bool> stop{false};
     std::atomic<long> reads{0};
 
-    // The writer adds and removes sub-keys and values as fast as it can.
+    // The writer adds and removes sub-keys and values as fast as it can, and
+    // goes on until the reader has been at the tree at least once (on a busy
+    // machine the reader may not start before 20000 rounds are over).
     std::thread writer([&] {
-        for (int round = 0; round < 20000; ++round) {
+        for (int round = 0; round < 20000 || reads.load() == 0; ++round) {
             const std::string key = "Software\\Shared\\K" + std::to_string(round % 37);
             (void)reg.CreateKey(HKEY_LOCAL_MACHINE, key);
             RegValue v;
